@@ -1,0 +1,52 @@
+# Test helpers.
+#
+# Under win64 every test program runs through testing/wine/wine-run.sh (the
+# cross-compiling emulator): a private Wine prefix in build/win64/wineprefix
+# and a private Xvfb display, both made on first use. Tests that show windows
+# take the "desktop" lock so that two of them never share the screen.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(ORX_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+if(ORX_RUNS_HERE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      "${CMAKE_SOURCE_DIR}/testing/wine/wine-run.sh;--prefix;${ORX_WINEPREFIX}")
+endif()
+
+# orx_wine_test(NAME <name> COMMAND <target> [args...] [GUI] [LANG <locale>]
+#               [TIMEOUT <s>])
+# Adds a Windows test program run under wine64; only in the win64 preset.
+function(orx_wine_test)
+  cmake_parse_arguments(T "GUI" "NAME;LANG;TIMEOUT" "COMMAND" ${ARGN})
+  if(NOT ORX_RUNS_HERE)
+    return()
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  set(env "ORX_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  if(T_LANG)
+    list(APPEND env "LANG=${T_LANG}" "LC_ALL=${T_LANG}")
+  else()
+    list(APPEND env "LANG=en_US.UTF-8" "LC_ALL=en_US.UTF-8")
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
+    LABELS wine)
+  if(T_GUI)
+    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
+endfunction()
+
+# orx_pe_test(NAME <name> FILE <target> ARGS ...)
+# Static check of a Windows image with testing/pe/pecheck.py; in both MinGW
+# presets, which is how the i686 deliverables are tested at all.
+function(orx_pe_test)
+  cmake_parse_arguments(T "" "NAME;FILE" "ARGS" ${ARGN})
+  if(NOT ORX_WINDOWS)
+    return()
+  endif()
+  add_test(NAME ${T_NAME}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/testing/pe/pecheck.py
+            $<TARGET_FILE:${T_FILE}> --machine ${ORX_BITS} ${T_ARGS})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS static)
+endfunction()

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs one Windows program under wine64 in a private prefix and on a private
+# Xvfb display, making both on first use; the program's exit code is ours.
+#
+#   wine-run.sh --prefix DIR program.exe [args...]
+#
+# The display number is derived from the prefix path, so that two build
+# folders (and two people testing at once) never share a screen.
+set -euo pipefail
+
+prefix=""
+if [ "${1:-}" = "--prefix" ]; then prefix=$2; shift 2; fi
+prefix=${prefix:-${ORX_WINEPREFIX:-$PWD/wineprefix}}
+mkdir -p "$prefix"
+prefix=$(cd "$prefix" && pwd)
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEARCH=win64
+WINE=/usr/lib/wine/wine64
+
+display=$(( 40 + $(printf '%s' "$prefix" | cksum | cut -d' ' -f1) % 400 ))
+export DISPLAY=":$display"
+
+(
+  flock 9
+  if [ ! -e "/tmp/.X11-unix/X$display" ]; then
+    rm -f "/tmp/.X$display-lock"
+    nohup Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+  fi
+  if [ ! -f "$prefix/.ready" ]; then
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
+    /usr/lib/wine/wineserver -w
+    touch "$prefix/.ready"
+  fi
+) 9>"$prefix.lock"
+
+exec "$WINE" "$@"
