@@ -1,0 +1,66 @@
+// The decryptor's language choice and its built-in texts.
+//
+// The decryptor speaks one of ten languages, chosen from the 16-bit Windows
+// system language id. Every text has a numeric string id from 1 to 100; two
+// tables give, per language code, the id of each window slot and of each
+// message slot. The texts are UTF-16 and independent of any user setting.
+#pragma once
+
+#include <cstdint>
+
+namespace orx {
+
+// Language codes, in the product's numbering (no Japanese here).
+enum Language : int {
+  kEnglish = 0,
+  kItalian = 1,
+  kChineseTraditional = 2,
+  kChineseSimplified = 3,
+  kFrench = 4,
+  kGerman = 5,
+  kSpanish = 6,
+  kDutch = 7,
+  kPortuguese = 8,
+  kSwedish = 9,
+  kLanguageCount = 10,
+};
+
+// Slots of the password window, in window-table order.
+enum WindowSlot : int {
+  kTextTitle = 0,
+  kTextPrompt = 1,
+  kTextNote = 2,
+  kTextOk = 3,
+  kTextCancel = 4,
+};
+
+// Message slots, in message-table order; the number the message helper takes.
+enum MessageSlot : int {
+  kTextWrongPassword = 0,
+  kTextFailure = 1,
+  kTextOsError = 2,
+  kTextOverwrite = 3,
+  kTextDecrypted = 4,  // begins with a blank: shown right after a file name
+};
+
+constexpr int kSlotsPerTable = 5;
+constexpr int kTextIdCount = 100;
+
+// The language code for a system language id. Only the exact ids of the
+// table select a language (primary language and sublanguage together);
+// every other id, neutral ids and Japanese included, gives English.
+int LanguageForLangId(std::uint16_t langId);
+
+// The string id of a slot for a language code; 0 when either is out of range.
+std::uint16_t WindowTextId(int language, int slot);
+std::uint16_t MessageTextId(int language, int slot);
+
+// The text of a string id (1 to 100), zero-terminated UTF-16; an empty text
+// for any other id. Never null.
+const char16_t* TextById(int id);
+
+// Shorthands: the text of a slot for a language code (empty when out of range).
+const char16_t* WindowText(int language, int slot);
+const char16_t* MessageText(int language, int slot);
+
+}  // namespace orx
