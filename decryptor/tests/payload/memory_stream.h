@@ -1,0 +1,53 @@
+// In-memory PayloadStreams for tests and fuzzing: a reader over a byte
+// vector and a writer that collects into one, each able to fail on demand.
+#pragma once
+
+#include <stdint.h>
+#include <string.h>
+
+#include <vector>
+
+#include "payload/payload_stream.h"
+
+namespace orx::payload::testing {
+
+struct MemoryStream {
+  std::vector<uint8_t> data;
+  int64_t position = 0;
+  // The writer takes this many bytes in all and then refuses more.
+  size_t writeLimit = SIZE_MAX;
+  // A reader delivers at most this many bytes in all (a read error after it).
+  size_t readLimit = SIZE_MAX;
+  size_t delivered = 0;
+
+  PayloadStream Port() { return PayloadStream{this, Read, Write, Seek, Tell}; }
+
+  static size_t Read(void* c, void* buffer, size_t size) {
+    auto* s = static_cast<MemoryStream*>(c);
+    int64_t left = static_cast<int64_t>(s->data.size()) - s->position;
+    size_t n = left <= 0 ? 0 : (static_cast<uint64_t>(left) < size ? static_cast<size_t>(left) : size);
+    if (s->readLimit - s->delivered < n) n = s->readLimit - s->delivered;
+    if (n) memcpy(buffer, s->data.data() + s->position, n);
+    s->position += static_cast<int64_t>(n);
+    s->delivered += n;
+    return n;
+  }
+  static size_t Write(void* c, const void* bytes, size_t size) {
+    auto* s = static_cast<MemoryStream*>(c);
+    size_t n = s->writeLimit - s->data.size() < size ? s->writeLimit - s->data.size() : size;
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    s->data.insert(s->data.end(), p, p + n);
+    return n;
+  }
+  static int Seek(void* c, int64_t offset, int origin) {
+    auto* s = static_cast<MemoryStream*>(c);
+    int64_t base = origin == SEEK_END ? static_cast<int64_t>(s->data.size()) : 0;
+    if (origin != SEEK_SET && origin != SEEK_END) return -1;
+    if (base + offset < 0) return -1;
+    s->position = base + offset;
+    return 0;
+  }
+  static int64_t Tell(void* c) { return static_cast<MemoryStream*>(c)->position; }
+};
+
+}  // namespace orx::payload::testing

@@ -1,0 +1,213 @@
+// Key derivation, unwrapping, names and buffer ciphers against known answers.
+#include "payload/payload_crypto.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "payload_builder.h"
+
+namespace orx::payload {
+namespace {
+
+using testing::Bytes;
+using testing::FromHex;
+
+// Known answers, made outside this code for the password "Pa55-wörd" (bytes
+// 50 61 35 35 2d 77 f6 72 64) and the file keys 0x40, 0x41, ... :
+//   seed:  python3 hashlib.md5(pw).hexdigest(), then 0x01 up to the key length
+//   K:     printf seed | openssl enc -aes-N-cfb -K <seed> -iv <hex of
+//          "4709215847092158"> -nopad
+//   W:     printf fileKey | openssl enc -aes-N-cfb -K <K> -iv <same> -nopad
+//   check: hashlib.sha1(fileKey).hexdigest()
+struct KeyVector {
+  int keyBytes;
+  const char* seed;
+  const char* passwordKey;
+  const char* fileKey;
+  const char* wrappedKey;
+  const char* keyCheck;
+};
+const unsigned char kPassword[] = "Pa55-w\xF6rd";
+const char kPasswordMd5[] = "9c3ddcc60000c06f857f455bdb64d82b";
+const KeyVector kVectors[] = {
+    {16, "9c3ddcc60000c06f857f455bdb64d82b", "e74baf1ad79635a904d39e96546efd15",
+     "404142434445464748494a4b4c4d4e4f", "606f6c35ac7ecae3d9ca5ff4bdcd88d1",
+     "82fcd6ea686650aeab977d7af3ad6081ab8a10de"},
+    {24, "9c3ddcc60000c06f857f455bdb64d82b0101010101010101",
+     "eb0f81f3ad9fda6acae3dfb603ce4b8c75a44f8596c77890",
+     "404142434445464748494a4b4c4d4e4f5051525354555657",
+     "4ede996cc3d8fc52cb72a16bb8566d116b0b9dac971a46a5",
+     "e8d304a75bf3ae7d32353de679de7c60f3dbf4c5"},
+    {32, "9c3ddcc60000c06f857f455bdb64d82b01010101010101010101010101010101",
+     "66c6f0822200bb7ff7bb8283044e54df2ff4f1e7e8285e985773cdf135204f87",
+     "404142434445464748494a4b4c4d4e4f505152535455565758595a5b5c5d5e5f",
+     "b6452e409cf37ab61699d2756e94eac42ec1369fd9e3a16147ef1409785de5e9",
+     "34c1cd143b2852b39e23501739d5fffcfb8763da"},
+};
+
+Bytes Take(const unsigned char* p, size_t n) { return Bytes(p, p + n); }
+
+TEST(PayloadKeys, KnownAnswersForEveryKeyLength) {
+  unsigned char* md5 = DigestBuffer(kPassword, 9, "md5");
+  ASSERT_NE(md5, nullptr);
+  EXPECT_EQ(Take(md5, 16), FromHex(kPasswordMd5));
+  ReleaseBuffer(md5);
+
+  for (const KeyVector& v : kVectors) {
+    SCOPED_TRACE(v.keyBytes);
+    // The seed is the key of its own encryption: checking it through K.
+    Bytes seed = FromHex(v.seed);
+    ASSERT_EQ(seed.size(), static_cast<size_t>(v.keyBytes));
+    int error = -1;
+    unsigned char* k = DerivePasswordKey(kPassword, 9, v.keyBytes, &error);
+    ASSERT_NE(k, nullptr);
+    EXPECT_EQ(error, kOk);
+    EXPECT_EQ(Take(k, v.keyBytes), FromHex(v.passwordKey));
+
+    Bytes wrapped = FromHex(v.wrappedKey);
+    size_t fileKeyBytes = 0;
+    unsigned char* fileKey = DecryptWithKey(wrapped.data(), wrapped.size(), k, v.keyBytes,
+                                            &fileKeyBytes, kModeCfb, kIvText, &error);
+    ASSERT_NE(fileKey, nullptr);
+    EXPECT_EQ(fileKeyBytes, static_cast<size_t>(v.keyBytes));
+    EXPECT_EQ(Take(fileKey, fileKeyBytes), FromHex(v.fileKey));
+
+    unsigned char* check = DigestBuffer(fileKey, fileKeyBytes, "sha1");
+    ASSERT_NE(check, nullptr);
+    EXPECT_EQ(Take(check, 20), FromHex(v.keyCheck));
+    ReleaseBuffer(check);
+    ReleaseBuffer(fileKey);
+    ReleaseBuffer(k);
+  }
+}
+
+TEST(PayloadKeys, DerivationRefusals) {
+  int error = 0;
+  EXPECT_EQ(DerivePasswordKey(nullptr, 0, 16, &error), nullptr);
+  EXPECT_EQ(error, kNoPassword);
+  EXPECT_EQ(DerivePasswordKey(kPassword, 8, 16, &error), nullptr);
+  EXPECT_EQ(error, kPasswordLength);
+  for (int bad : {0, 15, 20, 33, -16}) {
+    error = 0;
+    EXPECT_EQ(DerivePasswordKey(kPassword, 9, bad, &error), nullptr) << bad;
+    EXPECT_EQ(error, kBadKeyLength) << bad;
+  }
+  // The empty password is derived like any other: from MD5 of no bytes
+  // (d41d8cd98f00b204e9800998ecf8427e, hashlib.md5(b"")), so it differs
+  // from a one-character password's key and is repeatable.
+  unsigned char* empty1 = DerivePasswordKey(reinterpret_cast<const unsigned char*>(""), 0, 16,
+                                            &error);
+  unsigned char* empty2 = DerivePasswordKey(reinterpret_cast<const unsigned char*>(""), 0, 16,
+                                            &error);
+  unsigned char* one = DerivePasswordKey(reinterpret_cast<const unsigned char*>("a"), 1, 16,
+                                         &error);
+  ASSERT_TRUE(empty1 && empty2 && one);
+  EXPECT_EQ(Take(empty1, 16), Take(empty2, 16));
+  EXPECT_NE(Take(empty1, 16), Take(one, 16));
+  Bytes seed = FromHex("d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(Take(empty1, 16), testing::Cfb(seed, seed, true));
+  for (auto* p : {empty1, empty2, one}) ReleaseBuffer(p);
+}
+
+TEST(PasswordBytes, LowByteOfEachUnitAndTheLengthRule) {
+  unsigned char bytes[kPasswordBytesCapacity];
+  const uint16_t acute[] = {'c', 0x00E9};  // é
+  const uint16_t caron[] = {'c', 0x01E9};  // ǩ: same low byte
+  size_t n = PasswordBytesFromText(acute, 2, bytes);
+  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes)), "c\xE9");
+  unsigned char other[kPasswordBytesCapacity];
+  PasswordBytesFromText(caron, 2, other);
+  EXPECT_STREQ(reinterpret_cast<char*>(bytes), reinterpret_cast<char*>(other));
+
+  // U+0100 has a zero low byte: the bytes end early and derivation refuses.
+  const uint16_t zeroLow[] = {'a', 0x0100, 'b'};
+  n = PasswordBytesFromText(zeroLow, 3, bytes);
+  int error = 0;
+  EXPECT_EQ(DerivePasswordKey(bytes, n, 16, &error), nullptr);
+  EXPECT_EQ(error, kPasswordLength);
+
+  // 254 units work; 255 (the field's limit) give empty bytes and are refused.
+  uint16_t longText[255];
+  for (auto& u : longText) u = 'x';
+  n = PasswordBytesFromText(longText, 254, bytes);
+  EXPECT_EQ(strlen(reinterpret_cast<char*>(bytes)), 254u);
+  unsigned char* key = DerivePasswordKey(bytes, n, 32, &error);
+  EXPECT_NE(key, nullptr);
+  ReleaseBuffer(key);
+  n = PasswordBytesFromText(longText, 255, bytes);
+  EXPECT_EQ(n, 255u);
+  EXPECT_EQ(bytes[0], 0);
+  EXPECT_EQ(DerivePasswordKey(bytes, n, 32, &error), nullptr);
+  EXPECT_EQ(error, kPasswordLength);
+}
+
+TEST(CipherNames, FormedLookedUpAndReleased) {
+  const char* expected[] = {"aes-128-ecb", "aes-192-cfb", "aes-256-cbc", "aes-128-ofb"};
+  const int keys[] = {16, 24, 32, 16};
+  for (int mode = 0; mode < 4; ++mode) {
+    char* name = MakeCipherName(mode, keys[mode]);
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, expected[mode]);
+    // Only the three CFB names are ciphers here.
+    EXPECT_EQ(LookupCipher(name) != nullptr, mode == kModeCfb);
+    EXPECT_EQ(ReleaseCipherName(name), kOk);
+  }
+  EXPECT_EQ(MakeCipherName(4, 16), nullptr);
+  EXPECT_EQ(MakeCipherName(-1, 16), nullptr);
+  char* odd = MakeCipherName(kModeCfb, 20);
+  EXPECT_STREQ(odd, "aes-160-cfb");
+  EXPECT_EQ(LookupCipher(odd), nullptr);
+  ReleaseCipherName(odd);
+  EXPECT_EQ(ReleaseCipherName(nullptr), kNoCipherNameToRelease);
+
+  const EVP_CIPHER* c = LookupCipher("aes-256-cfb");
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(EVP_CIPHER_get_key_length(c), 32);
+  EXPECT_EQ(EVP_CIPHER_get_iv_length(c), 16);
+  EXPECT_EQ(EVP_CIPHER_get_block_size(c), 1);
+  EXPECT_EQ(LookupCipher("AES-256-CFB"), nullptr);
+  EXPECT_EQ(LookupCipher(nullptr), nullptr);
+  EXPECT_EQ(EVP_MD_get_size(LookupDigest("sha1")), 20);
+  EXPECT_EQ(EVP_MD_get_size(LookupDigest("md5")), 16);
+  EXPECT_EQ(LookupDigest("sha256"), nullptr);
+  EXPECT_EQ(DigestBuffer("x", 1, "sha256"), nullptr);
+}
+
+TEST(BufferCiphers, PiecewiseMatchesOneShotAndRoundTrips) {
+  // Lengths around the 1,024-byte pieces.
+  Bytes key = FromHex(kVectors[1].fileKey);
+  for (size_t length : {0u, 1u, 1023u, 1024u, 1025u, 5000u}) {
+    SCOPED_TRACE(length);
+    Bytes plain(length);
+    for (size_t i = 0; i < length; ++i) plain[i] = static_cast<uint8_t>(i * 31 + 7);
+    Bytes cipher(length + 1, 0xEE);
+    size_t n = 99;
+    ASSERT_EQ(EncryptBuffer("aes-192-cfb", key.data(), kIvText, plain.data(), length,
+                            cipher.data(), &n),
+              kOk);
+    EXPECT_EQ(n, length);
+    EXPECT_EQ(cipher[length], 0);  // the zero after the output
+    cipher.resize(length);
+    EXPECT_EQ(cipher, testing::Cfb(key, plain, true));
+    Bytes back(length + 1);
+    ASSERT_EQ(DecryptBuffer("aes-192-cfb", key.data(), kIvText, cipher.data(), length,
+                            back.data(), &n),
+              kOk);
+    back.resize(n);
+    EXPECT_EQ(back, plain);
+  }
+  unsigned char out[8];
+  size_t n = 0;
+  EXPECT_EQ(EncryptBuffer("aes-192-cbc", key.data(), kIvText, out, 0, out, &n), kNoSuchCipher);
+  EXPECT_EQ(DecryptBuffer("des", key.data(), kIvText, out, 0, out, &n), kNoSuchCipher);
+  int error = 0;
+  EXPECT_EQ(DecryptWithKey(out, 1, key.data(), 24, &n, 2, kIvText, &error), nullptr);
+  EXPECT_EQ(error, kNoSuchCipher);
+  EXPECT_EQ(DecryptWithKey(out, 1, key.data(), 24, &n, 7, kIvText, &error), nullptr);
+  EXPECT_EQ(error, kNoSuchCipher);
+}
+
+}  // namespace
+}  // namespace orx::payload

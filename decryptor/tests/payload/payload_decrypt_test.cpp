@@ -1,0 +1,162 @@
+// Streamed decryption, and whole payloads opened the way the decryptor does.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "memory_stream.h"
+#include "payload/payload_crypto.h"
+#include "payload/payload_header.h"
+#include "payload_builder.h"
+
+namespace orx::payload {
+namespace {
+
+using testing::Bytes;
+using testing::FromHex;
+using testing::MemoryStream;
+using testing::PayloadParts;
+
+// "The quick brown fox jumps over the lazy dog" under the 32-byte file key
+// 0x40..0x5f, made with: printf '...' | openssl enc -aes-256-cfb -K 4041..5f
+// -iv 34373039323135383437303932313538 -nopad | xxd -p; its SHA-1 from
+// sha1sum.
+const char kFox[] = "The quick brown fox jumps over the lazy dog";
+const char kFoxCipher[] =
+    "6b13ededaa0670f366510699de48f6bf967a90f8780c0cd97bd6585cd72b6534"
+    "30795925ec0630116e24ca";
+const char kFoxSha1[] = "2fd4e1c67a2d28fced849ee1bb76e7391b93eb12";
+const char kFileKey256[] = "404142434445464748494a4b4c4d4e4f505152535455565758595a5b5c5d5e5f";
+
+TEST(DecryptPayload, KnownAnswer) {
+  MemoryStream in, out;
+  in.data = FromHex(kFoxCipher);
+  in.data.resize(in.data.size() + 24, 0xCC);  // bytes behind the cipher text stay unread
+  PayloadStream pin = in.Port(), pout = out.Port();
+  unsigned char digest[21];
+  memset(digest, 0xFF, sizeof digest);
+  Bytes key = FromHex(kFileKey256);
+  ASSERT_EQ(DecryptPayload("aes-256-cfb", key.data(), kIvText, &pin, strlen(kFox), &pout, digest),
+            kOk);
+  EXPECT_EQ(std::string(out.data.begin(), out.data.end()), kFox);
+  EXPECT_EQ(Bytes(digest, digest + 20), FromHex(kFoxSha1));
+  EXPECT_EQ(digest[20], 0);
+  EXPECT_EQ(in.position, static_cast<int64_t>(strlen(kFox)));
+}
+
+TEST(DecryptPayload, RefusalsAndFailures) {
+  Bytes key(32, 1);
+  MemoryStream in, out;
+  in.data.assign(3000, 0x11);
+  PayloadStream pin = in.Port(), pout = out.Port();
+  unsigned char digest[21];
+  EXPECT_EQ(DecryptPayload("aes-256-cfb", key.data(), kIvText, &pin, 10, &pout, nullptr),
+            kNoDigest);
+  EXPECT_EQ(DecryptPayload("aes-256-ofb", key.data(), kIvText, &pin, 10, &pout, digest),
+            kNoSuchCipher);
+
+  // The payload ends early: a failure, not zeros passed off as plaintext.
+  in.position = 0;
+  memset(digest, 0xFF, sizeof digest);
+  EXPECT_EQ(DecryptPayload("aes-256-cfb", key.data(), kIvText, &pin, 3001, &pout, digest),
+            kPayloadDecryptFailed);
+  EXPECT_EQ(Bytes(digest, digest + 21), Bytes(21, 0));
+
+  // The output refuses bytes (a full disk): a failure, though the digest of
+  // what was decrypted would have matched.
+  for (size_t limit : {0u, 1000u, 2047u}) {
+    MemoryStream full;
+    full.writeLimit = limit;
+    PayloadStream pfull = full.Port();
+    in.position = 0;
+    memset(digest, 0xFF, sizeof digest);
+    EXPECT_EQ(DecryptPayload("aes-256-cfb", key.data(), kIvText, &pin, 2048, &pfull, digest),
+              kPayloadDecryptFailed)
+        << limit;
+    EXPECT_EQ(Bytes(digest, digest + 21), Bytes(21, 0));
+  }
+}
+
+// Opens a payload as the decryptor's confirm path does, returning a word for
+// the outcome and the plaintext.
+std::string Open(const Bytes& payload, const std::u16string& password, Bytes* plain = nullptr) {
+  MemoryStream in, out;
+  in.data = payload;
+  PayloadStream pin = in.Port(), pout = out.Port();
+  unsigned char pw[kPasswordBytesCapacity];
+  size_t stated = PasswordBytesFromText(reinterpret_cast<const uint16_t*>(password.data()),
+                                        password.size(), pw);
+  PayloadHeader h;
+  if (ReadPayloadHeader(&pin, &h) != kOk) return "malformed";
+  int error = 0;
+  unsigned char* k = DerivePasswordKey(pw, stated, static_cast<int>(h.keyBytes), &error);
+  if (!k) return "derive " + std::to_string(error);
+  size_t n = 0;
+  unsigned char* fileKey = DecryptWithKey(h.wrappedKey, h.keyBytes, k, static_cast<int>(h.keyBytes),
+                                          &n, kModeCfb, kIvText, &error);
+  ReleaseBuffer(k);
+  if (!fileKey) return "unwrap";
+  unsigned char* check = DigestBuffer(fileKey, n, "sha1");
+  bool right = check && memcmp(check, h.keyCheck, 20) == 0;
+  ReleaseBuffer(check);
+  if (!right) {
+    ReleaseBuffer(fileKey);
+    return "wrong password";
+  }
+  char* name = MakeCipherName(kModeCfb, static_cast<int>(h.keyBytes));
+  unsigned char digest[21];
+  int rc = DecryptPayload(name, fileKey, kIvText, &pin, static_cast<uint64_t>(h.cipherBytes),
+                          &pout, digest);
+  ReleaseCipherName(name);
+  ReleaseBuffer(fileKey);
+  unsigned char stored[20];
+  if (rc != kOk || pin.read(pin.context, stored, 20) != 20) return "failed";
+  if (plain) *plain = out.data;
+  return memcmp(stored, digest, 20) == 0 ? "ok" : "digest mismatch";
+}
+
+TEST(WholePayload, RoundTripsAcrossChunkBoundariesForEveryKeyLength) {
+  for (size_t keyBytes : {16u, 24u, 32u}) {
+    for (size_t size : {0u, 1u, 1023u, 1024u, 1025u, 2048u, 65536u, 3u << 20}) {
+      SCOPED_TRACE(::testing::Message() << keyBytes << " " << size);
+      Bytes content(size);
+      for (size_t i = 0; i < size; ++i) content[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+      Bytes payload = testing::MakePayload(u"f.bin", "s\xE9same", keyBytes, content).Serialize();
+      Bytes plain;
+      ASSERT_EQ(Open(payload, u"s\u00E9same", &plain), "ok");
+      EXPECT_EQ(plain, content);
+      // A text whose units share those low bytes opens it too.
+      EXPECT_EQ(Open(payload, u"s\u01E9same"), "ok");
+    }
+  }
+}
+
+TEST(WholePayload, OutcomesOfDamageAndWrongPasswords) {
+  Bytes content(5000, 'q');
+  PayloadParts p = testing::MakePayload(u"f.bin", "right", 24, content);
+  EXPECT_EQ(Open(p.Serialize(), u"right"), "ok");
+  EXPECT_EQ(Open(p.Serialize(), u"wrong"), "wrong password");
+  EXPECT_EQ(Open(p.Serialize(), u""), "wrong password");
+  EXPECT_EQ(Open(p.Serialize(), u"r\u0100ght"), "derive 1003");
+
+  // secondBlock and tailBytes are never used.
+  PayloadParts q = p;
+  q.secondBlock.assign(24, 0xFF);
+  q.tail = {1, 2, 3, 4};
+  EXPECT_EQ(Open(q.Serialize(), u"right"), "ok");
+
+  // A flipped cipher text byte or digest byte fails the final comparison.
+  for (size_t at : {0u, 1024u, 4999u}) {
+    q = p;
+    q.cipherText[at] ^= 0x01;
+    EXPECT_EQ(Open(q.Serialize(), u"right"), "digest mismatch") << at;
+  }
+  q = p;
+  q.plainDigest[19] ^= 0x80;
+  EXPECT_EQ(Open(q.Serialize(), u"right"), "digest mismatch");
+  // A damaged keyCheck looks like a wrong password: nothing is decrypted.
+  q = p;
+  q.keyCheck[0] ^= 1;
+  EXPECT_EQ(Open(q.Serialize(), u"right"), "wrong password");
+}
+
+}  // namespace
+}  // namespace orx::payload
