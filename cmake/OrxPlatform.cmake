@@ -19,6 +19,7 @@ if(WIN32)
 endif()
 
 if(ORX_WINDOWS)
+  enable_language(RC)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   # Address-space layout randomisation and no-execute data for every image.
   add_link_options(-Wl,--dynamicbase -Wl,--nxcompat)
@@ -38,6 +39,8 @@ set(ORX_DECRYPTOR_SLOT 41472)
 # A Windows program without the C runtime's start-up code: its own entry
 # point (an extern "C" __stdcall function without arguments), no C++
 # exceptions, RTTI or unwind tables, and only the system DLLs in LIBS.
+# No -fdata-sections: for PE targets GCC would then store zero-filled
+# globals as initialised data, which costs their whole size in the file.
 # Without the start-up code there are no global constructors and no atexit.
 function(orx_tiny_program target)
   cmake_parse_arguments(P "" "ENTRY;SUBSYSTEM" "SOURCES;LIBS" ${ARGN})
@@ -49,7 +52,7 @@ function(orx_tiny_program target)
   endif()
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX,C>:-Os -fno-exceptions -fno-asynchronous-unwind-tables
-      -fno-unwind-tables -fno-stack-protector -ffunction-sections -fdata-sections
+      -fno-unwind-tables -fno-stack-protector -ffunction-sections
       -fno-ident -fno-stack-check>
     $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti -fno-threadsafe-statics>)
   target_link_options(${target} PRIVATE -nostdlib -s -Wl,--gc-sections
