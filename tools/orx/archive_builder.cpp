@@ -67,39 +67,40 @@ bool LoadArchiveParts(const ArchiveParts& parts, std::string& head, std::string&
          LoadSlot("decryptor", parts.decryptor, archive::kDecryptorSlot, head, error);
 }
 
-bool WriteArchive(const std::string& head, const fs::path& payload, const fs::path& out,
-                  std::string& error) {
+bool WriteArchive(const std::string& head, const PayloadWriter& writePayload,
+                  const fs::path& out, std::string& error) {
   if (head.size() != archive::kPayloadOffset) {
     error = "internal: archive head has the wrong size";
     return false;
   }
-  std::FILE* in = OpenFile(payload, "rb");
-  if (!in) {
-    error = "cannot open " + payload.string() + ": " + std::strerror(errno);
-    return false;
-  }
   PendingFile output;
-  if (!output.Open(out, error)) {
-    std::fclose(in);
-    return false;
-  }
-  bool ok = std::fwrite(head.data(), 1, head.size(), output.file()) == head.size();
-  std::vector<char> buffer(1 << 16);
-  size_t got;
-  while (ok && (got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
-    ok = std::fwrite(buffer.data(), 1, got, output.file()) == got;
-  }
-  bool readFailed = std::ferror(in);
-  std::fclose(in);
-  if (readFailed) {
-    error = "cannot read " + payload.string();
-    return false;
-  }
-  if (!ok) {
+  if (!output.Open(out, error)) return false;
+  if (std::fwrite(head.data(), 1, head.size(), output.file()) != head.size()) {
     error = "cannot write " + out.string();
     return false;
   }
-  return output.Commit(true, error);
+  return writePayload(output.file(), error) && output.Commit(true, error);
+}
+
+PayloadWriter CopyPayloadFile(const fs::path& payload) {
+  return [payload](std::FILE* out, std::string& error) {
+    std::FILE* in = OpenFile(payload, "rb");
+    if (!in) {
+      error = "cannot open " + payload.string() + ": " + std::strerror(errno);
+      return false;
+    }
+    std::vector<char> buffer(1 << 16);
+    bool ok = true;
+    size_t got;
+    while (ok && (got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+      ok = std::fwrite(buffer.data(), 1, got, out) == got;
+    }
+    bool readFailed = std::ferror(in);
+    std::fclose(in);
+    if (readFailed) error = "cannot read " + payload.string();
+    if (!ok) error = "cannot write the archive";
+    return ok && !readFailed;
+  };
 }
 
 }  // namespace orx

@@ -2,7 +2,9 @@
 // decryptor, each zero-padded to its slot, then the payload byte for byte.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace orx {
@@ -18,9 +20,16 @@ struct ArchiveParts {
 // part and the sizes.
 bool LoadArchiveParts(const ArchiveParts& parts, std::string& head, std::string& error);
 
-// Writes the archive head (78,336 bytes made by LoadArchiveParts) followed by
-// the payload file to `out`. The output appears only when complete.
-bool WriteArchive(const std::string& head, const std::filesystem::path& payload,
+// Writes the payload bytes at the stream's position; false with an error.
+using PayloadWriter = std::function<bool(std::FILE* out, std::string& error)>;
+
+// Writes the archive head (78,336 bytes made by LoadArchiveParts) and then
+// the payload to `out`, which appears only when complete (an existing file
+// is replaced).
+bool WriteArchive(const std::string& head, const PayloadWriter& writePayload,
                   const std::filesystem::path& out, std::string& error);
+
+// A PayloadWriter that copies an existing payload file byte for byte.
+PayloadWriter CopyPayloadFile(const std::filesystem::path& payload);
 
 }  // namespace orx

@@ -27,8 +27,8 @@ int RunArchive(const std::vector<std::string>& args) {
                      PathArg(parsed.Value("--decryptor"))};
   std::string head;
   if (!LoadArchiveParts(parts, head, error) ||
-      !WriteArchive(head, PathArg(parsed.Value("--payload")), PathArg(parsed.Value("-o")),
-                    error)) {
+      !WriteArchive(head, CopyPayloadFile(PathArg(parsed.Value("--payload"))),
+                    PathArg(parsed.Value("-o")), error)) {
     Report("archive: " + error + "; nothing written");
     return kExitFailure;
   }

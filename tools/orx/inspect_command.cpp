@@ -1,0 +1,78 @@
+// orx inspect ARCHIVE-OR-PAYLOAD: the header fields and the cipher.
+#include <cinttypes>
+#include <cstdio>
+
+#include "command_line.h"
+#include "commands.h"
+#include "payload/payload_crypto.h"
+#include "payload_file.h"
+
+namespace orx {
+
+namespace {
+
+std::string Hex(const unsigned char* p, size_t n) {
+  static const char digits[] = "0123456789abcdef";
+  std::string s;
+  for (size_t i = 0; i < n; ++i) {
+    s.push_back(digits[p[i] >> 4]);
+    s.push_back(digits[p[i] & 15]);
+  }
+  return s;
+}
+
+}  // namespace
+
+int RunInspect(const std::vector<std::string>& args) {
+  ParsedArgs a;
+  std::string error;
+  if (!ParseArgs(args, {}, {}, a, error) || a.operands.size() != 1) {
+    Report(error.empty() ? "inspect: needs one ARCHIVE-OR-PAYLOAD" : "inspect: " + error);
+    return kExitUsage;
+  }
+  PayloadFile pf;
+  int rc = pf.Open(PathArg(a.operands[0]), error);
+  if (!pf.file()) {
+    Report("inspect: " + error);
+    return kExitFailure;
+  }
+  const payload::PayloadHeader& h = pf.header();
+  std::printf("container:    %s\n", pf.inArchive() ? "archive" : "bare payload");
+  std::printf("payload at:   %lld\n", pf.offset());
+  std::printf("signature:    0x%08" PRIX32 "\n", h.signature);
+  if (rc != payload::kBadSignature && rc != payload::kHeaderTruncated) {
+    std::printf("nameBytes:    %" PRIu32 "\n", h.nameBytes);
+  }
+  std::string name;
+  if (h.nameUnits) {
+    std::printf("fileName:     %s\n", pf.NameUtf8(name) ? name.c_str() : "(not valid UTF-16)");
+  }
+  if (h.keyBytes) {
+    std::printf("keyBytes:     %" PRIu32 "\n", h.keyBytes);
+    char* cipher = payload::MakeCipherName(payload::kModeCfb, static_cast<int>(h.keyBytes));
+    std::printf("cipher:       %s (IV: first 16 bytes of \"%s\")\n", cipher ? cipher : "?",
+                payload::kIvText);
+    payload::ReleaseCipherName(cipher);
+  }
+  if (rc == payload::kOk || rc == payload::kPayloadTooShort || rc == payload::kBadStoredName) {
+    std::printf("keyCheck:     %s\n", Hex(h.keyCheck, 20).c_str());
+    std::printf("wrappedKey:   %s\n", Hex(h.wrappedKey, h.keyBytes).c_str());
+    std::printf("secondBlock:  %s\n", Hex(h.secondBlock, h.keyBytes).c_str());
+  }
+  if (rc == payload::kOk) {
+    std::printf("header bytes: %" PRId64 "\n", static_cast<int64_t>(h.headerEnd - pf.offset()));
+    std::printf("cipherText:   %" PRId64 " bytes\n", h.cipherBytes);
+    unsigned char trailer[24];
+    auto& s = pf.stream();
+    if (s.seek(s.context, h.headerEnd + h.cipherBytes, SEEK_SET) == 0 &&
+        s.read(s.context, trailer, 24) == 24) {
+      std::printf("plainDigest:  %s\n", Hex(trailer, 20).c_str());
+      std::printf("tailBytes:    %s\n", Hex(trailer + 20, 4).c_str());
+    }
+    return kExitOk;
+  }
+  Report("inspect: malformed payload: " + error);
+  return kExitMalformed;
+}
+
+}  // namespace orx

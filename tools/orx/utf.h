@@ -1,0 +1,12 @@
+// Strict conversions between UTF-8 and UTF-16: malformed input (bad bytes,
+// overlong forms, unpaired surrogates) makes them fail rather than guess.
+#pragma once
+
+#include <string>
+
+namespace orx {
+
+bool Utf8ToUtf16(const std::string& in, std::u16string& out);
+bool Utf16ToUtf8(const std::u16string& in, std::string& out);
+
+}  // namespace orx
