@@ -185,7 +185,8 @@ MessageBoxInfo ReadMessageBox(HWND box) {
     }
   }
   int most = red > yellow ? (red > blue ? red : blue) : (yellow > blue ? yellow : blue);
-  if (most < 20) info.icon = BoxIcon::Unknown;
+  // Wine keeps an empty icon control in a box without icon.
+  if (most < 20) info.icon = BoxIcon::None;
   else if (most == red) info.icon = BoxIcon::Error;
   else if (most == yellow) info.icon = BoxIcon::Warning;
   else info.icon = BoxIcon::Information;

@@ -27,12 +27,14 @@ export DISPLAY=":$display"
   flock 9
   if [ ! -e "/tmp/.X11-unix/X$display" ]; then
     rm -f "/tmp/.X$display-lock"
-    nohup Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    # Children must not inherit the lock (fd 9), or it is held as long as
+    # they live.
+    nohup Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 9>&- &
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   fi
   if [ ! -f "$prefix/.ready" ]; then
-    "$WINE" wineboot -i >/dev/null 2>&1 || true
-    /usr/lib/wine/wineserver -w
+    "$WINE" wineboot -i >/dev/null 2>&1 9>&- || true
+    /usr/lib/wine/wineserver -w 9>&-
     touch "$prefix/.ready"
   fi
 ) 9>"$prefix.lock"
