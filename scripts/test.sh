@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs every test on this machine: sets it up (scripts/setup.sh), builds the
+# three presets and runs their tests: host (portable code, tools, fuzz corpus
+# replay), win64 (the Windows programs and DLLs under wine64 and Xvfb) and
+# win32 (static checks of the shipped 32-bit images).
+# Ends with one line "N passed, N failed" over all presets.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh || exit 1
+
+jobs=${ORX_JOBS:-2}
+passed=0
+failed=0
+status=0
+for preset in host win64 win32; do
+  echo "== $preset: configure and build"
+  if ! cmake --preset "$preset" >"build-$preset.log" 2>&1 ||
+     ! cmake --build --preset "$preset" -j"$jobs" >>"build-$preset.log" 2>&1; then
+    tail -40 "build-$preset.log"
+    echo "== $preset: build failed"
+    status=1
+    failed=$((failed + 1))
+    continue
+  fi
+  rm -f "build-$preset.log"
+  echo "== $preset: test"
+  out=$(mktemp)
+  ctest --preset "$preset" -j"$jobs" --timeout 600 2>&1 | tee "$out"
+  rc=${PIPESTATUS[0]}
+  total=$(sed -n 's/.* tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$out" | tail -1)
+  if [ -n "$total" ]; then
+    set -- $total
+    failed=$((failed + $1))
+    passed=$((passed + $2 - $1))
+  fi
+  rm -f "$out"
+  [ "$rc" = 0 ] || status=1
+done
+
+echo "$passed passed, $failed failed"
+exit $status
