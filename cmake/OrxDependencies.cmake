@@ -35,7 +35,9 @@ set_target_properties(OpenSSL::Crypto PROPERTIES
 file(COPY "${ORX_OPENSSL_DLL}" DESTINATION "${CMAKE_BINARY_DIR}/bin")
 get_filename_component(ORX_OPENSSL_DLL_NAME "${ORX_OPENSSL_DLL}" NAME)
 
-if(ORX_RUNS_HERE)
+# Also in win32, where test programs are compiled (so that the portable code
+# is seen by the 32-bit compiler) but not run.
+if(ORX_WINDOWS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
