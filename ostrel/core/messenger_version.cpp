@@ -2,9 +2,8 @@
 
 #include <cstring>
 #include <initializer_list>
-#include <memory>
-#include <new>
 
+#include "heap_array.h"
 #include "settings_table.h"
 #include "status.h"
 #include "text16.h"
@@ -37,7 +36,7 @@ Translation ChosenTranslation(VersionResources& versions, const void* block) {
     return kFallbackTranslation;
   }
   std::size_t count = bytes / sizeof(Translation);
-  std::unique_ptr<Translation[]> entries(new (std::nothrow) Translation[count]);
+  HeapArray<Translation> entries(count);
   if (!entries) return kFallbackTranslation;
   std::memcpy(entries.get(), value, count * sizeof(Translation));
   return entries[ChooseTranslation(entries.get(), count, versions.UserDefaultLangId())];
@@ -85,7 +84,7 @@ int RefreshMessengerVersion(const SettingsPorts& ports) {
   uint32_t error = 0;
   uint32_t infoSize = ports.versions.InfoSize(path, &error);
   if (infoSize == 0) return CaptureSystemError(error);
-  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[infoSize]);
+  HeapArray<unsigned char> block(infoSize);
   if (!block) return 5;
   if (!ports.versions.ReadInfo(path, infoSize, block.get(), &error)) {
     // Reported as a status: an exception cannot cross the C interface.

@@ -2,9 +2,8 @@
 
 #include <climits>
 #include <cstring>
-#include <memory>
-#include <new>
 
+#include "heap_array.h"
 #include "messenger_version.h"
 #include "settings_table.h"
 #include "status.h"
@@ -121,7 +120,7 @@ int ReadSettingAnsi(const SettingsPorts& ports, int index, char* buffer, int* si
   // The wide read gets as many wide characters as the caller has bytes,
   // within what an int byte count can say.
   const int wideChars = capacity < INT_MAX / 2 ? capacity : INT_MAX / 2;
-  std::unique_ptr<char16_t[]> wide(new (std::nothrow) char16_t[wideChars > 0 ? wideChars : 1]);
+  HeapArray<char16_t> wide(wideChars > 0 ? wideChars : 1);
   if (!wide) return ZT_ERR_MEMORY;
 
   int wideSize = wideChars * 2;
