@@ -17,6 +17,8 @@ constexpr int kPathChars = 260;
 constexpr uint32_t kFolderQueryBytes = 260;
 constexpr int kVersionChars = 64;
 constexpr char16_t kProgramName[] = u"msnmsgr.exe";
+// For a resource without a translation array: the English Unicode block,
+// the one resource compilers write by default.
 constexpr Translation kFallbackTranslation = {0x0409, 1200};
 
 void AppendHex4(char16_t*& out, uint16_t value) {

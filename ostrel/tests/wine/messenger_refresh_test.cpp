@@ -19,12 +19,35 @@ std::wstring ProgramFolder() {
   return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
+std::wstring MessengerRoot() {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"ostrel msn\\";
+}
+
+// Deletes a folder (with its trailing backslash) and everything in it.
+void DeleteFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteFolder(folder + name + L"\\");
+      } else {
+        DeleteFileW((folder + name).c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
 // Makes a folder of exactly `chars` characters, its trailing backslash
 // included, with a copy of the stand-in messenger program in it.
 std::wstring MessengerFolder(std::size_t chars) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp) + L"ostrel msn\\";
+  std::wstring folder = MessengerRoot();
   CreateDirectoryW(folder.c_str(), nullptr);
   if (folder.size() < chars) {
     folder += std::wstring(chars - folder.size() - 1, L'm') + L"\\";
@@ -44,6 +67,7 @@ class MessengerRefreshTest : public ::testing::Test {
   void TearDown() override {
     DeleteSettingsKey();
     DeleteKey(kMessengerKey);
+    DeleteFolder(MessengerRoot());
   }
   static int ReadVersion(std::wstring* text) {
     wchar_t buffer[80] = {};
@@ -79,7 +103,7 @@ TEST_F(MessengerRefreshTest, TheFolderMayHoldAtMost129Characters) {
 
   folder = MessengerFolder(130);
   ASSERT_EQ(130u, folder.size());
-  ASSERT_EQ(GetFileAttributesW((folder + L"msnmsgr.exe").c_str()) != INVALID_FILE_ATTRIBUTES, true);
+  ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"msnmsgr.exe").c_str()));
   ASSERT_EQ(ERROR_SUCCESS, PutText(kMessengerKey, L"InstallationDirectory", folder));
   EXPECT_EQ(ZT_ERR_SYSTEM, ReadVersion(&text));
 }
