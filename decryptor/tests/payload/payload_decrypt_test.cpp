@@ -115,7 +115,7 @@ std::string Open(const Bytes& payload, const std::u16string& password, Bytes* pl
 
 TEST(WholePayload, RoundTripsAcrossChunkBoundariesForEveryKeyLength) {
   for (size_t keyBytes : {16u, 24u, 32u}) {
-    for (size_t size : {0u, 1u, 1023u, 1024u, 1025u, 2048u, 65536u, 3u << 20}) {
+    for (size_t size : {0u, 1u, 1023u, 1024u, 1025u, 16383u, 16384u, 16385u, 65536u, 3u << 20}) {
       SCOPED_TRACE(::testing::Message() << keyBytes << " " << size);
       Bytes content(size);
       for (size_t i = 0; i < size; ++i) content[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);

@@ -1,0 +1,35 @@
+# The payload fuzzer, built with Debian's clang and libFuzzer when they are
+# present (host preset only), and a test that replays the committed corpus
+# under AddressSanitizer and UndefinedBehaviorSanitizer. scripts/fuzz.sh runs
+# it for longer.
+if(NOT ORX_HOST)
+  return()
+endif()
+find_program(ORX_CLANGXX NAMES clang++-14 clang++)
+if(NOT ORX_CLANGXX)
+  message(STATUS "clang++ not found: the payload fuzzer is not built")
+  return()
+endif()
+
+set(_core ${PROJECT_SOURCE_DIR}/decryptor/core)
+set(_fuzz_sources
+  ${CMAKE_CURRENT_LIST_DIR}/payload_fuzzer.cpp
+  ${_core}/payload/payload_stream.cpp
+  ${_core}/payload/payload_crypto.cpp
+  ${_core}/payload/payload_header.cpp)
+set(_fuzzer ${CMAKE_CURRENT_BINARY_DIR}/fuzz/payload_fuzzer)
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
+add_custom_command(OUTPUT ${_fuzzer}
+  COMMAND ${ORX_CLANGXX} -std=c++17 -g -O1 -fno-exceptions -fno-rtti
+          -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+          -I${_core} -I${CMAKE_CURRENT_LIST_DIR}/.. ${_fuzz_sources} -lcrypto -o ${_fuzzer}
+  DEPENDS ${_fuzz_sources} ${CMAKE_CURRENT_LIST_DIR}/../memory_stream.h
+          ${_core}/payload/payload_crypto.h ${_core}/payload/payload_header.h
+          ${_core}/payload/payload_stream.h
+  COMMENT "Building the payload fuzzer with ${ORX_CLANGXX}")
+add_custom_target(payload_fuzzer ALL DEPENDS ${_fuzzer})
+
+# -runs=0 executes every corpus input once and stops; any crash, leak or
+# sanitizer report fails the test.
+add_test(NAME payload_fuzz_corpus
+  COMMAND ${_fuzzer} -runs=0 ${CMAKE_CURRENT_LIST_DIR}/corpus)
