@@ -27,19 +27,19 @@ HANDLE Hold(const std::wstring& path) {
                      nullptr);
 }
 
-struct Run {
+struct ToolRun {
   orxtest::Process process;
   DWORD started;
 };
 
-Run StartTool(const std::wstring& arguments, const std::wstring& folder) {
-  Run r{orxtest::Start(L"\"" + Tool() + L"\" " + arguments, folder), GetTickCount()};
+ToolRun StartTool(const std::wstring& arguments, const std::wstring& folder) {
+  ToolRun r{orxtest::Start(L"\"" + Tool() + L"\" " + arguments, folder), GetTickCount()};
   EXPECT_NE(r.process.handle, nullptr);
   return r;
 }
 
 // Waits for the end; returns the exit code and the time it took in ms.
-std::pair<int, DWORD> Finish(Run& r) {
+std::pair<int, DWORD> Finish(ToolRun& r) {
   int code = orxtest::WaitExit(r.process, 30000);
   DWORD took = GetTickCount() - r.started;
   orxtest::Close(r.process);
@@ -58,7 +58,7 @@ TEST(CleanupTool, DeletesAtTheFirstOrTheSecondAttempt) {
   ASSERT_NE(brief, INVALID_HANDLE_VALUE);
   ASSERT_NE(longer, INVALID_HANDLE_VALUE);
 
-  Run runs[] = {StartTool(L"\"" + free + L"\"", dir), StartTool(L"\"" + briefly + L"\"", dir),
+  ToolRun runs[] = {StartTool(L"\"" + free + L"\"", dir), StartTool(L"\"" + briefly + L"\"", dir),
                 StartTool(L"\"" + long_held + L"\"", dir),
                 // A relative path is taken against the inherited current folder.
                 StartTool(L"\"" + relative + L"\"", dir)};
@@ -72,7 +72,7 @@ TEST(CleanupTool, DeletesAtTheFirstOrTheSecondAttempt) {
 
   Sleep(1500);
   EXPECT_TRUE(orxtest::FileExists(briefly)) << "no attempt between the first and the second";
-  for (Run& r : runs) {
+  for (ToolRun& r : runs) {
     auto [code, took] = Finish(r);
     EXPECT_EQ(code, 0);
     EXPECT_GE(took, 5000u) << "the tool waits for its second attempt";
@@ -103,7 +103,7 @@ TEST(CleanupTool, ChangesNothingForArgumentsThatAreNotOneFile) {
       {L"\"" + dir + L"\\missing.bin\"", false},
       {L"\"" + dir + L"\\a*.tmp\"", false},  // used literally, never expanded
   };
-  std::vector<Run> runs;
+  std::vector<ToolRun> runs;
   for (const Case& c : cases) runs.push_back(StartTool(c.args, dir));
   for (size_t i = 0; i < runs.size(); ++i) {
     auto [code, took] = Finish(runs[i]);

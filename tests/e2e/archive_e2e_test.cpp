@@ -1,0 +1,364 @@
+// Self-decrypting archives end to end under Wine: archives made with
+// `orx pack --archive` around the real stub, cleanup tool and decryptor,
+// run in a test folder, the password typed into the real dialog and the
+// real message boxes read and answered. After each run the files are as a
+// recipient would find them once the cleanup tools have ended.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "recipient.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using orxtest::BoxIcon;
+
+constexpr size_t kPayloadOffset = 78336;
+
+// Expected texts, per language of the system the test runs under.
+struct Texts {
+  std::wstring wrongPassword, failure, osError, overwrite, decrypted;
+};
+const Texts kEnglish = {
+    L"Wrong password!", L"Encryption or decryption processing failure!", L"Windows OS error!",
+    L"File is already exist, overwrtie it?",
+    L" has been decrypted. \nWould you want to open it? \n\n(This file may include malicious "
+    L"code.)"};
+const Texts kGerman = {
+    L"Falsches Kennwort!", L"Fehler beim Ver- oder Entschl\u00fcsseln!", L"Windows BS Fehler!",
+    L"Diese Datei ist bereits vorhanden. Datei \u00dcberschreiben?",
+    L" wurde verschl\u00fcsselt. \nM\u00f6chten Sie die Datei \u00f6ffnen? \n\n(Diese Datei kann "
+    L"sch\u00e4dlichen Code oder sch\u00e4dliche Software enthalten.)"};
+
+const Texts& Expected() {
+  return PRIMARYLANGID(GetSystemDefaultLangID()) == LANG_GERMAN ? kGerman : kEnglish;
+}
+
+Bytes Sample(size_t size, unsigned seed) {
+  Bytes b(size);
+  unsigned x = seed * 2654435761u + 1;
+  for (auto& c : b) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<unsigned char>(x >> 16);
+  }
+  return b;
+}
+
+uint32_t U32(const Bytes& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+class ArchiveE2E : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(recipient::InstallCryptoLibrary()); }
+
+  void SetUp() override {
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    std::wstring name =
+        orxtest::Utf8ToWide(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    CreateDirectoryW(L"C:\\orx-tests", nullptr);
+    CreateDirectoryW(L"C:\\orx-tests\\e2e", nullptr);
+    root_ = L"C:\\orx-tests\\e2e\\" + name;
+    CreateDirectoryW(root_.c_str(), nullptr);
+    folder_ = root_ + L"\\recipient";
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    source_ = root_ + L"\\source";
+    CreateDirectoryW(source_.c_str(), nullptr);
+    DeleteFileW(recipient::PayloadFile().c_str());
+  }
+
+  void TearDown() override {
+    // Every ending has the cleanup tool remove the decryptor once it ended.
+    EXPECT_TRUE(recipient::WaitForCleanupTools());
+    EXPECT_FALSE(orxtest::FileExists(Decryptor())) << "the decryptor was not removed";
+  }
+
+  std::wstring Decryptor() const { return folder_ + L"\\Orx_DecryptFile.exe"; }
+  std::wstring Output(const std::wstring& name) const { return folder_ + L"\\" + name; }
+
+  // Packs `content` stored as `name` with the password into an archive.
+  std::wstring Pack(const std::wstring& name, const Bytes& content, const std::string& password,
+                    int keyBits = 256) {
+    std::wstring file = source_ + L"\\" + name;
+    EXPECT_TRUE(orxtest::WriteBytes(file, content.data(), content.size()));
+    std::wstring passwordFile = root_ + L"\\password.txt";
+    std::string line = password + "\n";
+    EXPECT_TRUE(orxtest::WriteBytes(passwordFile, line.data(), line.size()));
+    std::wstring archive = root_ + L"\\archive.exe";
+    std::wstring bin = orxtest::ModuleFolder();
+    EXPECT_EQ(recipient::RunOrx(L"pack \"" + file + L"\" -o \"" + archive + L"\" --key-bits " +
+                                    std::to_wstring(keyBits) + L" --archive --stub \"" + bin +
+                                    L"\\Tarrow.exe\" --cleanup \"" + bin +
+                                    L"\\Orx_DelTool.exe\" --decryptor \"" + bin +
+                                    L"\\Orx_DecryptFile.exe\"",
+                                passwordFile),
+              0);
+    DeleteFileW(passwordFile.c_str());
+    return archive;
+  }
+
+  // Rewrites bytes of the archive's payload at `offset` from its start.
+  void Patch(const std::wstring& archive, size_t offset, const Bytes& with) {
+    Bytes image = orxtest::ReadBytes(archive);
+    ASSERT_GE(image.size(), kPayloadOffset + offset + with.size());
+    std::copy(with.begin(), with.end(), image.begin() + kPayloadOffset + offset);
+    ASSERT_TRUE(orxtest::WriteBytes(archive, image.data(), image.size()));
+  }
+
+  // Offset of the cipher text inside the payload.
+  size_t CipherTextOffset(const std::wstring& archive) {
+    Bytes image = orxtest::ReadBytes(archive);
+    uint32_t nameBytes = U32(image, kPayloadOffset + 4);
+    uint32_t keyBytes = U32(image, kPayloadOffset + 8 + nameBytes);
+    return 32 + nameBytes + 2 * keyBytes;
+  }
+
+  // Runs the archive with a wrong or failing outcome: one message, OK.
+  void ExpectOneMessage(const std::wstring& archive, const std::wstring& password,
+                        const std::wstring& text, BoxIcon icon, bool typed = true) {
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok()) << "no password dialog";
+    run.EnterPassword(password, typed);
+    orxtest::MessageBoxInfo box = run.Answer(IDOK);
+    EXPECT_EQ(box.caption, recipient::kCaption);
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.icon, icon) << orxtest::IconName(box.icon);
+    EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(run.WaitForEnd(), 0);
+  }
+
+  std::wstring root_, folder_, source_;
+};
+
+TEST_F(ArchiveE2E, DecryptsVerifiesAndKeepsTheFileWhenNotOpened) {
+  Bytes content = Sample(70000, 1);
+  std::wstring archive = Pack(L"report.bin", content, "correct horse");
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  EXPECT_EQ(orxtest::WindowText(run.dialog()), recipient::kCaption);
+  run.EnterPassword(L"correct horse");
+  orxtest::MessageBoxInfo box = run.Answer(IDNO);
+  EXPECT_EQ(box.text, L"report.bin" + Expected().decrypted);
+  EXPECT_EQ(box.icon, BoxIcon::Warning);
+  EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"report.bin")), content);
+  EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile())) << "the payload is deleted";
+}
+
+TEST_F(ArchiveE2E, OpensTheFileWithItsProgramWhenAsked) {
+  std::string text = "Quarterly figures\r\n";
+  std::wstring archive =
+      Pack(L"notes.txt", Bytes(text.begin(), text.end()), "pw-128", /*keyBits=*/128);
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  run.EnterPassword(L"pw-128");
+  run.Answer(IDYES);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  // Text files open in the system's editor, whose window names the file.
+  HWND editor = nullptr;
+  for (int i = 0; i < 200 && !editor; ++i, Sleep(100)) {
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+          if (IsWindowVisible(w) && orxtest::WindowText(w).find(L"notes") != std::wstring::npos) {
+            *reinterpret_cast<HWND*>(p) = w;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&editor));
+  }
+  ASSERT_NE(editor, nullptr) << "no program opened the file";
+  DWORD pid = 0;
+  GetWindowThreadProcessId(editor, &pid);
+  HANDLE editorProcess = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+  TerminateProcess(editorProcess, 0);
+  CloseHandle(editorProcess);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"notes.txt")), Bytes(text.begin(), text.end()));
+}
+
+TEST_F(ArchiveE2E, OffersTheOpenWithChoiceForATypeWithoutProgram) {
+  std::wstring archive = Pack(L"blob.orxnoassoc", Sample(3000, 2), "pw-192", 192);
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  std::vector<HWND> before;
+  EnumWindows(
+      [](HWND w, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&before));
+  run.EnterPassword(L"pw-192");
+  run.Answer(IDYES);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  // The open-with choice is a dialog of another process (rundll32).
+  HWND choice = orxtest::WaitForWindowOfClass(L"#32770", 20000, before);
+  ASSERT_NE(choice, nullptr) << "no open-with choice appeared";
+  DWORD pid = 0;
+  GetWindowThreadProcessId(choice, &pid);
+  EXPECT_NE(pid, run.pid());
+  orxtest::CloseWindowLikeUser(choice);
+  EXPECT_TRUE(orxtest::WaitForWindowGone(choice));
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"blob.orxnoassoc")), Sample(3000, 2));
+}
+
+TEST_F(ArchiveE2E, AWrongPasswordEndsTheRunAndTheNextRunAsksAgain) {
+  std::wstring archive = Pack(L"secret.bin", Sample(100, 3), "right");
+  ExpectOneMessage(archive, L"wrong", Expected().wrongPassword, BoxIcon::Warning);
+  EXPECT_FALSE(orxtest::FileExists(Output(L"secret.bin")));
+  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays";
+
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  recipient::ArchiveRun again(archive, folder_);
+  ASSERT_TRUE(again.ok()) << "the second run asks again";
+  again.EnterPassword(L"right");
+  again.Answer(IDNO);
+  EXPECT_EQ(again.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"secret.bin")), Sample(100, 3));
+}
+
+TEST_F(ArchiveE2E, AFailedDigestLeavesNoOutputAndKeepsAnExistingFile) {
+  std::wstring archive = Pack(L"ledger.bin", Sample(5000, 4), "pw");
+  Patch(archive, CipherTextOffset(archive) + 2500, {0x5A});
+
+  // Without an earlier file: no output remains once the cleanup has run.
+  ExpectOneMessage(archive, L"pw", Expected().failure, BoxIcon::Error);
+  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile()));
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  EXPECT_FALSE(orxtest::FileExists(Output(L"ledger.bin")));
+
+  // With a file of that name, replaced at the user's word: it survives.
+  Bytes mine = Sample(777, 5);
+  ASSERT_TRUE(orxtest::WriteBytes(Output(L"ledger.bin"), mine.data(), mine.size()));
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  run.EnterPassword(L"pw");
+  orxtest::MessageBoxInfo question = run.Answer(IDYES);
+  EXPECT_EQ(question.text, Expected().overwrite);
+  EXPECT_EQ(question.icon, BoxIcon::Warning);
+  EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
+  orxtest::MessageBoxInfo failure = run.Answer(IDOK);
+  EXPECT_EQ(failure.text, Expected().failure);
+  EXPECT_EQ(failure.icon, BoxIcon::Error);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"ledger.bin")), mine);
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder_ + L"\\orx*.tmp").c_str(), &found);
+  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "the partial output was removed";
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+TEST_F(ArchiveE2E, AnExistingFileStaysWhenTheUserSaysNo) {
+  std::wstring archive = Pack(L"plan.bin", Sample(2048, 6), "pw");
+  Bytes mine = Sample(10, 7);
+  ASSERT_TRUE(orxtest::WriteBytes(Output(L"plan.bin"), mine.data(), mine.size()));
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  run.EnterPassword(L"pw");
+  EXPECT_EQ(run.Answer(IDNO).text, Expected().overwrite);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"plan.bin")), mine);
+  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile()));
+}
+
+TEST_F(ArchiveE2E, AnOverwriteAgreedToReplacesTheFile) {
+  std::wstring archive = Pack(L"plan.bin", Sample(2048, 6), "pw");
+  Bytes mine = Sample(99999, 8);
+  ASSERT_TRUE(orxtest::WriteBytes(Output(L"plan.bin"), mine.data(), mine.size()));
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  run.EnterPassword(L"pw");
+  run.Answer(IDYES);
+  EXPECT_EQ(run.Answer(IDNO).text, L"plan.bin" + Expected().decrypted);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"plan.bin")), Sample(2048, 6));
+}
+
+TEST_F(ArchiveE2E, MalformedPayloadsEndWithTheSystemErrorAndWriteNothing) {
+  // An archive without payload: the empty payload file has no signature.
+  std::wstring archive = Pack(L"x.bin", Sample(10, 9), "pw");
+  Bytes image = orxtest::ReadBytes(archive);
+  ASSERT_TRUE(orxtest::WriteBytes(archive, image.data(), kPayloadOffset));
+  ExpectOneMessage(archive, L"pw", Expected().osError, BoxIcon::Error);
+
+  // A wrong signature.
+  archive = Pack(L"x.bin", Sample(10, 9), "pw");
+  Patch(archive, 1, {0x00});
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  ExpectOneMessage(archive, L"pw", Expected().osError, BoxIcon::Error);
+
+  // A stored name that climbs out of the current folder (same length as
+  // the packed one, so the rest of the header stays in place).
+  archive = Pack(L"aaaaaaa.txt", Sample(10, 9), "pw");
+  std::wstring evil = L"..\\evil.txt";
+  Bytes name;
+  for (wchar_t c : evil) name.insert(name.end(), {static_cast<unsigned char>(c), 0});
+  Patch(archive, 8, name);
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  ExpectOneMessage(archive, L"pw", Expected().osError, BoxIcon::Error);
+  EXPECT_FALSE(orxtest::FileExists(root_ + L"\\evil.txt"));
+  EXPECT_FALSE(orxtest::FileExists(Output(L"aaaaaaa.txt")));
+  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile()));
+}
+
+TEST_F(ArchiveE2E, PasswordsTheDerivationRefuses) {
+  std::string longest(254, 'k');
+  std::wstring archive = Pack(L"long.bin", Sample(64, 10), longest);
+  // 255 characters (the box's limit) give no password bytes.
+  ExpectOneMessage(archive, std::wstring(255, L'k'), Expected().osError, BoxIcon::Error,
+                   /*typed=*/false);
+  // A character whose low byte is zero ends the bytes early.
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  ExpectOneMessage(archive, L"ab\u0100cd", Expected().osError, BoxIcon::Error, false);
+  EXPECT_FALSE(orxtest::FileExists(Output(L"long.bin")));
+
+  // 254 characters work.
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  run.EnterPassword(std::wstring(254, L'k'), false);
+  run.Answer(IDNO);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"long.bin")), Sample(64, 10));
+}
+
+TEST_F(ArchiveE2E, CancelAndCloseLeaveEverythingButTheDecryptor) {
+  std::wstring archive = Pack(L"kept.bin", Sample(64, 11), "pw");
+  {
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok());
+    orxtest::PressButton(run.dialog(), IDCANCEL);
+    EXPECT_EQ(run.WaitForEnd(), 0);
+  }
+  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile()));
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  EXPECT_FALSE(orxtest::FileExists(Decryptor()));
+  {
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok());
+    orxtest::CloseWindowLikeUser(run.dialog());
+    EXPECT_EQ(run.WaitForEnd(), 0);
+  }
+  EXPECT_FALSE(orxtest::FileExists(Output(L"kept.bin")));
+  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile()));
+}
+
+TEST_F(ArchiveE2E, ASecondInstanceEndsAtOnceAndShowsNothing) {
+  std::wstring archive = Pack(L"one.bin", Sample(64, 12), "pw");
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  orxtest::Process second = orxtest::Start(L"\"" + Decryptor() + L"\"", folder_);
+  EXPECT_EQ(orxtest::WaitExit(second, 15000), 1);
+  EXPECT_TRUE(orxtest::VisibleWindowsOf(second.pid).empty());
+  orxtest::Close(second);
+  // The first one is still there and works.
+  run.EnterPassword(L"pw");
+  run.Answer(IDNO);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"one.bin")), Sample(64, 12));
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include "recipient.h"
+
+#include <tlhelp32.h>
+
+namespace recipient {
+
+std::wstring PayloadFile() { return orxtest::WindowsFolder() + L"\\temp\\Orx_Decrypt.tmp"; }
+std::wstring CleanupTool() { return orxtest::WindowsFolder() + L"\\Orx_DelTool.exe"; }
+
+bool InstallCryptoLibrary() {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  for (const wchar_t* name : {L"libcrypto-3-x64.dll", L"libcrypto-3.dll"}) {
+    std::wstring from = orxtest::ModuleFolder() + L"\\" + name;
+    if (orxtest::FileExists(from))
+      return CopyFileW(from.c_str(), (std::wstring(system) + L"\\" + name).c_str(), FALSE) != 0;
+  }
+  return false;
+}
+
+int RunOrx(const std::wstring& arguments, const std::wstring& passwordFile) {
+  std::wstring cmd = L"\"" + orxtest::ModuleFolder() + L"\\orx.exe\" " + arguments;
+  if (!passwordFile.empty()) cmd += L" --password-file \"" + passwordFile + L"\"";
+  orxtest::Process p = orxtest::Start(cmd);
+  int code = orxtest::WaitExit(p, 120000);
+  orxtest::Close(p);
+  return code;
+}
+
+ArchiveRun::ArchiveRun(const std::wstring& archive, const std::wstring& folder) {
+  orxtest::Process stub = orxtest::Start(L"\"" + archive + L"\"", folder);
+  int code = orxtest::WaitExit(stub, 30000);
+  orxtest::Close(stub);
+  if (code != 0) return;
+  HWND dialog = orxtest::WaitForWindow(kCaption, L"#32770", 20000);
+  if (!dialog) return;
+  GetWindowThreadProcessId(dialog, &pid_);
+  process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid_);
+  dialog_ = dialog;
+  seen_.push_back(dialog);
+}
+
+ArchiveRun::~ArchiveRun() {
+  if (process_) {
+    if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+      // A test that failed half-way: do not leave a window behind.
+      HANDLE kill = OpenProcess(PROCESS_TERMINATE, FALSE, pid_);
+      if (kill) {
+        TerminateProcess(kill, 255);
+        CloseHandle(kill);
+      }
+    }
+    CloseHandle(process_);
+  }
+}
+
+void ArchiveRun::EnterPassword(const std::wstring& password, bool typed) {
+  HWND box = passwordBox();
+  if (typed) orxtest::TypeText(box, password);
+  else orxtest::SetText(box, password);
+  orxtest::PressKey(box, VK_RETURN);
+}
+
+orxtest::MessageBoxInfo ArchiveRun::NextMessage(HWND* found, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    for (HWND w : orxtest::VisibleWindowsOf(pid_)) {
+      bool old = false;
+      for (HWND s : seen_) old = old || s == w;
+      if (old || orxtest::ClassName(w) != L"#32770") continue;
+      seen_.push_back(w);
+      if (found) *found = w;
+      return orxtest::ReadMessageBox(w);
+    }
+    Sleep(50);
+  }
+  if (found) *found = nullptr;
+  return {};
+}
+
+orxtest::MessageBoxInfo ArchiveRun::Answer(int button) {
+  HWND box = nullptr;
+  orxtest::MessageBoxInfo info = NextMessage(&box);
+  if (box) orxtest::PressButton(box, button);
+  return info;
+}
+
+int ArchiveRun::WaitForEnd(DWORD timeoutMs) {
+  if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process_, &code);
+  return static_cast<int>(code);
+}
+
+int CountProcesses(const wchar_t* imageName) {
+  int count = 0;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, imageName) == 0) ++count;
+  }
+  CloseHandle(snap);
+  return count;
+}
+
+bool WaitForCleanupTools(DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    if (CountProcesses(L"Orx_DelTool.exe") == 0) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+}  // namespace recipient
