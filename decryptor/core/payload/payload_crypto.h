@@ -7,6 +7,15 @@
 // and given back with ReleaseBuffer (ReleaseCipherName for cipher names).
 // No function keeps state between calls; buffers already returned stay valid
 // after later failures.
+//
+// Opening a payload, in order (each step's failure ends the run):
+//   PasswordBytesFromText -> ReadPayloadHeader (payload_header.h: format,
+//   stored-name rule and cipher text length) -> DerivePasswordKey ->
+//   DecryptWithKey(wrappedKey, kModeCfb, kIvText) -> DigestBuffer("sha1")
+//   compared with keyCheck (a difference is a wrong password, an error is a
+//   processing failure) -> MakeCipherName(kModeCfb) -> DecryptPayload, whose
+//   non-zero result is a failed decryption -> the next 20 payload bytes
+//   compared with the computed digest -> ReleaseCipherName/ReleaseBuffer.
 #pragma once
 
 #include <stddef.h>
