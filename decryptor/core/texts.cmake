@@ -6,4 +6,4 @@ add_library(orx_texts STATIC
 target_include_directories(orx_texts PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 # The texts are UTF-8 in the source and UTF-16 in the program.
 target_compile_options(orx_texts PRIVATE -finput-charset=UTF-8 -fno-exceptions -fno-rtti
-  $<$<BOOL:${ORX_WINDOWS}>:-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables>)
+  $<$<BOOL:${ORX_WINDOWS}>:-Os -ffunction-sections -fno-asynchronous-unwind-tables>)

@@ -1,0 +1,45 @@
+#include "cleanup_launch.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace orx {
+namespace {
+
+constexpr int kPathUnits = 260;  // every buffer here, terminator included
+constexpr wchar_t kToolName[] = L"\\Orx_DelTool.exe";
+
+// Writes "\"path\"" into out; false, with nothing started, when it does not
+// fit in kPathUnits units.
+bool Quote(const wchar_t* path, wchar_t (&out)[kPathUnits]) {
+  int n = lstrlenW(path);
+  if (n > kPathUnits - 3) return false;
+  out[0] = L'"';
+  CopyMemory(out + 1, path, n * sizeof(wchar_t));
+  out[n + 1] = L'"';
+  out[n + 2] = 0;
+  return true;
+}
+
+void StartTool(const wchar_t* tool, const wchar_t* path, wchar_t (&parameter)[kPathUnits]) {
+  if (Quote(path, parameter)) ShellExecuteW(nullptr, L"open", tool, parameter, nullptr, SW_HIDE);
+}
+
+}  // namespace
+
+void LaunchCleanup(const wchar_t* extraPath) {
+  wchar_t tool[kPathUnits];
+  wchar_t own[kPathUnits];
+  wchar_t parameter[kPathUnits];  // reused for both starts
+  UINT folder = GetWindowsDirectoryW(tool, kPathUnits);
+  // A Windows folder that leaves no room for the tool's name cannot name it.
+  if (folder == 0 || folder + ARRAYSIZE(kToolName) > static_cast<UINT>(kPathUnits)) return;
+  CopyMemory(tool + folder, kToolName, sizeof(kToolName));
+  // A module path of kPathUnits units or more comes back cut short: unusable.
+  DWORD ownLength = GetModuleFileNameW(nullptr, own, kPathUnits);
+
+  if (extraPath) StartTool(tool, extraPath, parameter);
+  if (ownLength > 0 && ownLength < static_cast<DWORD>(kPathUnits)) StartTool(tool, own, parameter);
+}
+
+}  // namespace orx

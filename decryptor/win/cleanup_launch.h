@@ -1,0 +1,14 @@
+// Has the cleanup tool delete files once the decryptor has ended.
+#pragma once
+
+namespace orx {
+
+// Starts "<Windows folder>\Orx_DelTool.exe" hidden, through the shell's
+// "open" verb, with one double-quoted path: first for extraPath when given,
+// then always for the running program's own file. Returns at once without
+// waiting for either start, and reports nothing: a start that fails, or a
+// path too long for its 260-unit buffer (more than 257 characters between
+// the quotes), simply leaves that file in place.
+void LaunchCleanup(const wchar_t* extraPath = nullptr);
+
+}  // namespace orx

@@ -1,0 +1,99 @@
+// A static text control that paints itself: a solid or gradient background,
+// its own text colour and font, blinking, embossed or rotated text, and
+// clicks that open a web or mail link or are reported to the parent.
+//
+// A ColorLabel is bound to an existing Windows static control (Attach),
+// which it subclasses; it must outlive its binding or be destroyed first,
+// in which case it unbinds itself. Every setter returns the label so that
+// calls can be chained. Drawing failures (font, brush, bitmap) are ignored:
+// the label then paints with whatever the surface holds.
+#pragma once
+
+#include <windows.h>
+
+namespace orx {
+
+// WM_NOTIFY code sent to the parent for a click when notification is on.
+constexpr UINT kLabelClickNotification = 0x8200;
+
+class ColorLabel {
+ public:
+  ColorLabel();
+  ~ColorLabel();
+  ColorLabel(const ColorLabel&) = delete;
+  ColorLabel& operator=(const ColorLabel&) = delete;
+
+  // Binds to a static control: takes over its messages and copies its font
+  // (the system font when it has none). False when already bound or null.
+  bool Attach(HWND control);
+  HWND hwnd() const { return m_hWnd; }
+
+  // Mode 0: solid fill of `fill`; any other mode: a left-to-right gradient
+  // from `fill` to `fillTo` (and no fill brush).
+  ColorLabel& SetFill(COLORREF fill, COLORREF fillTo, int mode);
+  ColorLabel& SetInk(COLORREF ink);
+  ColorLabel& ChangeText(const wchar_t* text);  // only once bound
+  ColorLabel& SetBold(BOOL bold);
+  ColorLabel& SetFaceName(const wchar_t* face, BYTE charSet);  // at most 31 characters kept
+  ColorLabel& SetUnderline(BOOL underline);
+  ColorLabel& SetItalic(BOOL italic);
+  ColorLabel& SetPointSize(int points);
+  ColorLabel& SetSunkenEdge(BOOL sunken);
+  ColorLabel& SetFrame(BOOL frame);
+  ColorLabel& SetSeeThrough(BOOL seeThrough);
+  // Timer 1, 500 ms: the text vanishes in every second phase, starting now.
+  ColorLabel& BlinkText(BOOL blink);
+  ColorLabel& BlinkBackground(BOOL blink);
+  ColorLabel& EnableWebLink(BOOL link, BOOL notifyParent);
+  ColorLabel& SetHoverCursor(HCURSOR cursor);
+  ColorLabel& SetEmbossed(BOOL on, int style);  // style 0 raised, other sunken
+  ColorLabel& SetAngle(UINT degrees, BOOL rotate);
+  ColorLabel& SetEmbossColor(COLORREF color);
+  ColorLabel& SetLogFont(LOGFONTW font);
+  ColorLabel& EnableMailLink(BOOL enable, BOOL notifyParent);
+  ColorLabel& SetLinkTarget(const wchar_t* target);  // at most 259 characters kept
+
+  COLORREF m_crInk;
+  COLORREF m_crEmboss;
+  HBRUSH m_hDefaultBrush;
+  HBRUSH m_hFillBrush = nullptr;
+  LOGFONTW m_lf = {};
+  HFONT m_font = nullptr;
+  BOOL m_bBlinkOn = 0;
+  BOOL m_bTimerStarted = 0;
+  int m_nLinkMode = 0;  // 0 none, 1 web, 2 mail
+  BOOL m_bSeeThrough = 0;
+  BOOL m_bEmbossed = 0;
+  BOOL m_bNotifyParent = 0;
+  BOOL m_bRotated = 0;
+  int m_nBlinkType = 0;  // 0 none, 1 text, 2 background
+  HCURSOR m_hHoverCursor = nullptr;
+  int m_nEmbossStyle = 0;
+  int m_nFillMode = 0;
+  COLORREF m_crFillTo = 0;
+  COLORREF m_crFill = 0;
+  wchar_t m_strLinkTarget[MAX_PATH] = {};  // empty: the label's own text
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnPaint();
+  void OnTimer();
+  void OnLButtonDown();
+  void OnSysColorChange();
+  void Detach();
+  void Repaint();
+  void RebuildFont();
+  ColorLabel& RebuildAndRepaint();
+  void ChangeStyle(int index, LONG_PTR bits, bool add, UINT swpFlags);
+  void Blink(BOOL blink, int type);
+
+  HWND m_hWnd = nullptr;
+  WNDPROC m_prevProc = nullptr;
+};
+
+// Paints a left-to-right gradient over `rect` in at most `bands` vertical
+// bands (one per pixel column when narrower); nothing when the rectangle has
+// no width.
+void DrawGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, int bands);
+
+}  // namespace orx

@@ -1,0 +1,17 @@
+// The decryptor's language and texts as the Windows side uses them.
+#pragma once
+
+#include <windows.h>
+
+namespace orx {
+
+// The language code (0 to 9) for the system default language id, read anew
+// on every call; any id without texts gives English (0). Cannot fail.
+int SelectLanguage();
+
+// The text of a window slot / message slot (see texts.h) for a language
+// code; an empty text when either is out of range. Never null.
+const wchar_t* WindowTextW(int language, int slot);
+const wchar_t* MessageTextW(int language, int slot);
+
+}  // namespace orx

@@ -1,0 +1,93 @@
+#include "password_dialog.h"
+
+#include "cleanup_launch.h"
+#include "localized_texts.h"
+#include "resource_ids.h"
+#include "texts.h"
+
+namespace orx {
+
+PasswordDialog::PasswordDialog(HWND parent)
+    : ModalDialog(IDD_PASSWORD, parent),
+      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_EMPTY))),
+      m_nLanguage(SelectLanguage()) {}
+
+void PasswordDialog::DoDataExchange(DataExchange& dx) {
+  // Bound on the first exchange only.
+  if (!m_btnCancel) {
+    m_btnCancel = GetDlgItem(dx.dialog, IDCANCEL);
+    m_btnOk = GetDlgItem(dx.dialog, IDOK);
+    m_lblPrompt.Attach(GetDlgItem(dx.dialog, IDC_PROMPT));
+    m_lblNote.Attach(GetDlgItem(dx.dialog, IDC_NOTE));
+    m_lblTitle.Attach(GetDlgItem(dx.dialog, IDC_TITLE));
+  }
+  ExchangeLimitedText(dx, IDC_PASSWORD, m_strPassword, kMaxPassword);
+  ExchangeText(dx, IDC_TITLE, m_strTitle, kLabelUnits);
+  ExchangeText(dx, IDC_NOTE, m_strNote, kLabelUnits);
+  ExchangeText(dx, IDC_PROMPT, m_strPrompt, kLabelUnits);
+}
+
+BOOL PasswordDialog::OnInitDialog() {
+  ModalDialog::OnInitDialog();
+  SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  StyleLabels();
+  ApplyTexts();
+  return TRUE;  // focus to the first tab stop: the password box
+}
+
+void PasswordDialog::StyleLabels() {
+  m_lblTitle.SetFill(RGB(0, 80, 71), 0, 0).SetInk(RGB(255, 255, 255)).SetPointSize(12).SetBold(TRUE);
+  m_lblPrompt.SetFill(RGB(255, 255, 255), 0, 0);
+  m_lblNote.SetFill(RGB(255, 255, 255), 0, 0);
+}
+
+void PasswordDialog::ApplyTexts() {
+  lstrcpynW(m_strTitle, WindowTextW(m_nLanguage, kTextTitle), kLabelUnits);
+  lstrcpynW(m_strNote, WindowTextW(m_nLanguage, kTextNote), kLabelUnits);
+  lstrcpynW(m_strPrompt, WindowTextW(m_nLanguage, kTextPrompt), kLabelUnits);
+  SetWindowTextW(m_btnCancel, WindowTextW(m_nLanguage, kTextCancel));
+  SetWindowTextW(m_btnOk, WindowTextW(m_nLanguage, kTextOk));
+  UpdateData(false);
+}
+
+void PasswordDialog::OnCancel() {
+  ModalDialog::OnCancel();
+  LaunchCleanup();
+}
+
+bool PasswordDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+  switch (message) {
+    case WM_PAINT:
+      return OnPaint();
+    case WM_QUERYDRAGICON:
+      result = OnQueryDragIcon();
+      return true;
+    case WM_CLOSE:
+      OnClose();
+      return false;  // the default close handling issues Cancel
+  }
+  return false;
+}
+
+bool PasswordDialog::OnPaint() {
+  // The picture and the controls make the window's look; only a minimized
+  // window draws something of its own: the icon, centred.
+  if (!IsIconic(m_hWnd)) return false;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(m_hWnd, &ps);
+  SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  GetClientRect(m_hWnd, &client);
+  int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  DrawIcon(dc, x, y, m_hIcon);
+  EndPaint(m_hWnd, &ps);
+  return true;
+}
+
+INT_PTR PasswordDialog::OnQueryDragIcon() { return reinterpret_cast<INT_PTR>(m_hIcon); }
+
+void PasswordDialog::OnClose() { LaunchCleanup(); }
+
+}  // namespace orx

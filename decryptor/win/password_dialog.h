@@ -1,0 +1,52 @@
+// The decryptor's password window: asks for the password in the system's
+// language, on a dark title band over a white picture with a padlock.
+//
+// Ends with IDOK (the password taken into m_strPassword) or IDCANCEL (Cancel,
+// Esc or Close, each starting the cleanup tool). What OK leads to is up to a
+// derived dialog's OnOK, which calls this one's first.
+#pragma once
+
+#include <windows.h>
+
+#include "color_label.h"
+#include "modal_dialog.h"
+
+namespace orx {
+
+class PasswordDialog : public ModalDialog {
+ public:
+  static constexpr int kMaxPassword = 255;
+  static constexpr int kLabelUnits = 256;
+
+  // Chooses the language and loads the icon; the window does not exist yet.
+  explicit PasswordDialog(HWND parent = nullptr);
+
+  wchar_t m_szFileName[1024] = {};  // the output file's name, for the confirm path
+  HWND m_btnCancel = nullptr;
+  HWND m_btnOk = nullptr;
+  ColorLabel m_lblPrompt;
+  ColorLabel m_lblNote;
+  ColorLabel m_lblTitle;
+  wchar_t m_strPassword[kMaxPassword + 1] = {};
+  wchar_t m_strTitle[kLabelUnits] = {};
+  wchar_t m_strNote[kLabelUnits] = {};
+  wchar_t m_strPrompt[kLabelUnits] = {};
+  HICON m_hIcon;
+  int m_nLanguage;  // 0 to 9, chosen once at construction
+
+ protected:
+  void DoDataExchange(DataExchange& dx) override;
+  BOOL OnInitDialog() override;
+  void OnCancel() override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+  void StyleLabels();
+  void ApplyTexts();
+
+ private:
+  bool OnPaint();
+  INT_PTR OnQueryDragIcon();
+  void OnClose();
+};
+
+}  // namespace orx
