@@ -1,0 +1,176 @@
+// ShowErrorMessage through the real export, driven as a person would: a
+// probe program calls it, and this test reads and closes the windows it
+// shows. MirwellUI.dll is found by bare name in the probe's folder: the
+// build's bin folder holds the real one; copies of the probe and its DLLs in
+// a folder of their own run it without MirwellUI or with a faulty one.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "install_fixture.h"
+#include "mirwellui.h"
+#include "orxtest/driver.h"
+
+namespace {
+
+using mirwell::testing::FullLocaleFile;
+using mirwell::testing::SystemLanguageTag;
+using mirwell::testing::TestInstallation;
+using orxtest::Utf8ToWide;
+
+constexpr wchar_t kFallbackCaption[] = L"tavrel Orvanta System Error";
+constexpr wchar_t kFallbackText[] =
+    L"Orvanta was not properly installed! Please reinstall the software.";
+constexpr wchar_t kOwnerCaption[] = L"Mirwell probe owner";
+
+// Exit codes of the probe (see show_error_probe.cpp).
+constexpr int kAllTrue = 1;
+constexpr int kAllFalse = 0;
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+class ShowErrorMessageTest : public ::testing::Test {
+ protected:
+  void SetUp() override { install.WriteLocale(tag, FullLocaleFile()); }
+
+  orxtest::Process StartProbe(const std::wstring& folder, const std::wstring& args) {
+    return orxtest::Start(L"\"" + folder + L"\\mirwell_show_probe.exe\" " + args, folder);
+  }
+
+  // A folder holding the probe, Mirwell.dll and Ostrel.dll, and the given
+  // MirwellUI variant (none when empty).
+  std::wstring ProbeFolder(const std::wstring& name, const std::wstring& variant) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"mirwell-probe-" + name;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    DeleteFileW((folder + L"\\MirwellUI.dll").c_str());
+    for (const wchar_t* file : {L"mirwell_show_probe.exe", L"Mirwell.dll", L"Ostrel.dll"}) {
+      EXPECT_TRUE(CopyFileW((bin + L"\\" + file).c_str(), (folder + L"\\" + file).c_str(), FALSE));
+    }
+    if (!variant.empty()) {
+      EXPECT_TRUE(CopyFileW((bin + L"\\mirwellui-variants\\" + variant + L"\\MirwellUI.dll").c_str(),
+                            (folder + L"\\MirwellUI.dll").c_str(), FALSE));
+    }
+    return folder;
+  }
+
+  // Waits for the fallback box, checks it as a person sees it, presses OK.
+  void ExpectFallbackBox(HWND expectedOwner, DWORD pid) {
+    HWND box = orxtest::WaitForWindow(kFallbackCaption, L"#32770", orxtest::kDefaultTimeoutMs, pid);
+    ASSERT_NE(nullptr, box) << "no fallback box";
+    orxtest::MessageBoxInfo info = orxtest::ReadMessageBox(box);
+    EXPECT_EQ(kFallbackText, info.text);
+    EXPECT_EQ(std::vector<int>{IDOK}, info.buttons);
+    EXPECT_EQ(orxtest::BoxIcon::Error, info.icon) << orxtest::IconName(info.icon);
+    EXPECT_EQ(expectedOwner, info.owner);
+    EXPECT_TRUE(orxtest::PressButton(box, IDOK));
+    EXPECT_TRUE(orxtest::WaitForWindowGone(box));
+  }
+
+  // Runs the probe with an owner window in `folder` and expects the
+  // fallback box owned by it, then false with MirwellUI released.
+  void ExpectFallbackFor(const std::wstring& folder) {
+    orxtest::Process probe = StartProbe(folder, L"3 1007 1 owner");
+    HWND owner = orxtest::WaitForWindow(kOwnerCaption, nullptr, orxtest::kDefaultTimeoutMs, probe.pid);
+    ASSERT_NE(nullptr, owner);
+    ExpectFallbackBox(owner, probe.pid);
+    EXPECT_EQ(kAllFalse, orxtest::WaitExit(probe));
+    orxtest::Close(probe);
+  }
+
+  TestInstallation install{"mirwell-display"};
+  std::string tag = SystemLanguageTag();
+  std::wstring bin = orxtest::ModuleFolder();
+};
+
+TEST_F(ShowErrorMessageTest, ErrorWindowShowsTheComposedErrorAndClosesOnEnter) {
+  orxtest::Process probe = StartProbe(bin, L"3 1007 1 owner");
+  HWND owner = orxtest::WaitForWindow(kOwnerCaption, nullptr, orxtest::kDefaultTimeoutMs, probe.pid);
+  HWND window = orxtest::WaitForWindow(L"Error title", L"#32770", orxtest::kDefaultTimeoutMs, probe.pid);
+  ASSERT_NE(nullptr, window);
+  orxtest::MessageBoxInfo info = orxtest::ReadMessageBox(window);
+  EXPECT_EQ(L"Code: 3-1007\nText err_0007\nHint", info.text);
+  EXPECT_EQ(L"Close", orxtest::ControlText(window, MIRWELLUI_ID_BUTTON));
+  EXPECT_EQ(orxtest::BoxIcon::Error, info.icon) << orxtest::IconName(info.icon);
+  EXPECT_EQ(owner, info.owner) << "owned by the caller's active window";
+  orxtest::PressKey(window, VK_RETURN);
+  EXPECT_TRUE(orxtest::WaitForWindowGone(window));
+  EXPECT_EQ(kAllTrue, orxtest::WaitExit(probe));
+  orxtest::Close(probe);
+}
+
+TEST_F(ShowErrorMessageTest, Category2IsInformationWithTheNextLabelAndClosesOnEsc) {
+  orxtest::Process probe = StartProbe(bin, L"2 1314 1");
+  HWND window = orxtest::WaitForWindow(L"Info title", L"#32770", orxtest::kDefaultTimeoutMs, probe.pid);
+  ASSERT_NE(nullptr, window);
+  orxtest::MessageBoxInfo info = orxtest::ReadMessageBox(window);
+  EXPECT_EQ(L"Text err_0008", info.text);
+  EXPECT_EQ(L"Next", orxtest::ControlText(window, MIRWELLUI_ID_BUTTON));
+  EXPECT_EQ(orxtest::BoxIcon::Information, info.icon) << orxtest::IconName(info.icon);
+  orxtest::PressKey(window, VK_ESCAPE);
+  EXPECT_TRUE(orxtest::WaitForWindowGone(window));
+  EXPECT_EQ(kAllTrue, orxtest::WaitExit(probe));
+  orxtest::Close(probe);
+}
+
+TEST_F(ShowErrorMessageTest, MissingLabelsGiveOK) {
+  install.WriteLocale(tag, Replace(Replace(FullLocaleFile(), "lbOK=Close\r\n", ""),
+                                   "lbNext=Next\r\n", ""));
+  for (const wchar_t* args : {L"2 0 1", L"9 1 1"}) {
+    orxtest::Process probe = StartProbe(bin, args);
+    HWND window = orxtest::WaitForWindowOfClass(L"#32770");
+    ASSERT_NE(nullptr, window) << args;
+    EXPECT_EQ(L"OK", orxtest::ControlText(window, MIRWELLUI_ID_BUTTON)) << args;
+    EXPECT_TRUE(orxtest::PressButton(window, IDOK));
+    EXPECT_EQ(kAllTrue, orxtest::WaitExit(probe)) << args;
+    orxtest::Close(probe);
+  }
+}
+
+TEST_F(ShowErrorMessageTest, TwoCallsLoadAndReleaseMirwellUITwice) {
+  orxtest::Process probe = StartProbe(bin, L"3 5 2");
+  HWND first = orxtest::WaitForWindow(L"Error title", L"#32770", orxtest::kDefaultTimeoutMs, probe.pid);
+  ASSERT_NE(nullptr, first);
+  EXPECT_TRUE(orxtest::PressButton(first, IDOK));
+  ASSERT_TRUE(orxtest::WaitForWindowGone(first));
+  HWND second = orxtest::WaitForWindow(L"Error title", L"#32770", orxtest::kDefaultTimeoutMs, probe.pid);
+  ASSERT_NE(nullptr, second);
+  EXPECT_EQ(L"Code: 3-5\nText err_0004\nHint", orxtest::ReadMessageBox(second).text);
+  orxtest::CloseWindowLikeUser(second);
+  // 1: both calls returned true; +4 would mean MirwellUI stayed loaded.
+  EXPECT_EQ(kAllTrue, orxtest::WaitExit(probe));
+  orxtest::Close(probe);
+}
+
+TEST_F(ShowErrorMessageTest, FallbackWithoutMirwellUI) {
+  ExpectFallbackFor(ProbeFolder(L"none", L""));
+}
+
+TEST_F(ShowErrorMessageTest, FallbackWhenMirwellUILacksTheExport) {
+  ExpectFallbackFor(ProbeFolder(L"no-export", L"without-export"));
+}
+
+TEST_F(ShowErrorMessageTest, FallbackWhenMirwellUIFaults) {
+  ExpectFallbackFor(ProbeFolder(L"faulting", L"faulting"));
+}
+
+TEST_F(ShowErrorMessageTest, FallbackWhenTheTextsCannotBeComposed) {
+  // Without an owner window the box has none.
+  install.RemoveLocale(tag);
+  orxtest::Process probe = StartProbe(bin, L"3 5 1");
+  ExpectFallbackBox(nullptr, probe.pid);
+  EXPECT_EQ(kAllFalse, orxtest::WaitExit(probe));
+  orxtest::Close(probe);
+
+  install.WriteLocale(tag, Replace(FullLocaleFile(), "err_0004=Text err_0004\r\n", ""));
+  ExpectFallbackFor(bin);
+}
+
+}  // namespace
