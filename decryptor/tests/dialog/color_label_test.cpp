@@ -235,6 +235,17 @@ TEST_F(ColorLabelTest, ClickIsReportedToTheParentWithCode8200) {
   EXPECT_EQ(GetWindowLongW(s, GWL_STYLE) & SS_NOTIFY, 0);
 }
 
+TEST_F(ColorLabelTest, HoverCursorIsShownOverTheLabel) {
+  orx::ColorLabel label;
+  HWND s = AddStatic(60, L"hover", 300, 10, 80, 30, SS_LEFT | SS_NOTIFY);
+  label.Attach(s);
+  HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+  EXPECT_EQ(&label.SetHoverCursor(hand), &label);
+  EXPECT_EQ(SendMessageW(s, WM_SETCURSOR, reinterpret_cast<WPARAM>(s), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+            TRUE);
+  EXPECT_EQ(GetCursor(), hand);
+}
+
 TEST_F(ColorLabelTest, CentreImageStyleCentresOneLineAndEmbossAddsItsCopy) {
   orx::ColorLabel centred, embossed;
   centred.Attach(AddStatic(50, L"II", 10, 250, 200, 60, SS_LEFT | SS_CENTERIMAGE));

@@ -116,6 +116,11 @@ TEST_F(PasswordDialogTest, ShowsItsLanguageAndNeverThePlaceholders) {
     EXPECT_EQ(orxtest::ControlText(w, IDOK).find(L'&'), std::wstring::npos);
     // The password box has the focus.
     EXPECT_EQ(FocusOf(mainThread), GetDlgItem(w, 1000));
+    // Icon 128 (empty) in the title bar, and as the drag icon.
+    LRESULT big = SendMessageW(w, WM_GETICON, ICON_BIG, 0);
+    EXPECT_NE(big, 0);
+    EXPECT_EQ(SendMessageW(w, WM_GETICON, ICON_SMALL, 0), big);
+    EXPECT_EQ(SendMessageW(w, WM_QUERYDRAGICON, 0, 0), big);
     orxtest::PressButton(w, IDCANCEL);
   });
   EXPECT_EQ(result, IDCANCEL);
