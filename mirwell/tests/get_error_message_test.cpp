@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -197,6 +198,41 @@ TEST_F(GetErrorMessageTest, OverlongDoubleByteTextsAreCutOnWholeCharacters) {
   }
   // The explanation follows the cut code line; then the line feed and hint.
   EXPECT_EQ(126u + 1022, r.message.find('\n'));
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::string bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    std::fclose(f);
+  }
+  return bytes;
+}
+
+// The shipped sample file of the system language composes a three-line error.
+TEST_F(GetErrorMessageTest, SampleLocaleFileOfTheSystemLanguage) {
+  std::string sample = ReadFile(std::string(MIRWELL_SAMPLE_LOCALE_DIR) + "/Orvanta_" + tag + ".ini");
+  ASSERT_FALSE(sample.empty());
+  install.WriteLocale(tag, sample);
+  Result r = Lookup(3, 1314);
+  ASSERT_TRUE(r.ok);
+  EXPECT_NE("tavrel Orvanta System Error", r.title);
+  size_t first = r.message.find('\n');
+  ASSERT_NE(std::string::npos, first);
+  EXPECT_NE(std::string::npos, r.message.find('\n', first + 1));
+  if (tag == "EN") {
+    EXPECT_EQ("Orvanta Error", r.title);
+    EXPECT_EQ("Error code: 3-1314\n"
+              "You do not have the privilege required for this operation.\n"
+              "If the problem persists, please reinstall Orvanta or contact technical support.",
+              r.message);
+  }
 }
 
 }  // namespace

@@ -120,7 +120,6 @@ _mirwell_guard_handler:
     movl 8(%ebx), %ebp
     movl $1, %eax
     jmp _mirwell_guard_leave
-    .safeseh _mirwell_guard_handler
 )");
 
 #else
