@@ -127,9 +127,14 @@ TEST_F(ShowErrorMessageTest, Category2IsInformationWithTheNextLabelAndClosesOnEs
 TEST_F(ShowErrorMessageTest, MissingLabelsGiveOK) {
   install.WriteLocale(tag, Replace(Replace(FullLocaleFile(), "lbOK=Close\r\n", ""),
                                    "lbNext=Next\r\n", ""));
-  for (const wchar_t* args : {L"2 0 1", L"9 1 1"}) {
+  const struct {
+    const wchar_t* args;
+    const wchar_t* caption;
+  } calls[] = {{L"2 0 1", L"Info title"}, {L"9 1 1", L"Error title"}};
+  for (const auto& call : calls) {
+    const wchar_t* args = call.args;
     orxtest::Process probe = StartProbe(bin, args);
-    HWND window = orxtest::WaitForWindowOfClass(L"#32770");
+    HWND window = orxtest::WaitForWindow(call.caption, L"#32770", orxtest::kDefaultTimeoutMs, probe.pid);
     ASSERT_NE(nullptr, window) << args;
     EXPECT_EQ(L"OK", orxtest::ControlText(window, MIRWELLUI_ID_BUTTON)) << args;
     EXPECT_TRUE(orxtest::PressButton(window, IDOK));
