@@ -29,6 +29,13 @@ constexpr wchar_t kOwnerCaption[] = L"Mirwell probe owner";
 constexpr int kAllTrue = 1;
 constexpr int kAllFalse = 0;
 
+// <build>/artifacts/<name>.bmp, for a person to look at the window.
+void SaveScreenshot(HWND window, const wchar_t* name) {
+  std::wstring folder = orxtest::ModuleFolder() + L"\\..\\artifacts";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  orxtest::SaveScreenshot(window, folder + L"\\" + name + L".bmp");
+}
+
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   size_t at = text.find(from);
   if (at != std::string::npos) text.replace(at, from.size(), to);
@@ -104,6 +111,7 @@ TEST_F(ShowErrorMessageTest, ErrorWindowShowsTheComposedErrorAndClosesOnEnter) {
   EXPECT_EQ(L"Close", orxtest::ControlText(window, MIRWELLUI_ID_BUTTON));
   EXPECT_EQ(orxtest::BoxIcon::Error, info.icon) << orxtest::IconName(info.icon);
   EXPECT_EQ(owner, info.owner) << "owned by the caller's active window";
+  SaveScreenshot(window, L"mirwellui_error_window");
   orxtest::PressKey(window, VK_RETURN);
   EXPECT_TRUE(orxtest::WaitForWindowGone(window));
   EXPECT_EQ(kAllTrue, orxtest::WaitExit(probe));
@@ -118,6 +126,7 @@ TEST_F(ShowErrorMessageTest, Category2IsInformationWithTheNextLabelAndClosesOnEs
   EXPECT_EQ(L"Text err_0008", info.text);
   EXPECT_EQ(L"Next", orxtest::ControlText(window, MIRWELLUI_ID_BUTTON));
   EXPECT_EQ(orxtest::BoxIcon::Information, info.icon) << orxtest::IconName(info.icon);
+  SaveScreenshot(window, L"mirwellui_information_window");
   orxtest::PressKey(window, VK_ESCAPE);
   EXPECT_TRUE(orxtest::WaitForWindowGone(window));
   EXPECT_EQ(kAllTrue, orxtest::WaitExit(probe));
