@@ -4,6 +4,9 @@
 
 #include "mirwellui.h"
 
+// This DLL's own image, whatever name it was loaded under.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace {
 
 constexpr int kMargin = 12;
@@ -149,7 +152,7 @@ extern "C" int __cdecl MirwellUI_ShowErrorMsg(bool isInfo, const char* title,
   WindowTexts texts{isInfo, title ? title : "", buttonLabel ? buttonLabel : "",
                     message ? message : ""};
   Template dialogTemplate;
-  INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA("MirwellUI.dll"), dialogTemplate.get(),
+  INT_PTR result = DialogBoxIndirectParamA(reinterpret_cast<HINSTANCE>(&__ImageBase), dialogTemplate.get(),
                                            GetActiveWindow(), ErrorWindowProc,
                                            reinterpret_cast<LPARAM>(&texts));
   return result == IDOK || result == IDCANCEL ? static_cast<int>(result) : 0;
