@@ -179,6 +179,10 @@ TEST_F(ShowErrorMessageTest, FallbackWhenMirwellUIFaults) {
   ExpectFallbackFor(ProbeFolder(L"faulting", L"faulting"));
 }
 
+TEST_F(ShowErrorMessageTest, FallbackWhenMirwellUIRaisesAnException) {
+  ExpectFallbackFor(ProbeFolder(L"raising", L"raising"));
+}
+
 TEST_F(ShowErrorMessageTest, FallbackWhenTheTextsCannotBeComposed) {
   // Without an owner window the box has none.
   install.RemoveLocale(tag);
