@@ -5,6 +5,8 @@
 #include "mirwell.h"
 #include "windows_ports.h"
 
+static_assert(sizeof(bool) == 1, "the exports return, and MirwellUI takes, a one-byte bool");
+
 extern "C" bool __cdecl GetErrorMessage(int category, unsigned int detailCode, char* titleOut,
                                         char* messageOut) {
   if (titleOut == nullptr || messageOut == nullptr) return false;
