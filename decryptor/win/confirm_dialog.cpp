@@ -244,10 +244,16 @@ void ConfirmDialog::Confirm() {
         ShellExecuteW(nullptr, L"open", m_szFileName, nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(opened) == SE_ERR_NOASSOC) {
       // No program for this type: offer the system's open-with choice.
+      // rundll32 by its full path in the system folder: a bare name would
+      // be searched for in the current folder first, where a file that came
+      // with the download could stand in for it.
       wchar_t parameters[kOpenWithUnits] = {};
+      wchar_t program[MAX_PATH] = {};
+      UINT system = GetSystemDirectoryW(program, MAX_PATH);
       AppendWide(parameters, kOpenWithUnits, kOpenWithPrefix);
-      if (AppendWide(parameters, kOpenWithUnits, m_szFileName)) {
-        ShellExecuteW(nullptr, L"open", L"rundll32.exe", parameters, nullptr, SW_SHOWNORMAL);
+      if (system && system < MAX_PATH && AppendWide(program, MAX_PATH, L"\\rundll32.exe") &&
+          AppendWide(parameters, kOpenWithUnits, m_szFileName)) {
+        ShellExecuteW(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
       }
     }
   }

@@ -1,11 +1,12 @@
 // The decryptor's entry point: no C runtime start-up, so no global
-// constructors; everything lives on this stack.
+// constructors; everything lives on this stack. The command line (the
+// archive's path, passed by the stub) is not read.
 #include <windows.h>
 
-#include "password_dialog.h"
+#include "decryptor_app.h"
 
 extern "C" void __stdcall DecryptorEntry() {
-  orx::PasswordDialog dialog;
-  dialog.DoModal();
+  orx::DecryptorApp app;
+  app.InitInstance();
   ExitProcess(0);
 }

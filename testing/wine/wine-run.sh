@@ -15,7 +15,7 @@ mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
 
 export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
+export WINEDEBUG="${ORX_WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 WINE=/usr/lib/wine/wine64

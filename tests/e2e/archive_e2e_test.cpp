@@ -5,7 +5,10 @@
 // recipient would find them once the cleanup tools have ended.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "recipient.h"
@@ -46,6 +49,23 @@ Bytes Sample(size_t size, unsigned seed) {
   return b;
 }
 
+// Removes a folder and everything in it, so that each test starts afresh.
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = folder + L"\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
+      else DeleteFileW(path.c_str());
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
 uint32_t U32(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
@@ -61,6 +81,7 @@ class ArchiveE2E : public ::testing::Test {
     CreateDirectoryW(L"C:\\orx-tests", nullptr);
     CreateDirectoryW(L"C:\\orx-tests\\e2e", nullptr);
     root_ = L"C:\\orx-tests\\e2e\\" + name;
+    RemoveTree(root_);
     CreateDirectoryW(root_.c_str(), nullptr);
     folder_ = root_ + L"\\recipient";
     CreateDirectoryW(folder_.c_str(), nullptr);
@@ -148,59 +169,86 @@ TEST_F(ArchiveE2E, DecryptsVerifiesAndKeepsTheFileWhenNotOpened) {
   EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile())) << "the payload is deleted";
 }
 
+// Opening is the shell's: the file type's registered program gets the file.
+// The recorder is registered as that program, so the start can be seen.
 TEST_F(ArchiveE2E, OpensTheFileWithItsProgramWhenAsked) {
+  std::wstring log = root_ + L"\\opened.log";
+  DeleteFileW(log.c_str());
+  SetEnvironmentVariableW(L"ORX_RECORDER_LOG", log.c_str());
+  std::wstring command = L"\"" + orxtest::ModuleFolder() + L"\\orx_recorder.exe\" \"%1\"";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L".orxopen", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"OrxTest.Document"),
+                 sizeof(L"OrxTest.Document"));
+  RegCloseKey(key);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"OrxTest.Document\\shell\\open\\command", 0,
+                            nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+
   std::string text = "Quarterly figures\r\n";
   std::wstring archive =
-      Pack(L"notes.txt", Bytes(text.begin(), text.end()), "pw-128", /*keyBits=*/128);
+      Pack(L"notes.orxopen", Bytes(text.begin(), text.end()), "pw-128", /*keyBits=*/128);
   recipient::ArchiveRun run(archive, folder_);
   ASSERT_TRUE(run.ok());
   run.EnterPassword(L"pw-128");
   run.Answer(IDYES);
   EXPECT_EQ(run.WaitForEnd(), 0);
-  // Text files open in the system's editor, whose window names the file.
-  HWND editor = nullptr;
-  for (int i = 0; i < 200 && !editor; ++i, Sleep(100)) {
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-          if (IsWindowVisible(w) && orxtest::WindowText(w).find(L"notes") != std::wstring::npos) {
-            *reinterpret_cast<HWND*>(p) = w;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&editor));
+  std::string line;
+  for (int i = 0; i < 100 && line.empty(); ++i, Sleep(100)) {
+    Bytes got = orxtest::ReadBytes(log);
+    if (!got.empty() && got.back() == '\n') line.assign(got.begin(), got.end());
   }
-  ASSERT_NE(editor, nullptr) << "no program opened the file";
-  DWORD pid = 0;
-  GetWindowThreadProcessId(editor, &pid);
-  HANDLE editorProcess = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
-  TerminateProcess(editorProcess, 0);
-  CloseHandle(editorProcess);
-  EXPECT_EQ(orxtest::ReadBytes(Output(L"notes.txt")), Bytes(text.begin(), text.end()));
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".orxopen");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"OrxTest.Document");
+  SetEnvironmentVariableW(L"ORX_RECORDER_LOG", nullptr);
+  EXPECT_NE(line.find("notes.orxopen"), std::string::npos) << "the program did not get the file: "
+                                                            << line;
+  EXPECT_NE(line.find(orxtest::WideToUtf8(folder_)), std::string::npos) << line;
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"notes.orxopen")), Bytes(text.begin(), text.end()));
 }
 
+// Without a program for the type, the system's open-with choice is started
+// for the file: rundll32 from the system folder with the open-with entry
+// point. Wine's entry point shows nothing (and Wine always runs its own
+// rundll32), so the start is seen in the command lines of new processes.
 TEST_F(ArchiveE2E, OffersTheOpenWithChoiceForATypeWithoutProgram) {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  std::wstring rundll = std::wstring(system) + L"\\rundll32.exe";
+  // A planted rundll32 in the recipient's folder must not be the one run.
+  std::wstring planted = folder_ + L"\\rundll32.exe";
+  std::wstring plantLog = root_ + L"\\planted.log";
+  CopyFileW((orxtest::ModuleFolder() + L"\\orx_recorder.exe").c_str(), planted.c_str(), FALSE);
+  SetEnvironmentVariableW(L"ORX_RECORDER_LOG", plantLog.c_str());
+
   std::wstring archive = Pack(L"blob.orxnoassoc", Sample(3000, 2), "pw-192", 192);
   recipient::ArchiveRun run(archive, folder_);
   ASSERT_TRUE(run.ok());
-  std::vector<HWND> before;
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&before));
+  std::vector<std::wstring> started;
+  std::atomic<bool> watching{true};
+  std::thread watcher([&] {
+    while (watching) {
+      for (const std::wstring& line : recipient::CommandLinesOf(L"rundll32.exe")) {
+        if (std::find(started.begin(), started.end(), line) == started.end())
+          started.push_back(line);
+      }
+      Sleep(2);
+    }
+  });
   run.EnterPassword(L"pw-192");
   run.Answer(IDYES);
   EXPECT_EQ(run.WaitForEnd(), 0);
-  // The open-with choice is a dialog of another process (rundll32).
-  HWND choice = orxtest::WaitForWindowOfClass(L"#32770", 20000, before);
-  ASSERT_NE(choice, nullptr) << "no open-with choice appeared";
-  DWORD pid = 0;
-  GetWindowThreadProcessId(choice, &pid);
-  EXPECT_NE(pid, run.pid());
-  orxtest::CloseWindowLikeUser(choice);
-  EXPECT_TRUE(orxtest::WaitForWindowGone(choice));
+  Sleep(1000);
+  watching = false;
+  watcher.join();
+  SetEnvironmentVariableW(L"ORX_RECORDER_LOG", nullptr);
+  std::wstring expected = L"\"" + rundll + L"\" shell32.dll,OpenAs_RunDLL blob.orxnoassoc";
+  EXPECT_NE(std::find(started.begin(), started.end(), expected), started.end())
+      << "started: " << started.size() << " rundll32 processes";
+  EXPECT_FALSE(orxtest::FileExists(plantLog)) << "the planted rundll32 ran";
   EXPECT_EQ(orxtest::ReadBytes(Output(L"blob.orxnoassoc")), Sample(3000, 2));
 }
 

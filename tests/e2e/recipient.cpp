@@ -105,6 +105,55 @@ int CountProcesses(const wchar_t* imageName) {
   return count;
 }
 
+namespace {
+
+// Another process's command line, read from its process parameters through
+// its process environment block (x86-64 layout; the tests run 64-bit).
+bool ReadCommandLine(HANDLE process, std::wstring& line) {
+  using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  static Query query = reinterpret_cast<Query>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess"));
+  struct BasicInformation {
+    LONG_PTR exitStatus;
+    void* peb;
+    ULONG_PTR affinity, priority, pid, parentPid;
+  } basic = {};
+  ULONG got = 0;
+  if (!query || query(process, 0, &basic, sizeof(basic), &got) != 0 || !basic.peb) return false;
+  SIZE_T read = 0;
+  void* parameters = nullptr;  // PEB.ProcessParameters at 0x20
+  if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + 0x20, &parameters,
+                         sizeof(parameters), &read) || !parameters)
+    return false;
+  struct { USHORT length, capacity; ULONG pad; wchar_t* text; } commandLine = {};
+  if (!ReadProcessMemory(process, static_cast<char*>(parameters) + 0x70, &commandLine,
+                         sizeof(commandLine), &read) || !commandLine.text)
+    return false;
+  line.assign(commandLine.length / sizeof(wchar_t), L'\0');
+  return ReadProcessMemory(process, commandLine.text, &line[0], commandLine.length, &read) != 0;
+}
+
+}  // namespace
+
+std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName) {
+  std::vector<std::wstring> lines;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return lines;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, imageName) != 0) continue;
+    HANDLE process =
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID);
+    if (!process) continue;
+    std::wstring line;
+    if (ReadCommandLine(process, line)) lines.push_back(line);
+    CloseHandle(process);
+  }
+  CloseHandle(snap);
+  return lines;
+}
+
 bool WaitForCleanupTools(DWORD timeoutMs) {
   DWORD start = GetTickCount();
   while (GetTickCount() - start < timeoutMs) {

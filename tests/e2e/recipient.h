@@ -60,5 +60,7 @@ class ArchiveRun {
 bool WaitForCleanupTools(DWORD timeoutMs = 20000);
 // Number of running processes with this image name.
 int CountProcesses(const wchar_t* imageName);
+// Command lines of the running processes with this image name.
+std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName);
 
 }  // namespace recipient
