@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The decryptor's confirm path on a 256 MiB payload under wine64, against
+# `orx unpack` natively on the same archive, measured in the same run and
+# printed as a ratio (not a test). Needs the host and win64 builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+size_mib=${1:-256}
+
+prefix=build/win64/wineprefix
+drive_c="$prefix/drive_c"
+testing/wine/wine-run.sh --prefix "$prefix" cmd /c exit >/dev/null
+work="$drive_c/orx-bench"
+rm -rf "$work"
+mkdir -p "$work/recipient" "$work/native"
+head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/payload.bin"
+printf 'bench password\n' > "$work/password"
+bin=build/win64/bin
+build/host/bin/orx pack "$work/payload.bin" -o "$work/archive.exe" --password-file "$work/password" \
+  --archive --stub "$bin/Tarrow.exe" --cleanup "$bin/Orx_DelTool.exe" --decryptor "$bin/Orx_DecryptFile.exe"
+rm "$work/payload.bin"
+
+start=$(date +%s.%N)
+build/host/bin/orx unpack "$work/archive.exe" -C "$work/native" --password-file "$work/password"
+end=$(date +%s.%N)
+native=$(echo "$end - $start" | bc -l)
+
+wine_s=$(testing/wine/wine-run.sh --prefix "$prefix" "$bin/confirm_path_bench.exe" \
+  'C:\orx-bench\archive.exe' 'C:\orx-bench\recipient' 'bench password' | tr -d '\r')
+cmp "$work/native/payload.bin" "$work/recipient/payload.bin"
+printf 'payload: %d MiB\n' "$size_mib"
+printf 'orx unpack (native):            %6.2f s  %7.1f MB/s\n' "$native" "$(echo "$size_mib * 1.048576 / $native" | bc -l)"
+printf 'decryptor confirm path (wine64): %6.2f s  %7.1f MB/s\n' "$wine_s" "$(echo "$size_mib * 1.048576 / $wine_s" | bc -l)"
+printf 'ratio decryptor / orx unpack (time): %.2f\n' "$(echo "$wine_s / $native" | bc -l)"
+rm -rf "$work"
