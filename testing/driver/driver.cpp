@@ -328,6 +328,22 @@ bool WriteBytes(const std::wstring& path, const void* data, size_t size) {
   return ok && put == size;
 }
 
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = folder + L"\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
+      else DeleteFileW(path.c_str());
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
 std::wstring WindowsFolder() {
   wchar_t buf[MAX_PATH] = {};
   GetWindowsDirectoryW(buf, MAX_PATH);

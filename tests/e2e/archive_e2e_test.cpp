@@ -49,23 +49,6 @@ Bytes Sample(size_t size, unsigned seed) {
   return b;
 }
 
-// Removes a folder and everything in it, so that each test starts afresh.
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = folder + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-      else DeleteFileW(path.c_str());
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
 uint32_t U32(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
@@ -81,7 +64,7 @@ class ArchiveE2E : public ::testing::Test {
     CreateDirectoryW(L"C:\\orx-tests", nullptr);
     CreateDirectoryW(L"C:\\orx-tests\\e2e", nullptr);
     root_ = L"C:\\orx-tests\\e2e\\" + name;
-    RemoveTree(root_);
+    orxtest::RemoveTree(root_);  // each test starts afresh
     CreateDirectoryW(root_.c_str(), nullptr);
     folder_ = root_ + L"\\recipient";
     CreateDirectoryW(folder_.c_str(), nullptr);

@@ -82,6 +82,8 @@ void Close(Process& process);
 bool FileExists(const std::wstring& path);
 std::vector<unsigned char> ReadBytes(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const void* data, size_t size);
+// Removes a folder and everything in it; a missing folder is fine.
+void RemoveTree(const std::wstring& folder);
 std::wstring WindowsFolder();
 std::wstring ModuleFolder();
 std::wstring Utf8ToWide(const std::string& text);
