@@ -112,11 +112,11 @@ class Image:
         return self.directory(9)[0] != 0
 
 
-def parse_resource(spec):
-    kind, _, rid = spec.partition(":")
+def parse_resource(wanted):
+    kind, _, rid = wanted.partition(":")
     kind = RESOURCE_TYPES.get(kind.upper(), None) if not kind.isdigit() else int(kind)
     if kind is None:
-        raise SystemExit("unknown resource type in %r" % spec)
+        raise SystemExit("unknown resource type in %r" % wanted)
     return kind, (int(rid) if rid.isdigit() else rid.upper())
 
 
@@ -175,9 +175,9 @@ def main():
         for need in args.imports_required.split(","):
             if need.lower() not in lower:
                 failures.append("does not import %s" % need)
-    for spec in args.resource:
-        if parse_resource(spec) not in resources:
-            failures.append("resource %s missing" % spec)
+    for wanted in args.resource:
+        if parse_resource(wanted) not in resources:
+            failures.append("resource %s missing" % wanted)
     if args.no_tls and img.has_tls():
         failures.append("has a TLS directory (thread-local callbacks run before the entry point)")
 
