@@ -275,12 +275,20 @@ Process Start(const std::wstring& commandLine, const std::wstring& folder) {
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  std::wstring cmd = commandLine;
-  if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                     folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-    CloseHandle(pi.hThread);
-    p.handle = pi.hProcess;
-    p.pid = pi.dwProcessId;
+  // Under a loaded Wine a start can fail for a moment; try again before
+  // calling it a failure, and say why it failed.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::wstring cmd = commandLine;
+    if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+      CloseHandle(pi.hThread);
+      p.handle = pi.hProcess;
+      p.pid = pi.dwProcessId;
+      return p;
+    }
+    std::fprintf(stderr, "driver: cannot start %s (error %lu)\n", WideToUtf8(commandLine).c_str(),
+                 GetLastError());
+    Sleep(500);
   }
   return p;
 }
