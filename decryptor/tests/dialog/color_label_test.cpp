@@ -1,6 +1,7 @@
 // ColorLabels hosted in a test window, checked by what reaches the screen.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "color_label.h"
@@ -233,6 +234,96 @@ TEST_F(ColorLabelTest, ClickIsReportedToTheParentWithCode8200) {
   // Linking off removes the notify style: clicks pass through the label.
   label.EnableWebLink(FALSE, FALSE);
   EXPECT_EQ(GetWindowLongW(s, GWL_STYLE) & SS_NOTIFY, 0);
+}
+
+// Sets the default value of a key under HKEY_CLASSES_ROOT; returns the old
+// one (empty when there was none) so that it can be put back.
+std::wstring SetClassCommand(const wchar_t* subkey, const std::wstring& value) {
+  HKEY key;
+  std::wstring old;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return old;
+  wchar_t buffer[1024] = {};
+  DWORD size = sizeof(buffer) - sizeof(wchar_t);
+  if (RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) ==
+      ERROR_SUCCESS)
+    old = buffer;
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return old;
+}
+
+void ClickOn(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+// The recorder's log once it holds `lines` lines (or after the time-out).
+std::string WaitForLog(const std::wstring& log, size_t lines) {
+  std::string text;
+  for (int i = 0; i < 100; ++i, Sleep(100)) {
+    std::vector<unsigned char> got = orxtest::ReadBytes(log);
+    text.assign(got.begin(), got.end());
+    size_t n = 0;
+    for (char c : text) n += c == '\n';
+    if (n >= lines) break;
+  }
+  return text;
+}
+
+// Web and mail links open through the shell: the label's text, or the link
+// target when one is set, and "mailto:" with the text. The recorder is
+// registered for the two protocols, so what the shell was given shows.
+TEST_F(ColorLabelTest, LinksOpenTheirTargetsThroughTheShell) {
+  std::wstring log = orxtest::ModuleFolder() + L"\\label-links.log";
+  DeleteFileW(log.c_str());
+  SetEnvironmentVariableW(L"ORX_RECORDER_LOG", log.c_str());
+  std::wstring command = L"\"" + orxtest::ModuleFolder() + L"\\orx_recorder.exe\" \"%1\"";
+  SetClassCommand(L"orxtest", L"URL:orx test");
+  HKEY key;
+  RegOpenKeyExW(HKEY_CLASSES_ROOT, L"orxtest", 0, KEY_SET_VALUE, &key);
+  RegSetValueExW(key, L"URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(L""));
+  RegCloseKey(key);
+  SetClassCommand(L"orxtest\\shell\\open\\command", command);
+  std::wstring oldMail = SetClassCommand(L"mailto\\shell\\open\\command", command);
+
+  orx::ColorLabel web, mail;
+  HWND w = AddStatic(70, L"orxtest:page-one", 10, 250, 200, 30);
+  HWND m = AddStatic(71, L"someone@example.org", 250, 250, 200, 30);
+  web.Attach(w);
+  mail.Attach(m);
+  web.SetFill(RGB(255, 255, 255), 0, 0).EnableWebLink(TRUE, FALSE);
+  mail.SetFill(RGB(255, 255, 255), 0, 0).EnableMailLink(TRUE, FALSE);
+  Show();
+  ClickOn(w);
+  Pump(300);
+  std::string first = WaitForLog(log, 1);
+  web.SetLinkTarget(L"orxtest:the-target");
+  // Far enough apart not to make a double click, which is not a click.
+  Pump(GetDoubleClickTime() + 200);
+  ClickOn(w);
+  Pump(300);
+  std::string second = WaitForLog(log, 2);
+  Pump(GetDoubleClickTime() + 200);
+  ClickOn(m);
+  Pump(300);
+  std::string third = WaitForLog(log, 3);
+
+  SetClassCommand(L"mailto\\shell\\open\\command", oldMail);
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"orxtest");
+  SetEnvironmentVariableW(L"ORX_RECORDER_LOG", nullptr);
+  EXPECT_NE(first.find("orxtest:page-one"), std::string::npos) << first;
+  EXPECT_NE(second.find("orxtest:the-target"), std::string::npos) << second;
+  EXPECT_NE(third.find("mailto:someone@example.org"), std::string::npos) << third;
+  EXPECT_EQ(g_notice.count, 0) << "no parent notification without notifyParent";
 }
 
 TEST_F(ColorLabelTest, HoverCursorIsShownOverTheLabel) {
