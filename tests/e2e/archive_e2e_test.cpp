@@ -356,6 +356,25 @@ TEST_F(ArchiveE2E, PasswordsTheDerivationRefuses) {
   EXPECT_EQ(orxtest::ReadBytes(Output(L"long.bin")), Sample(64, 10));
 }
 
+// Running out of disk space while the output is written: the system error,
+// and the partial file is removed. T: is a small disk the test set-up
+// provides; without it there is nothing to test.
+TEST_F(ArchiveE2E, AFullDiskEndsWithTheSystemErrorAndLeavesNoPartialFile) {
+  if (GetFileAttributesW(L"T:\\") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no small disk T:";
+  folder_ = L"T:\\recipient";
+  orxtest::RemoveTree(folder_);
+  ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+  std::wstring archive = Pack(L"big.bin", Sample(1 << 20, 13), "pw");
+  ExpectOneMessage(archive, L"pw", Expected().osError, BoxIcon::Error);
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  EXPECT_FALSE(orxtest::FileExists(Output(L"big.bin")));
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder_ + L"\\orx*.tmp").c_str(), &found);
+  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a partial output was left behind";
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays";
+}
+
 TEST_F(ArchiveE2E, CancelAndCloseLeaveEverythingButTheDecryptor) {
   std::wstring archive = Pack(L"kept.bin", Sample(64, 11), "pw");
   {
