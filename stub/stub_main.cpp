@@ -13,6 +13,7 @@
 #include <shellapi.h>
 
 #include "archive_layout.h"
+#include "orx/unique_handle.h"
 
 namespace {
 
@@ -41,25 +42,6 @@ bool Append(wchar_t* buffer, DWORD capacity, const wchar_t* tail) {
 
 void ShowReadFailure() { MessageBoxA(nullptr, "Read file fail!", "Orvanta", MB_OK); }
 
-// Closes a handle on scope exit. A local owner type rather than the shared
-// one, which needs the C++ runtime's exception-safe pieces this build lacks.
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return h_; }
-  void Close() {
-    if (Valid()) CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE h_;
-};
-
 HANDLE CreateOutput(const wchar_t* path) {
   return CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
@@ -75,8 +57,8 @@ bool WriteAll(HANDLE file, DWORD size) {
 // bytes than the slot holds is not a failure: the bytes read are written.
 enum class CopyResult { Ok, CreateFailed, ReadFailed, WriteFailed };
 CopyResult CopySlot(HANDLE archive, const DWORD* offset, DWORD size, const wchar_t* target) {
-  Handle out(CreateOutput(target));
-  if (!out.Valid()) return CopyResult::CreateFailed;
+  orx::FileHandle out(CreateOutput(target));
+  if (!out) return CopyResult::CreateFailed;
   DWORD got = 0;
   BOOL read;
   if (offset) {
@@ -89,7 +71,7 @@ CopyResult CopySlot(HANDLE archive, const DWORD* offset, DWORD size, const wchar
     read = ReadFile(archive, g_copyBuffer, size, &got, nullptr);
   }
   if (!read) return CopyResult::ReadFailed;
-  return WriteAll(out.Get(), got) ? CopyResult::Ok : CopyResult::WriteFailed;
+  return WriteAll(out.get(), got) ? CopyResult::Ok : CopyResult::WriteFailed;
 }
 
 int RunStub() {
@@ -109,44 +91,44 @@ int RunStub() {
     return kExitFailed;
   }
 
-  Handle archiveFile(CreateFileW(ownPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!archiveFile.Valid()) return kExitFailed;
+  orx::FileHandle archiveFile(CreateFileW(ownPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!archiveFile) return kExitFailed;
 
   // A truncated archive (a download cut short) would otherwise leave a
   // half decryptor behind and start it: refuse it before writing anything.
   LARGE_INTEGER archiveSize;
-  if (!GetFileSizeEx(archiveFile.Get(), &archiveSize) ||
+  if (!GetFileSizeEx(archiveFile.get(), &archiveSize) ||
       archiveSize.QuadPart < static_cast<LONGLONG>(archive::kPayloadOffset)) {
     ShowReadFailure();
     return kExitFailed;
   }
 
   const DWORD cleanupOffset = archive::kCleanupOffset;
-  switch (CopySlot(archiveFile.Get(), &cleanupOffset, archive::kCleanupSize, cleanupPath)) {
+  switch (CopySlot(archiveFile.get(), &cleanupOffset, archive::kCleanupSize, cleanupPath)) {
     case CopyResult::Ok: break;
     case CopyResult::ReadFailed: ShowReadFailure(); return kExitFailed;
     default: return kExitFailed;
   }
-  switch (CopySlot(archiveFile.Get(), nullptr, archive::kDecryptorSize, archive::kDecryptorName)) {
+  switch (CopySlot(archiveFile.get(), nullptr, archive::kDecryptorSize, archive::kDecryptorName)) {
     case CopyResult::Ok: break;
     case CopyResult::ReadFailed: ShowReadFailure(); return kExitFailed;
     default: return kExitFailed;
   }
 
-  Handle payload(CreateOutput(payloadPath));
-  if (!payload.Valid()) return kExitFailed;
+  orx::FileHandle payload(CreateOutput(payloadPath));
+  if (!payload) return kExitFailed;
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(archiveFile.Get(), g_copyBuffer, archive::kPayloadChunk, &got, nullptr))
+    if (!ReadFile(archiveFile.get(), g_copyBuffer, archive::kPayloadChunk, &got, nullptr))
       return kExitFailed;
     // The last chunk is short (possibly empty); an empty write is made too.
-    if (!WriteAll(payload.Get(), got)) return kExitFailed;
+    if (!WriteAll(payload.get(), got)) return kExitFailed;
     if (got != archive::kPayloadChunk) break;
   }
   // Both were opened without sharing: close them before the decryptor runs.
-  archiveFile.Close();
-  payload.Close();
+  archiveFile.reset();
+  payload.reset();
 
   wchar_t arguments[kPathUnits + 2] = {};
   Append(arguments, kPathUnits + 2, L"\"");
