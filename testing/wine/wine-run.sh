@@ -33,6 +33,10 @@ export DISPLAY=":$display"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   fi
   if [ ! -f "$prefix/.ready" ]; then
+    # A prefix without the mark is a half-made one (a run killed while
+    # making it): start again from nothing.
+    /usr/lib/wine/wineserver -k 9>&- 2>/dev/null || true
+    rm -rf "${prefix:?}"/* "$prefix"/.[!.]*
     "$WINE" wineboot -i >/dev/null 2>&1 9>&- || true
     /usr/lib/wine/wineserver -w 9>&-
     touch "$prefix/.ready"

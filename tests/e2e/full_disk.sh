@@ -8,7 +8,9 @@ set -u
 action=$1 prefix=$2 dir=$3
 case "$action" in
   mount)
-    mkdir -p "$dir" "$prefix/dosdevices"
+    # The prefix must be whole before a drive is added to it.
+    "$(dirname "$0")/../../testing/wine/wine-run.sh" --prefix "$prefix" cmd /c exit >/dev/null 2>&1
+    mkdir -p "$dir"
     mountpoint -q "$dir" || mount -t tmpfs -o size=256k orx-full-disk "$dir" 2>/dev/null ||
       { echo "full_disk: cannot mount a tmpfs here; the full-disk test will skip"; exit 0; }
     rm -rf "${dir:?}"/*
