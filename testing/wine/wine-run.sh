@@ -25,12 +25,13 @@ export DISPLAY=":$display"
 
 (
   flock 9
-  if [ ! -e "/tmp/.X11-unix/X$display" ]; then
-    rm -f "/tmp/.X$display-lock"
+  # A socket without a live server (left by a killed run) is cleared first.
+  if ! xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
+    rm -f "/tmp/.X$display-lock" "/tmp/.X11-unix/X$display"
     # Children must not inherit the lock (fd 9), or it is held as long as
     # they live.
     nohup Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 9>&- &
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    for _ in $(seq 100); do xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && break; sleep 0.1; done
   fi
   if [ ! -f "$prefix/.ready" ]; then
     # A prefix without the mark is a half-made one (a run killed while
