@@ -9,6 +9,7 @@
 #include "localized_texts.h"
 #include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
+#include "texts.h"
 
 namespace orx {
 namespace {
@@ -73,7 +74,7 @@ int ConfirmDialog::ShowMessage(int number, UINT style) {
   // text a few hundred: this holds both.
   wchar_t composed[1024 + 512];
   composed[0] = 0;
-  if (number == kMsgDecrypted) AppendWide(composed, 1024 + 512, m_szFileName);
+  if (number == kTextDecrypted) AppendWide(composed, 1024 + 512, m_szFileName);
   AppendWide(composed, 1024 + 512, text);
   return MessageBoxW(m_hWnd, composed, kCaption, style);
 }
@@ -106,14 +107,14 @@ void ConfirmDialog::Confirm() {
   char payloadPath[520];
   UINT folder = GetWindowsDirectoryA(payloadPath, sizeof(payloadPath));
   if (folder == 0 || folder + sizeof(kPayloadName) > sizeof(payloadPath)) {
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   memcpy(payloadPath + folder, kPayloadName, sizeof(kPayloadName));
   g_computedDigest[0] = 0;
   files.payload = fopen(payloadPath, "rb");
   if (!files.payload) {
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
 
@@ -124,7 +125,7 @@ void ConfirmDialog::Confirm() {
   pl::PayloadStream payload = pl::PayloadStreamOverFile(files.payload);
   static pl::PayloadHeader header;
   if (pl::ReadPayloadHeader(&payload, &header) != pl::kOk) {
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   const int keyBytes = static_cast<int>(header.keyBytes);
@@ -136,7 +137,7 @@ void ConfirmDialog::Confirm() {
       pl::DerivePasswordKey(passwordBytes, statedLength, keyBytes, &error);
   SecureZeroMemory(passwordBytes, sizeof(passwordBytes));
   if (!passwordKey) {
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   size_t fileKeyLength = 0;
@@ -145,21 +146,21 @@ void ConfirmDialog::Confirm() {
                                               pl::kIvText, &error);
   Discard(passwordKey, header.keyBytes + 32);
   if (!fileKey) {
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   const size_t fileKeyBytes = header.keyBytes + 33;
   unsigned char* check = pl::DigestBuffer(fileKey, header.keyBytes, "sha1");
   if (!check) {
     Discard(fileKey, fileKeyBytes);
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   bool rightPassword = memcmp(check, header.keyCheck, pl::kSha1Bytes) == 0;
   pl::ReleaseBuffer(check);
   if (!rightPassword) {
     Discard(fileKey, fileKeyBytes);
-    fail(kMsgWrongPassword, MB_ICONWARNING);
+    fail(kTextWrongPassword, MB_ICONWARNING);
     return;
   }
 
@@ -169,7 +170,7 @@ void ConfirmDialog::Confirm() {
   bool mayReplace = false;
   if (FILE* existing = _wfopen(m_szFileName, L"rb")) {
     fclose(existing);
-    if (ShowMessage(kMsgOverwrite, MB_ICONWARNING | MB_YESNO) == IDNO) {
+    if (ShowMessage(kTextOverwrite, MB_ICONWARNING | MB_YESNO) == IDNO) {
       Discard(fileKey, fileKeyBytes);
       LaunchCleanup();
       return;
@@ -182,14 +183,14 @@ void ConfirmDialog::Confirm() {
   // it takes the output's place only once its digest has matched.
   if (!GetTempFileNameW(L".", L"orx", 0, files.tempPath)) {
     Discard(fileKey, fileKeyBytes);
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   files.removeTemp = true;
   files.output = _wfopen(files.tempPath, L"wb");
   if (!files.output) {
     Discard(fileKey, fileKeyBytes);
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
 
@@ -201,7 +202,7 @@ void ConfirmDialog::Confirm() {
   Discard(fileKey, fileKeyBytes);
   bool writeFailed = ferror(files.output) != 0;
   if (pl::ReleaseCipherName(cipherName) != pl::kOk || writeFailed) {
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   // A failed decryption leaves the computed digest zeroed: it then fails the
@@ -210,13 +211,13 @@ void ConfirmDialog::Confirm() {
 
   unsigned char storedDigest[pl::kSha1Bytes];
   if (fread(storedDigest, 1, sizeof(storedDigest), files.payload) != sizeof(storedDigest)) {
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   FILE* output_file = files.output;
   files.output = nullptr;
   if (fclose(output_file) != 0) {  // the last bytes may only be written now
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
 
@@ -225,7 +226,7 @@ void ConfirmDialog::Confirm() {
     files.payload = nullptr;
     // The cleanup tool removes the bad output once this program has ended.
     files.removeTemp = false;
-    fail(kMsgFailure, MB_ICONERROR, files.tempPath);
+    fail(kTextFailure, MB_ICONERROR, files.tempPath);
     return;
   }
   fclose(files.payload);
@@ -234,12 +235,12 @@ void ConfirmDialog::Confirm() {
   // The verified file takes the output's place; if that fails, an existing
   // file stays as it was.
   if (!MoveFileExW(files.tempPath, m_szFileName, mayReplace ? MOVEFILE_REPLACE_EXISTING : 0)) {
-    fail(kMsgOsError, MB_ICONERROR);
+    fail(kTextOsError, MB_ICONERROR);
     return;
   }
   files.removeTemp = false;
 
-  if (ShowMessage(kMsgDecrypted, MB_ICONWARNING | MB_YESNO) == IDYES) {
+  if (ShowMessage(kTextDecrypted, MB_ICONWARNING | MB_YESNO) == IDYES) {
     HINSTANCE opened =
         ShellExecuteW(nullptr, L"open", m_szFileName, nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(opened) == SE_ERR_NOASSOC) {

@@ -15,22 +15,13 @@
 
 namespace orx {
 
-// Message numbers of the message text table.
-enum MessageNumber : int {
-  kMsgWrongPassword = 0,
-  kMsgFailure = 1,
-  kMsgOsError = 2,
-  kMsgOverwrite = 3,
-  kMsgDecrypted = 4,
-};
-
 class ConfirmDialog : public PasswordDialog {
  public:
   ConfirmDialog() = default;
 
-  // Shows message `number` in the dialog's language, owned by the dialog,
-  // with the caption of every message; for kMsgDecrypted the output file's
-  // name stands before the text. Returns the box's result.
+  // Shows message `number` (a MessageSlot) in the dialog's language, owned
+  // by the dialog, with the caption of every message; for kTextDecrypted the
+  // output file's name stands before the text. Returns the box's result.
   int ShowMessage(int number, UINT style);
 
  protected:

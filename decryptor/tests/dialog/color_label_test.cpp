@@ -207,6 +207,18 @@ TEST_F(ColorLabelTest, BlinkingTextVanishesInTheOffPhase) {
   EXPECT_GT(Grab(filled.hwnd()).Count(ink), 50) << "blinking off: text stays";
 }
 
+// A real click in the middle of a window.
+void ClickOn(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
 TEST_F(ColorLabelTest, ClickIsReportedToTheParentWithCode8200) {
   orx::ColorLabel label;
   HWND s = AddStatic(40, L"click me", 10, 200, 160, 30);
@@ -214,15 +226,7 @@ TEST_F(ColorLabelTest, ClickIsReportedToTheParentWithCode8200) {
   label.SetFill(RGB(255, 255, 255), 0, 0).EnableWebLink(TRUE, TRUE);
   EXPECT_NE(GetWindowLongW(s, GWL_STYLE) & SS_NOTIFY, 0);
   Show();
-  // A real click in the middle of the label.
-  RECT r;
-  GetWindowRect(s, &r);
-  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, in, sizeof(INPUT));
+  ClickOn(s);
   Pump(500);
   ASSERT_EQ(g_notice.count, 1);
   EXPECT_EQ(g_notice.wParam, 40u);
@@ -253,17 +257,6 @@ std::wstring SetClassCommand(const wchar_t* subkey, const std::wstring& value) {
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
   return old;
-}
-
-void ClickOn(HWND window) {
-  RECT r;
-  GetWindowRect(window, &r);
-  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, in, sizeof(INPUT));
 }
 
 // The recorder's log once it holds `lines` lines (or after the time-out).
