@@ -14,6 +14,7 @@ constexpr unsigned long kDecryptorSize = 0xA200;     // 41,472
 constexpr unsigned long kPayloadOffset = 0x13200;    // 78,336: the payload starts here
 constexpr unsigned long kPayloadChunk = 0xFFFF;      // 65,535 bytes per payload copy step
 
+static_assert(kCleanupOffset == kStubSize, "slot 1 follows the stub");
 static_assert(kCleanupOffset + kCleanupSize == kDecryptorOffset, "slots are adjacent");
 static_assert(kDecryptorOffset + kDecryptorSize == kPayloadOffset, "payload follows slot 2");
 

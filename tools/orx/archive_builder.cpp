@@ -62,9 +62,9 @@ bool LoadSlot(const char* what, const fs::path& path, std::uint64_t slot, std::s
 
 bool LoadArchiveParts(const ArchiveParts& parts, std::string& head, std::string& error) {
   head.clear();
-  return LoadSlot("stub", parts.stub, archive::kStubSlot, head, error) &&
-         LoadSlot("cleanup tool", parts.cleanup, archive::kCleanupSlot, head, error) &&
-         LoadSlot("decryptor", parts.decryptor, archive::kDecryptorSlot, head, error);
+  return LoadSlot("stub", parts.stub, archive::kStubSize, head, error) &&
+         LoadSlot("cleanup tool", parts.cleanup, archive::kCleanupSize, head, error) &&
+         LoadSlot("decryptor", parts.decryptor, archive::kDecryptorSize, head, error);
 }
 
 bool WriteArchive(const std::string& head, const PayloadWriter& writePayload,
