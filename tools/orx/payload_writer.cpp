@@ -1,12 +1,10 @@
 #include "payload_writer.h"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
-
-#include <memory>
 #include <vector>
 
+#include "orx/secure_wipe.h"
+#include "payload/cfb128.h"
+#include "payload/crypto_port.h"
 #include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
 #include "progress_bar.h"
@@ -20,21 +18,21 @@ using payload::kIvText;
 constexpr std::uint32_t kSignature = 0xF8EBD601u;
 constexpr size_t kChunk = 1 << 16;
 
-struct CipherCtxFree {
-  void operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
-};
-struct MdCtxFree {
-  void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
-};
-struct BufferRelease {
-  void operator()(unsigned char* p) const { payload::ReleaseBuffer(p); }
-};
-
 // Key bytes that are wiped when they go out of scope.
 struct SecretBytes {
   explicit SecretBytes(size_t n) : bytes(n) {}
-  ~SecretBytes() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+  ~SecretBytes() { SecureWipe(bytes.data(), bytes.size()); }
   std::vector<unsigned char> bytes;
+};
+
+// The cipher and the digest of the content, released on every way out.
+struct ContentState {
+  crypto::Cfb128 cfb = {};
+  crypto::Sha1 sha = {};
+  ~ContentState() {
+    crypto::Cfb128Release(&cfb);
+    crypto::Sha1Release(&sha);
+  }
 };
 
 void PutUint32(std::vector<unsigned char>& out, std::uint32_t v) {
@@ -56,33 +54,29 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   }
   SecretBytes fileKey(n);
   std::vector<unsigned char> secondBlock(n);
-  if (RAND_bytes(fileKey.bytes.data(), static_cast<int>(n)) != 1 ||
-      RAND_bytes(secondBlock.data(), static_cast<int>(n)) != 1) {
+  if (!crypto::RandomBytes(fileKey.bytes.data(), n) ||
+      !crypto::RandomBytes(secondBlock.data(), n)) {
     error = "the random generator failed";
     return false;
   }
   int code = 0;
-  std::unique_ptr<unsigned char, BufferRelease> passwordKey(
-      payload::DerivePasswordKey(r.passwordBytes, r.passwordLength, r.keyBytes, &code));
+  unsigned char* passwordKey =
+      payload::DerivePasswordKey(r.passwordBytes, r.passwordLength, r.keyBytes, &code);
   if (!passwordKey) {
     error = "password key derivation failed (code " + std::to_string(code) + ")";
     return false;
   }
   char* name = payload::MakeCipherName(payload::kModeCfb, r.keyBytes);
-  std::string cipherName = name ? name : "";
-  payload::ReleaseCipherName(name);
   std::vector<unsigned char> wrapped(n + 1);
   size_t wrappedBytes = 0;
-  code = payload::EncryptBuffer(cipherName.c_str(), passwordKey.get(), kIvText,
-                                fileKey.bytes.data(), n, wrapped.data(), &wrappedBytes);
-  OPENSSL_cleanse(passwordKey.get(), n);
-  unsigned char keyCheck[EVP_MAX_MD_SIZE];
-  if (code != payload::kOk || wrappedBytes != n ||
-      EVP_Digest(fileKey.bytes.data(), n, keyCheck, nullptr, EVP_sha1(), nullptr) != 1) {
-    error = "wrapping the file key failed";
-    return false;
-  }
-
+  code = name ? payload::EncryptBuffer(name, passwordKey, kIvText, fileKey.bytes.data(), n,
+                                       wrapped.data(), &wrappedBytes)
+              : payload::kNoMemory;
+  payload::ReleaseCipherName(name);
+  SecureWipe(passwordKey, n + 32);
+  payload::ReleaseBuffer(passwordKey);
+  unsigned char* keyCheck = payload::DigestBuffer(fileKey.bytes.data(), n, "sha1");
+  bool wrappedOk = code == payload::kOk && wrappedBytes == n && keyCheck;
   std::vector<unsigned char> header;
   PutUint32(header, kSignature);
   PutUint32(header, static_cast<std::uint32_t>(r.storedName.size() * 2));
@@ -91,7 +85,12 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
     header.push_back(static_cast<unsigned char>(unit >> 8));
   }
   PutUint32(header, static_cast<std::uint32_t>(n));
-  header.insert(header.end(), keyCheck, keyCheck + 20);
+  if (keyCheck) header.insert(header.end(), keyCheck, keyCheck + 20);
+  payload::ReleaseBuffer(keyCheck);
+  if (!wrappedOk) {
+    error = "wrapping the file key failed";
+    return false;
+  }
   header.insert(header.end(), wrapped.begin(), wrapped.begin() + static_cast<long>(n));
   header.insert(header.end(), secondBlock.begin(), secondBlock.end());
   if (!Put(out, header.data(), header.size())) {
@@ -99,41 +98,35 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
     return false;
   }
 
-  std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> ctx(EVP_CIPHER_CTX_new());
-  std::unique_ptr<EVP_MD_CTX, MdCtxFree> md(EVP_MD_CTX_new());
-  if (!ctx || !md ||
-      EVP_EncryptInit_ex(ctx.get(), payload::LookupCipher(cipherName.c_str()), nullptr,
-                         fileKey.bytes.data(),
-                         reinterpret_cast<const unsigned char*>(kIvText)) != 1 ||
-      EVP_DigestInit_ex(md.get(), EVP_sha1(), nullptr) != 1) {
+  // The content: encrypted serially (each keystream block waits for the
+  // cipher block before it), hashed as plaintext.
+  ContentState state;
+  if (!crypto::Cfb128Init(&state.cfb, fileKey.bytes.data(), n,
+                          reinterpret_cast<const unsigned char*>(kIvText)) ||
+      !crypto::Sha1Init(&state.sha)) {
     error = "the cipher could not be set up";
     return false;
   }
-  std::vector<unsigned char> in(kChunk), enc(kChunk + 32);
+  std::vector<unsigned char> in(kChunk), enc(kChunk);
   ProgressBar progress("encrypting", r.inputBytes);
   size_t got;
   while ((got = std::fread(in.data(), 1, kChunk, r.input)) > 0) {
-    int produced = 0;
-    if (EVP_DigestUpdate(md.get(), in.data(), got) != 1 ||
-        EVP_EncryptUpdate(ctx.get(), enc.data(), &produced, in.data(), static_cast<int>(got)) != 1 ||
-        !Put(out, enc.data(), static_cast<size_t>(produced))) {
+    if (!crypto::Sha1Update(&state.sha, in.data(), got) ||
+        !crypto::Cfb128Encrypt(&state.cfb, in.data(), enc.data(), got) ||
+        !Put(out, enc.data(), got)) {
       error = "cannot encrypt or write the payload";
       return false;
     }
     progress.Advance(got);
   }
+  SecureWipe(in.data(), in.size());
   if (std::ferror(r.input)) {
     error = "cannot read the input file";
     return false;
   }
-  int produced = 0;
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int digestBytes = 0;
+  unsigned char digest[crypto::kSha1Bytes];
   const unsigned char tail[4] = {0, 0, 0, 0};
-  if (EVP_EncryptFinal_ex(ctx.get(), enc.data(), &produced) != 1 ||
-      !Put(out, enc.data(), static_cast<size_t>(produced)) ||
-      EVP_DigestFinal_ex(md.get(), digest, &digestBytes) != 1 || digestBytes != 20 ||
-      !Put(out, digest, 20) || !Put(out, tail, 4)) {
+  if (!crypto::Sha1Final(&state.sha, digest) || !Put(out, digest, 20) || !Put(out, tail, 4)) {
     error = "cannot finish the payload";
     return false;
   }

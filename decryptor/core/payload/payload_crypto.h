@@ -1,5 +1,6 @@
 // Key derivation, key unwrapping, buffer ciphers and streamed decryption of a
-// payload, over OpenSSL's EVP interfaces.
+// payload, over the crypto port (crypto_port.h) with CFB128 composed in
+// cfb128.h.
 //
 // Every function here is safe to call from C-style code without the C++
 // runtime: results are integer codes (or a null pointer with the code in an
@@ -21,8 +22,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include <openssl/evp.h>
-
 #include "payload/payload_stream.h"
 
 namespace orx::payload {
@@ -41,6 +40,7 @@ enum : int {
   kDecryptFailed = 1202,
   kNoDigest = 1302,            // SHA-1 unavailable, or no place for the digest
   kPayloadDecryptFailed = 1304,
+  kOutputFailed = 1305,        // the output stream did not take every byte
 };
 
 constexpr int kModeCfb = 1;          // the mode every payload operation uses
@@ -70,11 +70,20 @@ int ReleaseCipherName(char* name);
 // Frees any other buffer returned here; null is fine.
 void ReleaseBuffer(void* buffer);
 
-// Exactly "aes-128-cfb", "aes-192-cfb", "aes-256-cfb" (CFB with 128-bit
-// feedback); null for any other name.
-const EVP_CIPHER* LookupCipher(const char* name);
+// What a cipher or digest name stands for.
+struct CipherInfo {
+  const char* name;
+  int keyBytes;  // AES in CFB mode with 128-bit feedback, IV 16 bytes
+};
+struct DigestInfo {
+  const char* name;
+  size_t size;
+};
+// Exactly "aes-128-cfb", "aes-192-cfb", "aes-256-cfb"; null for any other
+// name.
+const CipherInfo* LookupCipher(const char* name);
 // "sha1" (20 bytes) or "md5" (16 bytes); null for any other name.
-const EVP_MD* LookupDigest(const char* name);
+const DigestInfo* LookupDigest(const char* name);
 
 // A new kDigestBufferBytes buffer starting with the named digest of the data;
 // null when no digest has that name, the digest fails or memory is short.
@@ -113,11 +122,11 @@ unsigned char* DecryptWithKey(const unsigned char* data, size_t dataLength,
 // stream through fixed buffers into `output`, and places SHA-1 of the
 // plaintext in digestOut[0..19] with a zero byte at digestOut[20]. Results:
 // kOk; kNoDigest (no digestOut, or SHA-1 unavailable); kNoSuchCipher;
-// kNoMemory; kPayloadDecryptFailed when the cipher fails, the payload ends
-// early or the output does not take every byte. On any failure digestOut (if
-// given) is all zeros and the output holds an incomplete plaintext: the caller
-// must treat a non-zero result as a failed decryption, because a digest of
-// what was decrypted would match even when the output lost bytes.
+// kNoMemory; kPayloadDecryptFailed when the cipher fails or the payload ends
+// early; kOutputFailed when the output does not take every byte. On any
+// failure digestOut (if given) is all zeros and the output holds an
+// incomplete plaintext: the caller must treat a non-zero result as a failed
+// decryption, whatever the stored digest says.
 int DecryptPayload(const char* cipherName, const unsigned char* fileKey, const char* iv,
                    PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
                    unsigned char digestOut[21]);

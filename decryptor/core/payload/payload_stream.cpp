@@ -31,7 +31,7 @@ int64_t FileTell(void* context) {
 }  // namespace
 
 PayloadStream PayloadStreamOverFile(FILE* file) {
-  PayloadStream stream = {file, FileRead, FileWrite, FileSeek, FileTell};
+  PayloadStream stream = {file, FileRead, FileWrite, FileSeek, FileTell, nullptr};
   return stream;
 }
 

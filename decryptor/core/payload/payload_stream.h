@@ -13,13 +13,18 @@ namespace orx::payload {
 // fewer than asked only at the end of the data or on a read error; write
 // returns the number of bytes taken, fewer than given meaning failure; seek
 // (origin SEEK_SET or SEEK_END) returns 0 on success; tell returns the
-// position or -1.
+// position or -1. view is optional (null for most streams): for data already
+// in memory (a buffer, a mapped file) it returns the next `size` bytes in
+// place and advances like a read, or null, changing nothing, when it cannot;
+// the bytes stay valid until the next call on the stream. It spares the
+// decryption a copy.
 struct PayloadStream {
   void* context;
   size_t (*read)(void* context, void* buffer, size_t size);
   size_t (*write)(void* context, const void* data, size_t size);
   int (*seek)(void* context, int64_t offset, int origin);
   int64_t (*tell)(void* context);
+  const void* (*view)(void* context, size_t size);
 };
 
 // A stream over an open C runtime file. Positions are 64-bit, so payloads

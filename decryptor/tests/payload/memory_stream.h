@@ -19,8 +19,11 @@ struct MemoryStream {
   // A reader delivers at most this many bytes in all (a read error after it).
   size_t readLimit = SIZE_MAX;
   size_t delivered = 0;
+  // Whether the reader also lends its bytes in place (the view of a stream
+  // over memory); the decryption takes either way.
+  bool lend = false;
 
-  PayloadStream Port() { return PayloadStream{this, Read, Write, Seek, Tell}; }
+  PayloadStream Port() { return PayloadStream{this, Read, Write, Seek, Tell, View}; }
 
   static size_t Read(void* c, void* buffer, size_t size) {
     auto* s = static_cast<MemoryStream*>(c);
@@ -48,6 +51,18 @@ struct MemoryStream {
     return 0;
   }
   static int64_t Tell(void* c) { return static_cast<MemoryStream*>(c)->position; }
+  static const void* View(void* c, size_t size) {
+    auto* s = static_cast<MemoryStream*>(c);
+    int64_t left = static_cast<int64_t>(s->data.size()) - s->position;
+    if (!s->lend || left < 0 || static_cast<uint64_t>(left) < size ||
+        s->readLimit - s->delivered < size) {
+      return nullptr;
+    }
+    const void* p = s->data.data() + s->position;
+    s->position += static_cast<int64_t>(size);
+    s->delivered += size;
+    return p;
+  }
 };
 
 }  // namespace orx::payload::testing

@@ -1,13 +1,16 @@
-// Test-side payload assembly, written against OpenSSL directly rather than
-// the code under test, so that round trips check the core against a second
-// reading of the format.
+// Test-side payload assembly: the format written field by field, each field
+// free to be made wrong. The cipher text comes from the core's serial CFB
+// encryption, which the known answers of crypto_port_test.cpp anchor (and,
+// on the host, the comparison with OpenSSL's own CFB), so that a round trip
+// checks the decrypting side against the encrypting one.
 #pragma once
 
-#include <openssl/evp.h>
 #include <stdint.h>
 
 #include <string>
 #include <vector>
+
+#include "payload/payload_crypto.h"
 
 namespace orx::payload::testing {
 
@@ -35,26 +38,21 @@ inline Bytes Utf16Le(const std::u16string& text) {
 }
 
 inline Bytes Cfb(const Bytes& key, const Bytes& data, bool encrypt) {
-  const EVP_CIPHER* c = key.size() == 16   ? EVP_aes_128_cfb128()
-                        : key.size() == 24 ? EVP_aes_192_cfb128()
-                                           : EVP_aes_256_cfb128();
-  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-  Bytes out(data.size() + 16);
-  int n = 0, f = 0;
-  EVP_CipherInit_ex(ctx, c, nullptr, key.data(),
-                    reinterpret_cast<const unsigned char*>("4709215847092158"), encrypt);
-  EVP_CipherUpdate(ctx, out.data(), &n, data.data(), static_cast<int>(data.size()));
-  EVP_CipherFinal_ex(ctx, out.data() + n, &f);
-  EVP_CIPHER_CTX_free(ctx);
-  out.resize(static_cast<size_t>(n + f));
+  const std::string name = "aes-" + std::to_string(key.size() * 8) + "-cfb";
+  Bytes out(data.size() + 1);
+  size_t n = 0;
+  int rc = encrypt ? EncryptBuffer(name.c_str(), key.data(), kIvText, data.data(), data.size(),
+                                   out.data(), &n)
+                   : DecryptBuffer(name.c_str(), key.data(), kIvText, data.data(), data.size(),
+                                   out.data(), &n);
+  out.resize(rc == kOk ? n : 0);
   return out;
 }
 
-inline Bytes Digest(const EVP_MD* md, const Bytes& data) {
-  Bytes out(EVP_MAX_MD_SIZE);
-  unsigned int n = 0;
-  EVP_Digest(data.data(), data.size(), out.data(), &n, md, nullptr);
-  out.resize(n);
+inline Bytes Digest(const char* name, const Bytes& data) {
+  unsigned char* d = DigestBuffer(data.data(), data.size(), name);
+  Bytes out(d, d + (d ? LookupDigest(name)->size : 0));
+  ReleaseBuffer(d);
   return out;
 }
 
@@ -83,7 +81,7 @@ struct PayloadParts {
 inline PayloadParts MakePayload(const std::u16string& name, const std::string& password,
                                 size_t keyBytes, const Bytes& content) {
   Bytes pw(password.begin(), password.end());
-  Bytes seed = Digest(EVP_md5(), pw);
+  Bytes seed = Digest("md5", pw);
   seed.resize(keyBytes, 0x01);
   Bytes passwordKey = Cfb(seed, seed, true);
   Bytes fileKey(keyBytes);
@@ -91,11 +89,11 @@ inline PayloadParts MakePayload(const std::u16string& name, const std::string& p
   PayloadParts p;
   p.name = Utf16Le(name);
   p.keyBytes = static_cast<uint32_t>(keyBytes);
-  p.keyCheck = Digest(EVP_sha1(), fileKey);
+  p.keyCheck = Digest("sha1", fileKey);
   p.wrappedKey = Cfb(passwordKey, fileKey, true);
   p.secondBlock = Bytes(keyBytes, 0x5A);
   p.cipherText = Cfb(fileKey, content, true);
-  p.plainDigest = Digest(EVP_sha1(), content);
+  p.plainDigest = Digest("sha1", content);
   return p;
 }
 

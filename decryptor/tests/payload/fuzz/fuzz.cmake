@@ -15,6 +15,8 @@ set(_core ${PROJECT_SOURCE_DIR}/decryptor/core)
 set(_fuzz_sources
   ${CMAKE_CURRENT_LIST_DIR}/payload_fuzzer.cpp
   ${_core}/payload/payload_stream.cpp
+  ${_core}/payload/cfb128.cpp
+  ${_core}/payload/openssl_crypto.cpp
   ${_core}/payload/payload_crypto.cpp
   ${_core}/payload/payload_header.cpp)
 set(_fuzzer ${CMAKE_CURRENT_BINARY_DIR}/fuzz/payload_fuzzer)
@@ -22,10 +24,11 @@ file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
 add_custom_command(OUTPUT ${_fuzzer}
   COMMAND ${ORX_CLANGXX} -std=c++17 -g -O1 -fno-exceptions -fno-rtti
           -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-          -I${_core} -I${CMAKE_CURRENT_LIST_DIR}/.. ${_fuzz_sources} -lcrypto -o ${_fuzzer}
+          -I${_core} -I${PROJECT_SOURCE_DIR}/common/include -I${CMAKE_CURRENT_LIST_DIR}/.. ${_fuzz_sources} -lcrypto -o ${_fuzzer}
   DEPENDS ${_fuzz_sources} ${CMAKE_CURRENT_LIST_DIR}/../memory_stream.h
           ${_core}/payload/payload_crypto.h ${_core}/payload/payload_header.h
-          ${_core}/payload/payload_stream.h
+          ${_core}/payload/payload_stream.h ${_core}/payload/cfb128.h
+          ${_core}/payload/crypto_port.h
   COMMENT "Building the payload fuzzer with ${ORX_CLANGXX}")
 add_custom_target(payload_fuzzer ALL DEPENDS ${_fuzzer})
 

@@ -16,6 +16,9 @@ for key_bytes in (16, 24, 32):
     for size in (0, 1, 1023, 1024, 1025):
         seeds[f"valid-{key_bytes * 8}-{size}"] = payload_tool.build(
             name, "fuzz", bytes((i * 7) & 0xFF for i in range(size)), key_bytes=key_bytes)
+# Across the streamed decryption's 16 KiB chunk.
+seeds["valid-256-16400"] = payload_tool.build(
+    name, "fuzz", bytes((i * 7) & 0xFF for i in range(16400)), key_bytes=32)
 good = seeds["valid-128-1"]
 seeds["odd-name"] = payload_tool.build(name + b"!", "fuzz", b"odd", key_bytes=16)
 seeds["bad-signature"] = b"\x11" + good[1:]

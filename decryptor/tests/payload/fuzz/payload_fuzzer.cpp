@@ -16,6 +16,7 @@ using namespace orx::payload;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   testing::MemoryStream in, out;
   in.data.assign(data, data + size);
+  in.lend = size & 1;  // the cipher text read, or lent in place
   PayloadStream pin = in.Port(), pout = out.Port();
   PayloadHeader header;
   if (ReadPayloadHeader(&pin, &header) != kOk) return 0;
