@@ -1,0 +1,178 @@
+// The crypto port over the system's CNG (bcrypt.dll), for every Windows
+// image: nothing to install, nothing beside the program.
+//
+// bcrypt.dll is not among the DLLs Windows always takes from its system
+// folder, so it is neither imported nor loaded by bare name: it is loaded
+// once, by its full system-folder path, together with the three algorithm
+// providers, and kept for the life of the process.
+#include <windows.h>
+#include <bcrypt.h>
+
+#include "orx/system_dlls.h"
+#include "payload/crypto_port.h"
+
+namespace orx::crypto {
+
+namespace {
+
+struct Cng {
+  decltype(&BCryptOpenAlgorithmProvider) openAlgorithm;
+  decltype(&BCryptSetProperty) setProperty;
+  decltype(&BCryptGenerateSymmetricKey) generateKey;
+  decltype(&BCryptEncrypt) encrypt;
+  decltype(&BCryptDestroyKey) destroyKey;
+  decltype(&BCryptCreateHash) createHash;
+  decltype(&BCryptHashData) hashData;
+  decltype(&BCryptFinishHash) finishHash;
+  decltype(&BCryptDestroyHash) destroyHash;
+  decltype(&BCryptGenRandom) genRandom;
+  BCRYPT_ALG_HANDLE aesEcb;
+  BCRYPT_ALG_HANDLE sha1;
+  BCRYPT_ALG_HANDLE md5;
+  bool ready;
+};
+
+Cng g_cng;
+INIT_ONCE g_loaded = INIT_ONCE_STATIC_INIT;
+
+template <typename Fn>
+bool Resolve(HMODULE module, const char* name, Fn* fn) {
+  *fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return *fn != nullptr;
+}
+
+BOOL CALLBACK Load(PINIT_ONCE, PVOID, PVOID*) {
+  HMODULE m = LoadSystemLibrary(L"bcrypt.dll");
+  Cng& c = g_cng;
+  if (!m || !Resolve(m, "BCryptOpenAlgorithmProvider", &c.openAlgorithm) ||
+      !Resolve(m, "BCryptSetProperty", &c.setProperty) ||
+      !Resolve(m, "BCryptGenerateSymmetricKey", &c.generateKey) ||
+      !Resolve(m, "BCryptEncrypt", &c.encrypt) || !Resolve(m, "BCryptDestroyKey", &c.destroyKey) ||
+      !Resolve(m, "BCryptCreateHash", &c.createHash) ||
+      !Resolve(m, "BCryptHashData", &c.hashData) ||
+      !Resolve(m, "BCryptFinishHash", &c.finishHash) ||
+      !Resolve(m, "BCryptDestroyHash", &c.destroyHash) ||
+      !Resolve(m, "BCryptGenRandom", &c.genRandom)) {
+    return TRUE;  // not ready: every call of the port fails
+  }
+  static const wchar_t kEcb[] = BCRYPT_CHAIN_MODE_ECB;
+  c.ready = BCRYPT_SUCCESS(c.openAlgorithm(&c.aesEcb, BCRYPT_AES_ALGORITHM, nullptr, 0)) &&
+            BCRYPT_SUCCESS(c.setProperty(c.aesEcb, BCRYPT_CHAINING_MODE,
+                                         reinterpret_cast<PUCHAR>(const_cast<wchar_t*>(kEcb)),
+                                         sizeof kEcb, 0)) &&
+            BCRYPT_SUCCESS(c.openAlgorithm(&c.sha1, BCRYPT_SHA1_ALGORITHM, nullptr, 0)) &&
+            BCRYPT_SUCCESS(c.openAlgorithm(&c.md5, BCRYPT_MD5_ALGORITHM, nullptr, 0));
+  return TRUE;
+}
+
+const Cng* Provider() {
+  InitOnceExecuteOnce(&g_loaded, Load, nullptr, nullptr);
+  return g_cng.ready ? &g_cng : nullptr;
+}
+
+// CNG counts in ULONG: large requests go in pieces.
+constexpr size_t kPieceBytes = size_t{1} << 30;
+
+}  // namespace
+
+bool AesInit(AesKey* key, const unsigned char* bytes, size_t keyBytes) {
+  key->handle = nullptr;
+  const Cng* c = Provider();
+  if (!c || !bytes || (keyBytes != 16 && keyBytes != 24 && keyBytes != 32)) return false;
+  BCRYPT_KEY_HANDLE handle = nullptr;
+  if (!BCRYPT_SUCCESS(c->generateKey(c->aesEcb, &handle, nullptr, 0,
+                                     const_cast<PUCHAR>(bytes), static_cast<ULONG>(keyBytes),
+                                     0))) {
+    return false;
+  }
+  key->handle = handle;
+  return true;
+}
+
+bool AesEncryptBlocks(const AesKey* key, const unsigned char* in, unsigned char* out,
+                      size_t blocks) {
+  const Cng* c = Provider();
+  if (!c || !key->handle) return false;
+  size_t bytes = blocks * kAesBlockBytes;
+  while (bytes) {
+    ULONG n = static_cast<ULONG>(bytes < kPieceBytes ? bytes : kPieceBytes), produced = 0;
+    if (!BCRYPT_SUCCESS(c->encrypt(key->handle, const_cast<PUCHAR>(in), n, nullptr, nullptr, 0,
+                                   out, n, &produced, 0)) ||
+        produced != n) {
+      return false;
+    }
+    in += n;
+    out += n;
+    bytes -= n;
+  }
+  return true;
+}
+
+void AesRelease(AesKey* key) {
+  if (key->handle) g_cng.destroyKey(key->handle);
+  key->handle = nullptr;
+}
+
+bool Sha1Init(Sha1* state) {
+  state->handle = nullptr;
+  const Cng* c = Provider();
+  BCRYPT_HASH_HANDLE h = nullptr;
+  if (!c || !BCRYPT_SUCCESS(c->createHash(c->sha1, &h, nullptr, 0, nullptr, 0, 0))) return false;
+  state->handle = h;
+  return true;
+}
+
+bool Sha1Update(Sha1* state, const void* data, size_t size) {
+  if (!state->handle) return false;
+  auto* p = static_cast<const unsigned char*>(data);
+  while (size) {
+    ULONG n = static_cast<ULONG>(size < kPieceBytes ? size : kPieceBytes);
+    if (!BCRYPT_SUCCESS(g_cng.hashData(state->handle, const_cast<PUCHAR>(p), n, 0))) return false;
+    p += n;
+    size -= n;
+  }
+  return true;
+}
+
+bool Sha1Final(Sha1* state, unsigned char digest[kSha1Bytes]) {
+  bool ok = state->handle &&
+            BCRYPT_SUCCESS(g_cng.finishHash(state->handle, digest, kSha1Bytes, 0));
+  Sha1Release(state);
+  return ok;
+}
+
+void Sha1Release(Sha1* state) {
+  if (state->handle) g_cng.destroyHash(state->handle);
+  state->handle = nullptr;
+}
+
+bool Md5(const void* data, size_t size, unsigned char digest[kMd5Bytes]) {
+  const Cng* c = Provider();
+  BCRYPT_HASH_HANDLE h = nullptr;
+  if (!c || (!data && size) || size > 0xFFFFFFFFu ||
+      !BCRYPT_SUCCESS(c->createHash(c->md5, &h, nullptr, 0, nullptr, 0, 0))) {
+    return false;
+  }
+  bool ok = BCRYPT_SUCCESS(c->hashData(h, static_cast<PUCHAR>(const_cast<void*>(data)),
+                                       static_cast<ULONG>(size), 0)) &&
+            BCRYPT_SUCCESS(c->finishHash(h, digest, kMd5Bytes, 0));
+  c->destroyHash(h);
+  return ok;
+}
+
+bool RandomBytes(void* out, size_t size) {
+  const Cng* c = Provider();
+  if (!c) return false;
+  auto* p = static_cast<unsigned char*>(out);
+  while (size) {
+    ULONG n = static_cast<ULONG>(size < kPieceBytes ? size : kPieceBytes);
+    if (!BCRYPT_SUCCESS(c->genRandom(nullptr, p, n, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+      return false;
+    }
+    p += n;
+    size -= n;
+  }
+  return true;
+}
+
+}  // namespace orx::crypto
