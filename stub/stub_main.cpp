@@ -13,6 +13,7 @@
 #include <shellapi.h>
 
 #include "archive_layout.h"
+#include "orx/system_dlls.h"
 #include "orx/unique_handle.h"
 
 namespace {
@@ -140,4 +141,8 @@ int RunStub() {
 
 }  // namespace
 
-extern "C" void __stdcall StubEntry() { ExitProcess(static_cast<UINT>(RunStub())); }
+extern "C" void __stdcall StubEntry() {
+  // The archive runs from a download folder: no DLL may come from there.
+  orx::RestrictDllSearchToSystemFolder();
+  ExitProcess(static_cast<UINT>(RunStub()));
+}

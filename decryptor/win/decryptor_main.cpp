@@ -4,8 +4,13 @@
 #include <windows.h>
 
 #include "decryptor_app.h"
+#include "orx/system_dlls.h"
 
 extern "C" void __stdcall DecryptorEntry() {
+  // Written into the download folder and run from there: no DLL may come
+  // from that folder or the current one (the crypto provider, the shell's
+  // own loads).
+  orx::RestrictDllSearchToSystemFolder();
   orx::DecryptorApp app;
   app.InitInstance();
   ExitProcess(0);

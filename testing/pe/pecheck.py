@@ -17,6 +17,13 @@ RESOURCE_TYPES = {"CURSOR": 1, "BITMAP": 2, "ICON": 3, "MENU": 4, "DIALOG": 5, "
                   "MANIFEST": 24}
 DLLCHAR_DYNAMIC_BASE = 0x0040
 DLLCHAR_NX_COMPAT = 0x0100
+# DLLs that Windows always maps from its system folder (its known DLLs, on
+# every version the archive supports), whatever folder the program runs
+# from. A program run from a download folder may import nothing else: any
+# other name is searched for beside the program first.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "advapi32.dll",
+               "msvcrt.dll", "ole32.dll", "oleaut32.dll", "comdlg32.dll", "shlwapi.dll",
+               "imm32.dll", "rpcrt4.dll", "sechost.dll", "ws2_32.dll", "ntdll.dll"}
 
 
 class Image:
@@ -132,6 +139,11 @@ def main():
     ap.add_argument("--imports-required", help="comma-separated DLL names")
     ap.add_argument("--resource", action="append", default=[])
     ap.add_argument("--no-tls", action="store_true")
+    ap.add_argument("--system-dlls-only", action="store_true",
+                    help="imports only DLLs Windows always takes from its system folder")
+    ap.add_argument("--never-names", default="",
+                    help="comma-separated names the image must not hold anywhere (ANSI or "
+                         "UTF-16, any case): a DLL it must neither import nor load")
     args = ap.parse_args()
 
     data = open(args.image, "rb").read()
@@ -171,6 +183,17 @@ def main():
         extra = [i for i in imports if i.lower() not in allowed]
         if extra:
             failures.append("imports DLLs outside the allowed set: %s" % ", ".join(extra))
+    if args.system_dlls_only:
+        extra = [i for i in imports if i.lower() not in SYSTEM_DLLS]
+        if extra:
+            failures.append("imports DLLs that Windows may take from the program's folder: %s"
+                            % ", ".join(extra))
+    folded = data.lower()
+    for name in filter(None, args.never_names.split(",")):
+        for form in (name.lower().encode("ascii"), name.lower().encode("utf-16-le")):
+            if form in folded:
+                failures.append("holds the name %s (%s)" % (name, "UTF-16" if len(form) > len(name)
+                                                            else "ANSI"))
     if args.imports_required:
         for need in args.imports_required.split(","):
             if need.lower() not in lower:
