@@ -200,14 +200,11 @@ void ConfirmDialog::Confirm() {
                                      static_cast<uint64_t>(header.cipherBytes), &output,
                                      g_computedDigest);
   Discard(fileKey, fileKeyBytes);
-  bool writeFailed = ferror(files.output) != 0;
+  bool writeFailed = decrypted == pl::kOutputFailed || ferror(files.output) != 0;
   if (pl::ReleaseCipherName(cipherName) != pl::kOk || writeFailed) {
     fail(kTextOsError, MB_ICONERROR);
     return;
   }
-  // A failed decryption leaves the computed digest zeroed: it then fails the
-  // comparison below like any other wrong content.
-  (void)decrypted;
 
   unsigned char storedDigest[pl::kSha1Bytes];
   if (fread(storedDigest, 1, sizeof(storedDigest), files.payload) != sizeof(storedDigest)) {
@@ -221,7 +218,9 @@ void ConfirmDialog::Confirm() {
     return;
   }
 
-  if (memcmp(storedDigest, g_computedDigest, pl::kSha1Bytes) != 0) {
+  // Any other failed decryption is a failure whatever the stored digest
+  // says: a crafted one of twenty zero bytes would match the zeroed digest.
+  if (decrypted != pl::kOk || memcmp(storedDigest, g_computedDigest, pl::kSha1Bytes) != 0) {
     fclose(files.payload);
     files.payload = nullptr;
     // The cleanup tool removes the bad output once this program has ended.
