@@ -14,7 +14,6 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: confirm_path_bench ARCHIVE FOLDER PASSWORD\n");
     return 2;
   }
-  recipient::InstallCryptoLibrary();
   recipient::WaitForCleanupTools();
   recipient::ArchiveRun run(argv[1], argv[2]);
   if (!run.ok()) {

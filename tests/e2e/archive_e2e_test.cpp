@@ -55,7 +55,9 @@ uint32_t U32(const Bytes& b, size_t at) {
 
 class ArchiveE2E : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(recipient::InstallCryptoLibrary()); }
+  static void SetUpTestSuite() {
+    ASSERT_EQ(recipient::CryptoLibraryFound(), L"") << "the archives must run without libcrypto";
+  }
 
   void SetUp() override {
     ASSERT_TRUE(recipient::WaitForCleanupTools());
@@ -409,6 +411,60 @@ TEST_F(ArchiveE2E, ASecondInstanceEndsAtOnceAndShowsNothing) {
   run.Answer(IDNO);
   EXPECT_EQ(run.WaitForEnd(), 0);
   EXPECT_EQ(orxtest::ReadBytes(Output(L"one.bin")), Sample(64, 12));
+}
+
+// DLLs planted in the download folder under the names the decryptor's crypto
+// might be looked for by, with Wine told to prefer a native bcrypt.dll found
+// on the search path over its own (bcrypt=n,b, as a DLL override in the
+// registry, which every new process reads): the archive still decrypts,
+// and neither the stub, the decryptor nor the cleanup tool loads any of
+// them. The control, a program in that folder that loads them by bare name,
+// shows that they would have been loaded.
+TEST_F(ArchiveE2E, DllsPlantedInTheDownloadFolderAreNeverLoaded) {
+  std::wstring archive = Pack(L"planted.bin", Sample(40000, 14), "pw");
+  const std::wstring planted = orxtest::ModuleFolder() + L"\\orx_planted_dll.dll";
+  const std::wstring names[] = {L"libcrypto-3.dll", L"libcrypto-3-x64.dll", L"bcrypt.dll"};
+  for (const std::wstring& name : names) {
+    ASSERT_TRUE(CopyFileW(planted.c_str(), (folder_ + L"\\" + name).c_str(), FALSE));
+  }
+  HKEY overrides;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &overrides, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t kNativeFirst[] = L"native,builtin";
+  RegSetValueExW(overrides, L"bcrypt", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNativeFirst),
+                 sizeof kNativeFirst);
+  const std::wstring log = root_ + L"\\planted.log", controlLog = root_ + L"\\control.log";
+  SetEnvironmentVariableW(L"ORX_PLANT_LOG", log.c_str());
+  {
+    recipient::ArchiveRun run(archive, folder_);
+    EXPECT_TRUE(run.ok());
+    if (run.ok()) {
+      run.EnterPassword(L"pw");
+      EXPECT_EQ(run.Answer(IDNO).text, L"planted.bin" + Expected().decrypted);
+      EXPECT_EQ(run.WaitForEnd(), 0);
+    }
+  }
+  EXPECT_TRUE(recipient::WaitForCleanupTools());
+
+  SetEnvironmentVariableW(L"ORX_PLANT_LOG", controlLog.c_str());
+  std::wstring probe = folder_ + L"\\orx_load_probe.exe";
+  CopyFileW((orxtest::ModuleFolder() + L"\\orx_load_probe.exe").c_str(), probe.c_str(), FALSE);
+  orxtest::Process control = orxtest::Start(
+      L"\"" + probe + L"\" libcrypto-3.dll libcrypto-3-x64.dll bcrypt.dll", folder_);
+  int loaded = orxtest::WaitExit(control, 30000);
+  orxtest::Close(control);
+  RegDeleteValueW(overrides, L"bcrypt");
+  RegCloseKey(overrides);
+  SetEnvironmentVariableW(L"ORX_PLANT_LOG", nullptr);
+
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"planted.bin")), Sample(40000, 14));
+  Bytes loads = orxtest::ReadBytes(log);
+  EXPECT_TRUE(loads.empty()) << std::string(loads.begin(), loads.end());
+  EXPECT_EQ(loaded, 3) << "the control did not load the planted DLLs";
+  Bytes controlLoads = orxtest::ReadBytes(controlLog);
+  EXPECT_EQ(std::count(controlLoads.begin(), controlLoads.end(), '\n'), 3)
+      << std::string(controlLoads.begin(), controlLoads.end());
 }
 
 }  // namespace

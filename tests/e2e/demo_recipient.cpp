@@ -15,7 +15,6 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   std::wstring archive = argv[1], folder = argv[2], password = argv[3], original = argv[4];
-  if (!recipient::InstallCryptoLibrary()) std::printf("note: libcrypto not copied\n");
   recipient::WaitForCleanupTools();
 
   recipient::ArchiveRun run(archive, folder);

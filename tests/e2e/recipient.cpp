@@ -7,15 +7,20 @@ namespace recipient {
 std::wstring PayloadFile() { return orxtest::WindowsFolder() + L"\\temp\\Orx_Decrypt.tmp"; }
 std::wstring CleanupTool() { return orxtest::WindowsFolder() + L"\\Orx_DelTool.exe"; }
 
-bool InstallCryptoLibrary() {
+std::wstring CryptoLibraryFound() {
   wchar_t system[MAX_PATH] = {};
   GetSystemDirectoryW(system, MAX_PATH);
-  for (const wchar_t* name : {L"libcrypto-3-x64.dll", L"libcrypto-3.dll"}) {
-    std::wstring from = orxtest::ModuleFolder() + L"\\" + name;
-    if (orxtest::FileExists(from))
-      return CopyFileW(from.c_str(), (std::wstring(system) + L"\\" + name).c_str(), FALSE) != 0;
+  for (const std::wstring& folder : {std::wstring(system), orxtest::WindowsFolder(),
+                                     orxtest::WindowsFolder() + L"\\syswow64",
+                                     orxtest::ModuleFolder()}) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\libcrypto*.dll").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+      FindClose(find);
+      return folder + L"\\" + found.cFileName;
+    }
   }
-  return false;
+  return L"";
 }
 
 int RunOrx(const std::wstring& arguments, const std::wstring& passwordFile) {

@@ -18,9 +18,9 @@ constexpr wchar_t kCaption[] = L"Tavrel Orvanta Management";
 std::wstring PayloadFile();    // <Windows folder>\temp\Orx_Decrypt.tmp
 std::wstring CleanupTool();    // <Windows folder>\Orx_DelTool.exe
 
-// Makes sure the decryptor, started from any folder, finds libcrypto: copies
-// the DLL from beside this program into the system folder.
-bool InstallCryptoLibrary();
+// The archive needs nothing installed: the path of a libcrypto DLL found in
+// the system folders or beside the test programs, or empty when none is.
+std::wstring CryptoLibraryFound();
 
 // Runs `orx.exe` (beside this program) with the arguments; its exit code.
 int RunOrx(const std::wstring& arguments, const std::wstring& passwordFile = L"");
