@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive_layout.h"
+#include "open_file.h"
 #include "pending_file.h"
 
 namespace orx {

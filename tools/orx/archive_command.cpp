@@ -2,6 +2,9 @@
 #include "archive_builder.h"
 #include "command_line.h"
 #include "commands.h"
+#include "exit_codes.h"
+#include "path_arg.h"
+#include "report.h"
 
 namespace orx {
 

@@ -4,19 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
 #include "commands.h"
+#include "exit_codes.h"
+#include "report.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #include <shellapi.h>
 #endif
-
-namespace orx {
-
-void Report(const std::string& message) { std::fprintf(stderr, "orx: %s\n", message.c_str()); }
-
-}  // namespace orx
 
 namespace {
 

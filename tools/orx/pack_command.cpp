@@ -6,9 +6,13 @@
 #include "archive_builder.h"
 #include "command_line.h"
 #include "commands.h"
+#include "exit_codes.h"
+#include "path_arg.h"
+#include "report.h"
 #include "password_input.h"
 #include "payload/payload_header.h"
 #include "payload_writer.h"
+#include "open_file.h"
 #include "pending_file.h"
 #include "utf.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pending_file.h"
+#include "open_file.h"
 #include "utf.h"
 
 #if defined(_WIN32)

@@ -5,7 +5,8 @@
 
 #include "archive_layout.h"
 #include "payload/payload_crypto.h"
-#include "pending_file.h"
+#include "header_fault.h"
+#include "open_file.h"
 #include "utf.h"
 
 namespace orx {
@@ -42,19 +43,6 @@ int PayloadFile::Open(const std::filesystem::path& path, std::string& error) {
 bool PayloadFile::NameUtf8(std::string& name) const {
   std::u16string units(reinterpret_cast<const char16_t*>(header_.fileName), header_.nameUnits);
   return Utf16ToUtf8(units, name);
-}
-
-std::string DescribeHeaderFault(int code) {
-  switch (code) {
-    case payload::kHeaderTruncated: return "the payload ends inside its header";
-    case payload::kBadSignature: return "the payload signature is wrong";
-    case payload::kNameTooLong: return "the stored name is longer than 2,046 bytes";
-    case payload::kBadKeyBytes: return "the key length is not 16, 24 or 32 bytes";
-    case payload::kBadStoredName: return "the stored name is not a plain file name";
-    case payload::kPayloadTooShort: return "the payload is too short for its header and digest";
-    case payload::kStreamFailed: return "the payload file cannot be measured";
-    default: return "the payload header is malformed (code " + std::to_string(code) + ")";
-  }
 }
 
 }  // namespace orx

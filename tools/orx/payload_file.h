@@ -40,7 +40,4 @@ class PayloadFile {
   bool inArchive_ = false;
 };
 
-// A sentence for a header result.
-std::string DescribeHeaderFault(int code);
-
 }  // namespace orx

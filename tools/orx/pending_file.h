@@ -34,7 +34,4 @@ class PendingFile {
   std::FILE* file_ = nullptr;
 };
 
-// fopen for a path of this platform's kind (wide on Windows).
-std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
-
 }  // namespace orx

@@ -4,6 +4,9 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "exit_codes.h"
+#include "path_arg.h"
+#include "report.h"
 #include "password_input.h"
 #include "payload/payload_crypto.h"
 #include "payload_file.h"
@@ -115,7 +118,7 @@ int RunUnpack(const std::vector<std::string>& args) {
   }
   if (std::memcmp(check.get(), h.keyCheck, payload::kKeyCheckBytes) != 0) {
     Report("unpack: wrong password; nothing written");
-    return kExitWrongPassword;
+    return kExitPassword;
   }
 
   PendingFile output;

@@ -4,6 +4,9 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "exit_codes.h"
+#include "path_arg.h"
+#include "report.h"
 #include "payload/payload_crypto.h"
 #include "payload_file.h"
 
