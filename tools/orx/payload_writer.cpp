@@ -4,11 +4,14 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
+#include "interrupt.h"
 #include "progress_bar.h"
 
 namespace orx {
@@ -42,7 +45,12 @@ void PutUint32(std::vector<unsigned char>& out, std::uint32_t v) {
 }
 
 bool Put(std::FILE* out, const void* data, size_t size) {
+  errno = 0;
   return std::fwrite(data, 1, size, out) == size;
+}
+
+std::string WriteFailure() {
+  return std::string("cannot write the payload: ") + std::strerror(errno ? errno : EIO);
 }
 
 }  // namespace
@@ -95,7 +103,7 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   header.insert(header.end(), wrapped.begin(), wrapped.begin() + static_cast<long>(n));
   header.insert(header.end(), secondBlock.begin(), secondBlock.end());
   if (!Put(out, header.data(), header.size())) {
-    error = "cannot write the payload";
+    error = WriteFailure();
     return false;
   }
 
@@ -112,18 +120,27 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   std::vector<unsigned char> in(kChunk), enc(kChunk + 32);
   ProgressBar progress("encrypting", r.inputBytes);
   size_t got;
+  errno = 0;
   while ((got = std::fread(in.data(), 1, kChunk, r.input)) > 0) {
     int produced = 0;
     if (EVP_DigestUpdate(md.get(), in.data(), got) != 1 ||
-        EVP_EncryptUpdate(ctx.get(), enc.data(), &produced, in.data(), static_cast<int>(got)) != 1 ||
-        !Put(out, enc.data(), static_cast<size_t>(produced))) {
-      error = "cannot encrypt or write the payload";
+        EVP_EncryptUpdate(ctx.get(), enc.data(), &produced, in.data(), static_cast<int>(got)) != 1) {
+      error = "the cipher failed";
+      return false;
+    }
+    if (!Put(out, enc.data(), static_cast<size_t>(produced))) {
+      error = WriteFailure();
+      return false;
+    }
+    if (interrupt::Requested()) {
+      error = "interrupted";
       return false;
     }
     progress.Advance(got);
+    errno = 0;
   }
   if (std::ferror(r.input)) {
-    error = "cannot read the input file";
+    error = std::string("cannot read the input file: ") + std::strerror(errno ? errno : EIO);
     return false;
   }
   int produced = 0;
@@ -134,7 +151,7 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
       !Put(out, enc.data(), static_cast<size_t>(produced)) ||
       EVP_DigestFinal_ex(md.get(), digest, &digestBytes) != 1 || digestBytes != 20 ||
       !Put(out, digest, 20) || !Put(out, tail, 4)) {
-    error = "cannot finish the payload";
+    error = WriteFailure();
     return false;
   }
   return true;
