@@ -159,7 +159,9 @@ int RunUnpack(const std::vector<std::string>& args) {
   fs::path dir = a.Has("-C") ? PathArg(a.Value("-C")) : fs::path(".");
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) {
-    Report("unpack: " + dir.u8string() + " is not a directory");
+    bool exists = !ec && fs::exists(dir, ec);
+    Report("unpack: " + dir.u8string() +
+           (ec ? ": " + ec.message() : exists ? " is not a directory" : std::string(": ") + std::strerror(ENOENT)));
     return kExitFailure;
   }
   const fs::path target = dir / fs::u8path(name);
