@@ -13,7 +13,7 @@ work="$drive_c/orx-bench"
 rm -rf "$work"
 mkdir -p "$work/recipient" "$work/native"
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/payload.bin"
-printf 'bench password\n' > "$work/password"
+printf 'bench-pass42\n' > "$work/password"
 bin=build/win64/bin
 build/host/bin/orx pack "$work/payload.bin" -o "$work/archive.exe" --password-file "$work/password" \
   --archive --stub "$bin/Tarrow.exe" --cleanup "$bin/Orx_DelTool.exe" --decryptor "$bin/Orx_DecryptFile.exe"
@@ -25,7 +25,7 @@ end=$(date +%s.%N)
 native=$(echo "$end - $start" | bc -l)
 
 wine_s=$(testing/wine/wine-run.sh --prefix "$prefix" "$bin/confirm_path_bench.exe" \
-  'C:\orx-bench\archive.exe' 'C:\orx-bench\recipient' 'bench password' | tr -d '\r')
+  'C:\orx-bench\archive.exe' 'C:\orx-bench\recipient' 'bench-pass42' | tr -d '\r')
 cmp "$work/native/payload.bin" "$work/recipient/payload.bin"
 printf 'payload: %d MiB\n' "$size_mib"
 printf 'orx unpack (native):            %6.2f s  %7.1f MB/s\n' "$native" "$(echo "$size_mib * 1.048576 / $native" | bc -l)"

@@ -19,7 +19,7 @@ sample="$work/Quarterly report.txt"
   echo "Revenue grew in every region; details follow."
   head -c 200000 /dev/urandom | base64
 } > "$sample"
-printf 'Open sesame 42\n' > "$work/password"
+printf 'OpenSesame42\n' > "$work/password"
 
 # The 32-bit images are what ships; the archive for the run here carries the
 # 64-bit ones, since only those run on this machine.
@@ -41,7 +41,7 @@ cp "$sample" "$drive_c/orx-demo/Quarterly report.txt"
 rm -f "$drive_c/orx-demo/Recipient folder/Quarterly report.txt"
 
 wine_run build/win64/bin/orx_demo_recipient.exe \
-  'C:\orx-demo\Quarterly report.exe' 'C:\orx-demo\Recipient folder' 'Open sesame 42' \
+  'C:\orx-demo\Quarterly report.exe' 'C:\orx-demo\Recipient folder' 'OpenSesame42' \
   'C:\orx-demo\Quarterly report.txt' 'C:\orx-demo\decrypted-message.bmp'
 
 # The same archive opens without Windows too.

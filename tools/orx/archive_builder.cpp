@@ -2,10 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "archive_layout.h"
+#include "open_file.h"
 #include "pending_file.h"
+#include "program_image.h"
 
 namespace orx {
 
@@ -17,90 +18,65 @@ bool ReadSmallFile(const fs::path& path, std::uint64_t limit, std::string& bytes
                    std::string& error) {
   std::FILE* f = OpenFile(path, "rb");
   if (!f) {
-    error = "cannot open " + path.string() + ": " + std::strerror(errno);
+    error = "cannot open " + path.u8string() + ": " + std::strerror(errno);
     return false;
   }
   bytes.clear();
   char buffer[4096];
   size_t got;
+  errno = 0;
   // Reads one byte past the limit at most, enough to know it is too large.
   while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
     bytes.append(buffer, got);
     if (bytes.size() > limit) break;
   }
+  int saved = errno;
   bool failed = std::ferror(f);
   std::fclose(f);
   if (failed) {
-    error = "cannot read " + path.string();
+    error = "cannot read " + path.u8string() + ": " + std::strerror(saved ? saved : EIO);
     return false;
   }
+  if (bytes.size() > limit) bytes.resize(limit + 1);
   return true;
 }
 
-bool LoadSlot(const char* what, const fs::path& path, std::uint64_t slot, std::string& head,
-              std::string& error) {
+bool LoadSlot(const SlotRule& rule, const fs::path& path, std::string& head, std::string& error,
+              bool& ioFailure) {
   std::string bytes;
-  if (!ReadSmallFile(path, slot, bytes, error)) return false;
-  if (bytes.empty()) {
-    error = std::string(what) + " " + path.string() + " is empty";
+  if (!ReadSmallFile(path, rule.slot, bytes, error)) {
+    ioFailure = true;
     return false;
   }
-  if (bytes.size() > slot) {
-    std::error_code ec;
-    auto size = fs::file_size(path, ec);
-    error = std::string(what) + " " + path.string() + " is " +
-            (ec ? std::string("more than ") + std::to_string(slot) : std::to_string(size)) +
-            " bytes; its slot holds " + std::to_string(slot);
-    return false;
-  }
-  bytes.resize(slot, '\0');
+  if (!CheckSlotProgram(bytes, rule, path.u8string(), error)) return false;
+  bytes.resize(rule.slot, '\0');
   head += bytes;
   return true;
 }
 
 }  // namespace
 
-bool LoadArchiveParts(const ArchiveParts& parts, std::string& head, std::string& error) {
+bool LoadArchiveParts(const ArchiveParts& parts, std::string& head, std::string& error,
+                      bool& ioFailure) {
   head.clear();
-  return LoadSlot("stub", parts.stub, archive::kStubSize, head, error) &&
-         LoadSlot("cleanup tool", parts.cleanup, archive::kCleanupSize, head, error) &&
-         LoadSlot("decryptor", parts.decryptor, archive::kDecryptorSize, head, error);
+  ioFailure = false;
+  return LoadSlot(kStubRule, parts.stub, head, error, ioFailure) &&
+         LoadSlot(kCleanupRule, parts.cleanup, head, error, ioFailure) &&
+         LoadSlot(kDecryptorRule, parts.decryptor, head, error, ioFailure);
 }
 
 bool WriteArchive(const std::string& head, const PayloadWriter& writePayload,
-                  const fs::path& out, std::string& error) {
+                  PendingFile& output, std::string& error) {
   if (head.size() != archive::kPayloadOffset) {
     error = "internal: archive head has the wrong size";
     return false;
   }
-  PendingFile output;
-  if (!output.Open(out, error)) return false;
+  errno = 0;
   if (std::fwrite(head.data(), 1, head.size(), output.file()) != head.size()) {
-    error = "cannot write " + out.string();
+    error = std::string("cannot write the archive: ") + std::strerror(errno ? errno : EIO);
     return false;
   }
-  return writePayload(output.file(), error) && output.Commit(true, error);
-}
-
-PayloadWriter CopyPayloadFile(const fs::path& payload) {
-  return [payload](std::FILE* out, std::string& error) {
-    std::FILE* in = OpenFile(payload, "rb");
-    if (!in) {
-      error = "cannot open " + payload.string() + ": " + std::strerror(errno);
-      return false;
-    }
-    std::vector<char> buffer(1 << 16);
-    bool ok = true;
-    size_t got;
-    while (ok && (got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
-      ok = std::fwrite(buffer.data(), 1, got, out) == got;
-    }
-    bool readFailed = std::ferror(in);
-    std::fclose(in);
-    if (readFailed) error = "cannot read " + payload.string();
-    if (!ok) error = "cannot write the archive";
-    return ok && !readFailed;
-  };
+  return writePayload(output.file(), error);
 }
 
 }  // namespace orx

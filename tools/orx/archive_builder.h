@@ -9,6 +9,8 @@
 
 namespace orx {
 
+class PendingFile;
+
 struct ArchiveParts {
   std::filesystem::path stub;
   std::filesystem::path cleanup;
@@ -16,20 +18,18 @@ struct ArchiveParts {
 };
 
 // Reads the three programs and refuses, before anything is written, one that
-// is empty or larger than its slot. Returns false with a message naming the
-// part and the sizes.
-bool LoadArchiveParts(const ArchiveParts& parts, std::string& head, std::string& error);
+// is not a program fit for its slot (program_image.h). Returns false with a
+// message naming the part; `ioFailure` tells a file that could not be read
+// (the message has the OS reason) from a refused one.
+bool LoadArchiveParts(const ArchiveParts& parts, std::string& head, std::string& error,
+                      bool& ioFailure);
 
 // Writes the payload bytes at the stream's position; false with an error.
 using PayloadWriter = std::function<bool(std::FILE* out, std::string& error)>;
 
 // Writes the archive head (78,336 bytes made by LoadArchiveParts) and then
-// the payload to `out`, which appears only when complete (an existing file
-// is replaced).
+// the payload to the open output.
 bool WriteArchive(const std::string& head, const PayloadWriter& writePayload,
-                  const std::filesystem::path& out, std::string& error);
-
-// A PayloadWriter that copies an existing payload file byte for byte.
-PayloadWriter CopyPayloadFile(const std::filesystem::path& payload);
+                  PendingFile& output, std::string& error);
 
 }  // namespace orx

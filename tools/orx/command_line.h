@@ -9,17 +9,6 @@
 
 namespace orx {
 
-// Exit codes of every command.
-enum ExitCode : int {
-  kExitOk = 0,
-  kExitFailure = 1,         // input/output failure, refused input file or name
-  kExitUsage = 2,           // bad command line
-  kExitWrongPassword = 3,   // the password does not unlock the payload
-  kExitDigestMismatch = 4,  // the decrypted bytes fail their stored digest
-  kExitMalformed = 5,       // not a well-formed payload
-  kExitExists = 6,          // the output exists and --force was not given
-};
-
 struct ParsedArgs {
   std::map<std::string, std::string> values;
   std::set<std::string> flags;

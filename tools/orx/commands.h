@@ -1,8 +1,7 @@
 // The orx commands. Each takes the arguments after its name, reports on
-// standard error and returns an ExitCode.
+// standard error and returns an exit code (exit_codes.h).
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,13 +11,5 @@ int RunArchive(const std::vector<std::string>& args);
 int RunPack(const std::vector<std::string>& args);
 int RunUnpack(const std::vector<std::string>& args);
 int RunInspect(const std::vector<std::string>& args);
-
-// A command-line argument (UTF-8 on every platform) as a path.
-inline std::filesystem::path PathArg(const std::string& utf8) {
-  return std::filesystem::u8path(utf8);
-}
-
-// "orx: <message>" on standard error.
-void Report(const std::string& message);
 
 }  // namespace orx

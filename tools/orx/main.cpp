@@ -1,36 +1,76 @@
 // orx: builds self-decrypting archives and payloads, and opens them without
 // the Windows decryptor.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "command_line.h"
 #include "commands.h"
+#include "exit_codes.h"
+#include "interrupt.h"
+#include "report.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #include <shellapi.h>
 #endif
 
-namespace orx {
-
-void Report(const std::string& message) { std::fprintf(stderr, "orx: %s\n", message.c_str()); }
-
-}  // namespace orx
-
 namespace {
 
-const char kUsage[] =
-    "usage:\n"
-    "  orx archive --stub S --cleanup C --decryptor D --payload P -o OUT\n"
-    "  orx pack FILE -o OUT [--key-bits 128|192|256] [password option]\n"
-    "           [--archive --stub S --cleanup C --decryptor D]\n"
-    "  orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [password option]\n"
-    "  orx inspect ARCHIVE-OR-PAYLOAD\n"
+struct Command {
+  const char* name;
+  int (*run)(const std::vector<std::string>&);
+  const char* usage;
+};
+
+const Command kCommands[] = {
+    {"archive", orx::RunArchive,
+     "  orx archive --stub S --cleanup C --decryptor D --payload P -o OUT [--force]\n"
+     "    Builds an archive from the three programs and an encrypted payload. Each\n"
+     "    program must be a Windows program fit for its slot (the stub and the\n"
+     "    decryptor GUI programs, the cleanup tool a console program) and the\n"
+     "    payload one the decryptor can open.\n"},
+    {"pack", orx::RunPack,
+     "  orx pack FILE -o OUT [--key-bits 128|192|256] [--force] [--no-password-rules]\n"
+     "           [password option] [--archive --stub S --cleanup C --decryptor D]\n"
+     "    Encrypts FILE into a payload, or with --archive into an archive. The\n"
+     "    password follows the product's rules: 4 to 12 characters, letters, digits\n"
+     "    and , - . / ; = [ \\ ]. --no-password-rules takes any password the\n"
+     "    decryptor can use (not empty, at most 254 characters).\n"},
+    {"unpack", orx::RunUnpack,
+     "  orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [password option]\n"
+     "    Decrypts into DIR (default: here) under the stored name, verified\n"
+     "    against the stored digest before it appears.\n"},
+    {"inspect", orx::RunInspect,
+     "  orx inspect ARCHIVE-OR-PAYLOAD\n"
+     "    Prints the header fields and the cipher.\n"},
+};
+
+const char kCommon[] =
+    "An existing output is replaced only with --force, and never by a failed run.\n"
     "password options: --password-file F (first line of F), --password-stdin\n"
     "  (first line of standard input); otherwise the terminal is asked.\n"
-    "exit codes: 0 done, 1 failure, 2 usage, 3 wrong password, 4 digest mismatch,\n"
-    "  5 malformed payload, 6 output exists\n";
+    "exit codes: 0 done; 1 a file could not be read or written, or was refused;\n"
+    "  2 usage; 3 wrong or refused password; 4 digest mismatch; 5 malformed\n"
+    "  payload or archive; 6 output exists; 128+N ended by signal N (130 Ctrl-C,\n"
+    "  143 SIGTERM, 129 SIGHUP), the partial output removed.\n";
+
+void PrintUsage(std::FILE* to, const Command* only) {
+  std::fputs("usage:\n", to);
+  for (const Command& c : kCommands) {
+    if (!only || only == &c) std::fputs(c.usage, to);
+  }
+  std::fputs(kCommon, to);
+}
+
+// --help or -h anywhere before a "--" that ends the options.
+bool AsksForHelp(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--") return false;
+    if (a == "--help" || a == "-h") return true;
+  }
+  return false;
+}
 
 std::vector<std::string> Arguments(int argc, char** argv) {
   std::vector<std::string> args;
@@ -57,18 +97,24 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  orx::interrupt::Install();
   std::vector<std::string> args = Arguments(argc, argv);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::fputs(kUsage, args.empty() ? stderr : stdout);
+    PrintUsage(args.empty() ? stderr : stdout, nullptr);
     return args.empty() ? orx::kExitUsage : orx::kExitOk;
   }
-  std::string command = args[0];
+  std::string name = args[0];
   args.erase(args.begin());
-  if (command == "archive") return orx::RunArchive(args);
-  if (command == "pack") return orx::RunPack(args);
-  if (command == "unpack") return orx::RunUnpack(args);
-  if (command == "inspect") return orx::RunInspect(args);
-  orx::Report("unknown command " + command);
-  std::fputs(kUsage, stderr);
+  for (const Command& c : kCommands) {
+    if (name != c.name) continue;
+    if (AsksForHelp(args)) {
+      PrintUsage(stdout, &c);
+      return orx::kExitOk;
+    }
+    int rc = c.run(args);
+    return orx::interrupt::Requested() ? orx::interrupt::ExitCode() : rc;
+  }
+  orx::Report("unknown command " + name);
+  PrintUsage(stderr, nullptr);
   return orx::kExitUsage;
 }

@@ -1,15 +1,19 @@
-// orx pack FILE -o OUT [--key-bits 128|192|256] [password option]
-//          [--archive --stub S --cleanup C --decryptor D]
+// orx pack FILE -o OUT [--key-bits 128|192|256] [--force] [--no-password-rules]
+//          [password option] [--archive --stub S --cleanup C --decryptor D]
 #include <cerrno>
 #include <cstring>
 
 #include "archive_builder.h"
 #include "command_line.h"
 #include "commands.h"
+#include "exit_codes.h"
+#include "open_file.h"
 #include "password_input.h"
+#include "path_arg.h"
 #include "payload/payload_header.h"
 #include "payload_writer.h"
 #include "pending_file.h"
+#include "report.h"
 #include "utf.h"
 
 namespace orx {
@@ -21,7 +25,7 @@ int RunPack(const std::vector<std::string>& args) {
   std::string error;
   if (!ParseArgs(args,
                  {"-o", "--key-bits", "--password-file", "--stub", "--cleanup", "--decryptor"},
-                 {"--password-stdin", "--archive"}, a, error)) {
+                 {"--password-stdin", "--archive", "--force", "--no-password-rules"}, a, error)) {
     Report("pack: " + error);
     return kExitUsage;
   }
@@ -45,16 +49,23 @@ int RunPack(const std::vector<std::string>& args) {
     Report("pack: --archive goes with all of --stub, --cleanup and --decryptor");
     return kExitUsage;
   }
-  if (a.Has("--password-file") && a.Flag("--password-stdin")) {
-    Report("pack: give one of --password-file and --password-stdin");
+  PasswordSource source;
+  if (!ChoosePasswordSource(a.Has("--password-file"), a.Value("--password-file"),
+                            a.Flag("--password-stdin"), source, error)) {
+    Report("pack: " + error);
     return kExitUsage;
   }
+  const bool force = a.Flag("--force");
 
   // Everything that can be refused is refused before the password is asked.
   fs::path input = PathArg(a.operands[0]);
-  std::error_code ec;
-  if (!fs::is_regular_file(input, ec)) {
-    Report("pack: " + input.string() + " is not a readable file");
+  FileFacts inputFacts;
+  if (!FactsOfPath(input, inputFacts)) {
+    Report("pack: cannot open " + input.u8string() + ": " + std::strerror(errno));
+    return kExitFailure;
+  }
+  if (!inputFacts.regular) {
+    Report("pack: " + input.u8string() + " is not a regular file");
     return kExitFailure;
   }
   std::u16string storedName;
@@ -66,10 +77,25 @@ int RunPack(const std::vector<std::string>& args) {
            "* ? \" < > | or control characters, no trailing dot or blank, no device name)");
     return kExitFailure;
   }
+  ArchiveParts parts{PathArg(a.Value("--stub")), PathArg(a.Value("--cleanup")),
+                     PathArg(a.Value("--decryptor"))};
+  fs::path out = PathArg(a.Value("-o"));
+  std::vector<fs::path> inputs{input};
+  if (archive) inputs.insert(inputs.end(), {parts.stub, parts.cleanup, parts.decryptor});
+  fs::path same;
+  if (OutputIsInput(out, inputs, same)) {
+    Report("pack: the output " + out.u8string() + " is the input " + same.u8string() +
+           "; nothing written");
+    return kExitFailure;
+  }
+  std::error_code ec;
+  if (!force && fs::exists(fs::symlink_status(out, ec))) {
+    Report("pack: " + out.u8string() + " exists already; --force replaces it");
+    return kExitExists;
+  }
   std::string head;
-  if (archive && !LoadArchiveParts({PathArg(a.Value("--stub")), PathArg(a.Value("--cleanup")),
-                                    PathArg(a.Value("--decryptor"))},
-                                   head, error)) {
+  bool ioFailure = false;
+  if (archive && !LoadArchiveParts(parts, head, error, ioFailure)) {
     Report("pack: " + error + "; nothing written");
     return kExitFailure;
   }
@@ -77,38 +103,41 @@ int RunPack(const std::vector<std::string>& args) {
   std::u16string password;
   unsigned char passwordBytes[payload::kPasswordBytesCapacity];
   size_t passwordLength = 0;
-  if (!ReadPassword({a.Value("--password-file"), a.Flag("--password-stdin")}, true, password,
-                    error) ||
-      !PasswordBytesFor(password, passwordBytes, passwordLength, error)) {
+  int rc = ReadPassword(source, true, password, error);
+  if (rc == kExitOk &&
+      (!AcceptNewPassword(password, !a.Flag("--no-password-rules"), error) ||
+       !PasswordBytesFor(password, passwordBytes, passwordLength, error))) {
+    rc = kExitPassword;
+  }
+  Wipe(password);
+  if (rc != kExitOk) {
     Report("pack: " + error + "; nothing written");
-    return kExitFailure;
+    return rc;
   }
 
+  int result = kExitOk;
   std::FILE* in = OpenFile(input, "rb");
+  PendingFile output;
   if (!in) {
-    Report("pack: cannot open " + input.string() + ": " + std::strerror(errno));
-    return kExitFailure;
-  }
-  PackRequest request{in, fs::file_size(input, ec), storedName, passwordBytes, passwordLength,
-                      keyBits / 8};
-  PayloadWriter writer = [&request](std::FILE* out, std::string& e) {
-    return WritePayload(request, out, e);
-  };
-  fs::path out = PathArg(a.Value("-o"));
-  bool ok;
-  if (archive) {
-    ok = WriteArchive(head, writer, out, error);
+    error = "cannot open " + input.u8string() + ": " + std::strerror(errno);
+    result = kExitFailure;
+  } else if (!output.Open(out, force, error)) {
+    result = output.targetExists() ? kExitExists : kExitFailure;
   } else {
-    PendingFile output;
-    ok = output.Open(out, error) && writer(output.file(), error) && output.Commit(true, error);
+    PackRequest request{in, inputFacts.size, storedName, passwordBytes, passwordLength,
+                        keyBits / 8};
+    PayloadWriter writer = [&request](std::FILE* file, std::string& e) {
+      return WritePayload(request, file, e);
+    };
+    bool written = archive ? WriteArchive(head, writer, output, error) : writer(output.file(), error);
+    if (!written || !output.Commit(error)) {
+      result = output.targetExists() ? kExitExists : kExitFailure;
+    }
   }
-  std::fclose(in);
-  std::memset(passwordBytes, 0, sizeof passwordBytes);
-  if (!ok) {
-    Report("pack: " + error + "; nothing written");
-    return kExitFailure;
-  }
-  return kExitOk;
+  if (in) std::fclose(in);
+  Wipe(passwordBytes, sizeof passwordBytes);
+  if (result != kExitOk) Report("pack: " + error + "; nothing written");
+  return result;
 }
 
 }  // namespace orx

@@ -12,35 +12,55 @@ namespace orx {
 
 class PayloadFile {
  public:
+  enum class Where {
+    kPayloadOrArchive,  // a bare payload, or an archive (it starts with "MZ")
+    kBarePayload,       // a bare payload only
+  };
+  enum class Result {
+    kOk,
+    kIoFailure,    // cannot open or read it; the message has the OS reason
+    kNotSeekable,  // a pipe, device or directory: the payload's length is
+                   // known only from the end of a file
+    kMalformed,    // not a payload or archive, or a truncated one
+  };
+
   PayloadFile() = default;
   PayloadFile(const PayloadFile&) = delete;
   PayloadFile& operator=(const PayloadFile&) = delete;
   ~PayloadFile();
 
-  // Opens the file and finds the payload: at 0 when the file starts with a
-  // payload signature, at the payload offset when it is an archive (starts
-  // with "MZ" and reaches past the slots). Then reads the header. Returns
-  // payload::kOk or the header's fault; false-y results other than kOk from
-  // opening are reported as kStreamFailed with `error` set.
-  int Open(const std::filesystem::path& path, std::string& error);
+  // Opens the file, finds the payload (at 0, or at the payload offset of an
+  // archive) and reads its header. Every result but kOk sets `error` to a
+  // sentence that names what is wrong; the fields read so far are kept.
+  Result Open(const std::filesystem::path& path, Where where, std::string& error);
 
   std::FILE* file() const { return file_; }
+  // Reads from the file; a read error leaves its errno in readError().
   payload::PayloadStream& stream() { return stream_; }
+  int readError() const { return readError_; }
   const payload::PayloadHeader& header() const { return header_; }
+  // The header reader's result (payload::kOk or its fault) once it ran.
+  int headerResult() const { return headerResult_; }
   long long offset() const { return offset_; }
   bool inArchive() const { return inArchive_; }
   // The stored name as UTF-8; false for a name that is not valid UTF-16.
   bool NameUtf8(std::string& name) const;
+  // The stored name for display, with control characters escaped.
+  std::string NameForDisplay() const;
 
  private:
+  static size_t Read(void* context, void* buffer, size_t size);
+  static int Seek(void* context, int64_t offset, int origin);
+  static int64_t Tell(void* context);
+
   std::FILE* file_ = nullptr;
-  payload::PayloadStream stream_{};
+  payload::PayloadStream fileStream_{};  // the C runtime file as a stream
+  payload::PayloadStream stream_{};      // the same, noting read errors
   payload::PayloadHeader header_{};
+  int headerResult_ = -1;
+  int readError_ = 0;
   long long offset_ = 0;
   bool inArchive_ = false;
 };
-
-// A sentence for a header result.
-std::string DescribeHeaderFault(int code);
 
 }  // namespace orx

@@ -1,7 +1,10 @@
 #include "payload_writer.h"
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
+#include "interrupt.h"
 #include "orx/secure_wipe.h"
 #include "payload/cfb128.h"
 #include "payload/crypto_port.h"
@@ -40,7 +43,12 @@ void PutUint32(std::vector<unsigned char>& out, std::uint32_t v) {
 }
 
 bool Put(std::FILE* out, const void* data, size_t size) {
+  errno = 0;
   return std::fwrite(data, 1, size, out) == size;
+}
+
+std::string WriteFailure() {
+  return std::string("cannot write the payload: ") + std::strerror(errno ? errno : EIO);
 }
 
 }  // namespace
@@ -94,7 +102,7 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   header.insert(header.end(), wrapped.begin(), wrapped.begin() + static_cast<long>(n));
   header.insert(header.end(), secondBlock.begin(), secondBlock.end());
   if (!Put(out, header.data(), header.size())) {
-    error = "cannot write the payload";
+    error = WriteFailure();
     return false;
   }
 
@@ -110,24 +118,37 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   std::vector<unsigned char> in(kChunk), enc(kChunk);
   ProgressBar progress("encrypting", r.inputBytes);
   size_t got;
+  errno = 0;
   while ((got = std::fread(in.data(), 1, kChunk, r.input)) > 0) {
     if (!crypto::Sha1Update(&state.sha, in.data(), got) ||
-        !crypto::Cfb128Encrypt(&state.cfb, in.data(), enc.data(), got) ||
-        !Put(out, enc.data(), got)) {
-      error = "cannot encrypt or write the payload";
+        !crypto::Cfb128Encrypt(&state.cfb, in.data(), enc.data(), got)) {
+      error = "the cipher failed";
+      return false;
+    }
+    if (!Put(out, enc.data(), got)) {
+      error = WriteFailure();
+      return false;
+    }
+    if (interrupt::Requested()) {
+      error = "interrupted";
       return false;
     }
     progress.Advance(got);
+    errno = 0;
   }
   SecureWipe(in.data(), in.size());
   if (std::ferror(r.input)) {
-    error = "cannot read the input file";
+    error = std::string("cannot read the input file: ") + std::strerror(errno ? errno : EIO);
     return false;
   }
   unsigned char digest[crypto::kSha1Bytes];
   const unsigned char tail[4] = {0, 0, 0, 0};
-  if (!crypto::Sha1Final(&state.sha, digest) || !Put(out, digest, 20) || !Put(out, tail, 4)) {
-    error = "cannot finish the payload";
+  if (!crypto::Sha1Final(&state.sha, digest)) {
+    error = "the digest failed";
+    return false;
+  }
+  if (!Put(out, digest, 20) || !Put(out, tail, 4)) {
+    error = WriteFailure();
     return false;
   }
   return true;

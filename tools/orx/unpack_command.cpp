@@ -1,14 +1,22 @@
 // orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [password option]
+#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "command_line.h"
 #include "commands.h"
+#include "display_text.h"
+#include "exit_codes.h"
+#include "interrupt.h"
+#include "open_file.h"
 #include "password_input.h"
+#include "path_arg.h"
 #include "payload/payload_crypto.h"
 #include "payload_file.h"
 #include "pending_file.h"
 #include "progress_bar.h"
+#include "report.h"
 
 namespace orx {
 
@@ -16,22 +24,97 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct BufferRelease {
-  void operator()(unsigned char* p) const { payload::ReleaseBuffer(p); }
+// A key buffer from the payload code: wiped, then given back.
+struct KeyRelease {
+  size_t size;
+  void operator()(unsigned char* p) const {
+    Wipe(p, size);
+    payload::ReleaseBuffer(p);
+  }
 };
-using Buffer = std::unique_ptr<unsigned char, BufferRelease>;
+using KeyBuffer = std::unique_ptr<unsigned char, KeyRelease>;
 
-// The output port: the pending file, advancing the progress bar.
+// The output port: the pending file, advancing the progress bar. Keeps the
+// OS reason of a failed write, and fails once an interrupt is requested.
 struct ProgressOutput {
-  std::FILE* file;
-  ProgressBar* progress;
+  std::FILE* file = nullptr;
+  ProgressBar* progress = nullptr;
+  int error = 0;
+  bool interrupted = false;
   static size_t Write(void* c, const void* data, size_t size) {
     auto* self = static_cast<ProgressOutput*>(c);
+    if (interrupt::Requested()) {
+      self->interrupted = true;
+      return 0;
+    }
+    errno = 0;
     size_t n = std::fwrite(data, 1, size, self->file);
+    if (n < size) self->error = errno ? errno : EIO;
     self->progress->Advance(n);
     return n;
   }
 };
+
+enum class Opened { kDone, kWrongPassword, kDigestMismatch, kFailed };
+
+// Everything between the password bytes and a verified plaintext, in one
+// place: derives the password key, unwraps the file key and checks it
+// against keyCheck; only for the right password asks `openOutput` for the
+// output, then decrypts the cipher text into it while hashing and compares
+// the digest with the stored one. Keys are wiped before they are released.
+Opened DecryptPayloadInto(const payload::PayloadHeader& h, payload::PayloadStream* in,
+                          const unsigned char* passwordBytes, size_t passwordLength,
+                          const std::function<payload::PayloadStream*(std::string&)>& openOutput,
+                          std::string& error) {
+  const int keyBytes = static_cast<int>(h.keyBytes);
+  int code = 0;
+  KeyBuffer passwordKey(payload::DerivePasswordKey(passwordBytes, passwordLength, keyBytes, &code),
+                        KeyRelease{h.keyBytes});
+  if (!passwordKey) {
+    error = "password key derivation failed (code " + std::to_string(code) + ")";
+    return Opened::kFailed;
+  }
+  size_t fileKeyBytes = 0;
+  KeyBuffer fileKey(payload::DecryptWithKey(h.wrappedKey, h.keyBytes, passwordKey.get(), keyBytes,
+                                            &fileKeyBytes, payload::kModeCfb, payload::kIvText,
+                                            &code),
+                    KeyRelease{h.keyBytes});
+  if (!fileKey) {
+    error = "unwrapping the file key failed (code " + std::to_string(code) + ")";
+    return Opened::kFailed;
+  }
+  std::unique_ptr<unsigned char, void (*)(void*)> check(
+      payload::DigestBuffer(fileKey.get(), fileKeyBytes, "sha1"), payload::ReleaseBuffer);
+  if (!check) {
+    error = "SHA-1 is unavailable";
+    return Opened::kFailed;
+  }
+  if (std::memcmp(check.get(), h.keyCheck, payload::kKeyCheckBytes) != 0) {
+    error = "wrong password";
+    return Opened::kWrongPassword;
+  }
+  payload::PayloadStream* out = openOutput(error);
+  if (!out) return Opened::kFailed;
+  char* cipherName = payload::MakeCipherName(payload::kModeCfb, keyBytes);
+  unsigned char digest[21];
+  int rc = payload::DecryptPayload(cipherName, fileKey.get(), payload::kIvText, in,
+                                   static_cast<std::uint64_t>(h.cipherBytes), out, digest);
+  payload::ReleaseCipherName(cipherName);
+  if (rc != payload::kOk) {
+    error = "decryption failed (code " + std::to_string(rc) + ")";
+    return Opened::kFailed;
+  }
+  unsigned char stored[20];
+  if (in->read(in->context, stored, 20) != 20) {
+    error = "cannot read the stored digest";
+    return Opened::kFailed;
+  }
+  if (std::memcmp(stored, digest, 20) != 0) {
+    error = "the decrypted file does not match its stored digest (damaged payload)";
+    return Opened::kDigestMismatch;
+  }
+  return Opened::kDone;
+}
 
 }  // namespace
 
@@ -46,114 +129,109 @@ int RunUnpack(const std::vector<std::string>& args) {
     Report("unpack: needs one ARCHIVE-OR-PAYLOAD");
     return kExitUsage;
   }
-  if (a.Has("--password-file") && a.Flag("--password-stdin")) {
-    Report("unpack: give one of --password-file and --password-stdin");
+  PasswordSource source;
+  if (!ChoosePasswordSource(a.Has("--password-file"), a.Value("--password-file"),
+                            a.Flag("--password-stdin"), source, error)) {
+    Report("unpack: " + error);
     return kExitUsage;
   }
   const bool force = a.Flag("--force");
 
+  const fs::path input = PathArg(a.operands[0]);
   PayloadFile pf;
-  int rc = pf.Open(PathArg(a.operands[0]), error);
-  if (!pf.file()) {
-    Report("unpack: " + error);
-    return kExitFailure;
-  }
-  if (rc != payload::kOk) {
-    Report("unpack: malformed payload: " + error + "; nothing written");
-    return kExitMalformed;
+  switch (pf.Open(input, PayloadFile::Where::kPayloadOrArchive, error)) {
+    case PayloadFile::Result::kOk:
+      break;
+    case PayloadFile::Result::kMalformed:
+      Report("unpack: malformed payload: " + error + "; nothing written");
+      return kExitMalformed;
+    default:
+      Report("unpack: " + error + "; nothing written");
+      return kExitFailure;
   }
   const payload::PayloadHeader& h = pf.header();
   std::string name;
   if (!pf.NameUtf8(name)) {
-    Report("unpack: malformed payload: the stored name is not valid UTF-16; nothing written");
+    Report("unpack: malformed payload: the stored name \"" + pf.NameForDisplay() +
+           "\" is not valid UTF-16; nothing written");
     return kExitMalformed;
   }
   fs::path dir = a.Has("-C") ? PathArg(a.Value("-C")) : fs::path(".");
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) {
-    Report("unpack: " + dir.string() + " is not a directory");
+    bool exists = !ec && fs::exists(dir, ec);
+    Report("unpack: " + dir.u8string() +
+           (ec ? ": " + ec.message() : exists ? " is not a directory" : std::string(": ") + std::strerror(ENOENT)));
     return kExitFailure;
   }
-  fs::path target = dir / fs::u8path(name);
+  const fs::path target = dir / fs::u8path(name);
+  fs::path same;
+  if (OutputIsInput(target, {input}, same)) {
+    Report("unpack: the output " + target.u8string() + " is the input " + input.u8string() +
+           "; nothing written");
+    return kExitFailure;
+  }
   // symlink_status: a dangling link is something existing too.
   if (fs::exists(fs::symlink_status(target, ec)) && !force) {
-    Report("unpack: " + target.string() + " exists already; --force replaces it");
+    Report("unpack: " + target.u8string() + " exists already; --force replaces it");
     return kExitExists;
   }
 
   std::u16string password;
   unsigned char passwordBytes[payload::kPasswordBytesCapacity];
   size_t passwordLength = 0;
-  if (!ReadPassword({a.Value("--password-file"), a.Flag("--password-stdin")}, false, password,
-                    error) ||
-      !PasswordBytesFor(password, passwordBytes, passwordLength, error)) {
+  int rc = ReadPassword(source, false, password, error);
+  if (rc == kExitOk && !PasswordBytesFor(password, passwordBytes, passwordLength, error)) {
+    rc = kExitPassword;
+  }
+  Wipe(password);
+  if (rc != kExitOk) {
     Report("unpack: " + error + "; nothing written");
-    return kExitFailure;
-  }
-  const int keyBytes = static_cast<int>(h.keyBytes);
-  int code = 0;
-  Buffer passwordKey(payload::DerivePasswordKey(passwordBytes, passwordLength, keyBytes, &code));
-  std::memset(passwordBytes, 0, sizeof passwordBytes);
-  if (!passwordKey) {
-    Report("unpack: password key derivation failed (code " + std::to_string(code) +
-           "); nothing written");
-    return kExitFailure;
-  }
-  size_t fileKeyBytes = 0;
-  Buffer fileKey(payload::DecryptWithKey(h.wrappedKey, h.keyBytes, passwordKey.get(), keyBytes,
-                                         &fileKeyBytes, payload::kModeCfb, payload::kIvText,
-                                         &code));
-  if (!fileKey) {
-    Report("unpack: unwrapping the file key failed (code " + std::to_string(code) +
-           "); nothing written");
-    return kExitFailure;
-  }
-  Buffer check(payload::DigestBuffer(fileKey.get(), fileKeyBytes, "sha1"));
-  if (!check) {
-    Report("unpack: SHA-1 is unavailable; nothing written");
-    return kExitFailure;
-  }
-  if (std::memcmp(check.get(), h.keyCheck, payload::kKeyCheckBytes) != 0) {
-    Report("unpack: wrong password; nothing written");
-    return kExitWrongPassword;
+    return rc;
   }
 
   PendingFile output;
-  if (!output.Open(target, error)) {
-    Report("unpack: " + error);
-    return kExitFailure;
-  }
   ProgressBar progress("decrypting", static_cast<std::uint64_t>(h.cipherBytes));
-  ProgressOutput sink{output.file(), &progress};
-  payload::PayloadStream out = payload::PayloadStreamOverFile(output.file());
-  out.context = &sink;
-  out.write = ProgressOutput::Write;
-  char* cipherName = payload::MakeCipherName(payload::kModeCfb, keyBytes);
-  unsigned char digest[21];
-  rc = payload::DecryptPayload(cipherName, fileKey.get(), payload::kIvText, &pf.stream(),
-                               static_cast<std::uint64_t>(h.cipherBytes), &out, digest);
-  payload::ReleaseCipherName(cipherName);
+  ProgressOutput sink;
+  sink.progress = &progress;
+  payload::PayloadStream out{};
+  auto openOutput = [&](std::string& e) -> payload::PayloadStream* {
+    if (!output.Open(target, force, e)) return nullptr;
+    sink.file = output.file();
+    out = payload::PayloadStreamOverFile(output.file());
+    out.context = &sink;
+    out.write = ProgressOutput::Write;
+    return &out;
+  };
+  Opened opened =
+      DecryptPayloadInto(h, &pf.stream(), passwordBytes, passwordLength, openOutput, error);
+  Wipe(passwordBytes, sizeof passwordBytes);
   progress.Finish();
-  if (rc != payload::kOk) {
-    Report("unpack: decryption failed (code " + std::to_string(rc) +
-           "): the payload could not be read or the output not written; nothing written");
-    return kExitFailure;
+  switch (opened) {
+    case Opened::kDone:
+      break;
+    case Opened::kWrongPassword:
+      Report("unpack: " + error + "; nothing written");
+      return kExitPassword;
+    case Opened::kDigestMismatch:
+      Report("unpack: " + error + "; nothing written");
+      return kExitDigestMismatch;
+    case Opened::kFailed:
+      if (sink.interrupted) {
+        error += ": interrupted";
+      } else if (sink.error) {
+        error += ": cannot write " + target.u8string() + ": " + std::strerror(sink.error);
+      } else if (pf.readError()) {
+        error += ": cannot read " + input.u8string() + ": " + std::strerror(pf.readError());
+      }
+      Report("unpack: " + error + "; nothing written");
+      return output.targetExists() ? kExitExists : kExitFailure;
   }
-  unsigned char stored[20];
-  if (pf.stream().read(pf.stream().context, stored, 20) != 20) {
-    Report("unpack: cannot read the stored digest; nothing written");
-    return kExitFailure;
+  if (!output.Commit(error)) {
+    Report("unpack: " + error + "; nothing written");
+    return output.targetExists() ? kExitExists : kExitFailure;
   }
-  if (std::memcmp(stored, digest, 20) != 0) {
-    Report("unpack: the decrypted file does not match its stored digest (damaged payload); "
-           "nothing written");
-    return kExitDigestMismatch;
-  }
-  if (!output.Commit(force, error)) {
-    Report("unpack: " + error);
-    return fs::exists(fs::symlink_status(target, ec)) && !force ? kExitExists : kExitFailure;
-  }
-  std::printf("%s\n", target.u8string().c_str());
+  std::printf("%s\n", DisplayText(target.u8string()).c_str());
   return kExitOk;
 }
 

@@ -27,15 +27,30 @@ def password_key(text: str, key_bytes: int) -> bytes:
     return cfb(seed, seed)
 
 
-def build(name_bytes: bytes, password: str, content: bytes, key_bytes=32,
-          file_key=None, signature=SIGNATURE, key_field=None, second=None, tail=b"\0\0\0\0"):
+def header(name_bytes: bytes, password: str, key_bytes=32, file_key=None,
+           signature=SIGNATURE, key_field=None, second=None):
     file_key = file_key or bytes(range(0x60, 0x60 + key_bytes))
     wrapped = cfb(password_key(password, key_bytes), file_key)
     return b"".join([
         struct.pack("<II", signature, len(name_bytes)), name_bytes,
         struct.pack("<I", key_field if key_field is not None else key_bytes),
-        hashlib.sha1(file_key).digest(), wrapped, second or b"\xAB" * key_bytes,
-        cfb(file_key, content), hashlib.sha1(content).digest(), tail])
+        hashlib.sha1(file_key).digest(), wrapped, second or b"\xAB" * key_bytes])
+
+
+def build(name_bytes: bytes, password: str, content: bytes, key_bytes=32,
+          file_key=None, tail=b"\0\0\0\0", **fields):
+    file_key = file_key or bytes(range(0x60, 0x60 + key_bytes))
+    return b"".join([header(name_bytes, password, key_bytes, file_key, **fields),
+                     cfb(file_key, content), hashlib.sha1(content).digest(), tail])
+
+
+def write_sparse(path, name: str, password: str, cipher_bytes: int):
+    """A payload whose cipher text is a hole of `cipher_bytes` zero bytes
+    (it takes no disk space); the password is right, the digest is not."""
+    with open(path, "wb") as f:
+        f.write(header(name.encode("utf-16-le"), password))
+        f.seek(cipher_bytes, 1)
+        f.write(b"\x11" * 20 + b"\0" * 4)
 
 
 def parse(data: bytes):

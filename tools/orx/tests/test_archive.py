@@ -1,9 +1,14 @@
-"""orx archive: slot layout, padding and the refusals that write nothing."""
+"""orx archive: slot layout and padding, the checks of every part, and the
+guard on the output; every refusal writes nothing."""
 import os
 import subprocess
 import sys
 import tempfile
 import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+import image_tool  # noqa: E402
+import payload_tool  # noqa: E402
 
 ORX = os.environ["ORX"]
 STUB_SLOT, CLEANUP_SLOT, DECRYPTOR_SLOT = 24576, 12288, 41472
@@ -18,6 +23,7 @@ class ArchiveTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.addCleanup(self.dir.cleanup)
+        self.payload = payload_tool.build("a.txt".encode("utf-16-le"), "pw", os.urandom(70000))
 
     def file(self, name, data):
         path = os.path.join(self.dir.name, name)
@@ -25,53 +31,98 @@ class ArchiveTest(unittest.TestCase):
             f.write(data)
         return path
 
-    def build(self, stub, cleanup, decryptor, payload):
-        out = os.path.join(self.dir.name, "out.exe")
+    def read(self, name):
+        with open(os.path.join(self.dir.name, name), "rb") as f:
+            return f.read()
+
+    def build(self, stub, cleanup, decryptor, payload, *extra, out="out.exe"):
+        out = os.path.join(self.dir.name, out)
         result = run("archive", "--stub", self.file("s", stub), "--cleanup",
                      self.file("c", cleanup), "--decryptor", self.file("d", decryptor),
-                     "--payload", self.file("p", payload), "-o", out)
+                     "--payload", self.file("p", payload), "-o", out, *extra)
         return result, out
 
     def test_layout_pads_each_slot_and_appends_payload(self):
-        payload = os.urandom(70000)
-        result, out = self.build(b"S" * 1000, b"C" * 12288, b"D" * 41000, payload)
+        stub, cleanup = image_tool.stub(1600), image_tool.cleanup(CLEANUP_SLOT)
+        decryptor = image_tool.decryptor(41000)
+        result, out = self.build(stub, cleanup, decryptor, self.payload)
         self.assertEqual(result.returncode, 0, result.stderr)
-        data = open(out, "rb").read()
-        self.assertEqual(len(data), PAYLOAD_OFFSET + len(payload))
-        self.assertEqual(data[:1000], b"S" * 1000)
-        self.assertEqual(data[1000:0x6000], bytes(0x6000 - 1000))
-        self.assertEqual(data[0x6000:0x9000], b"C" * 12288)
-        self.assertEqual(data[0x9000:0x9000 + 41000], b"D" * 41000)
+        data = self.read(out)
+        self.assertEqual(len(data), PAYLOAD_OFFSET + len(self.payload))
+        self.assertEqual(data[:1600], stub)
+        self.assertEqual(data[1600:0x6000], bytes(0x6000 - 1600))
+        self.assertEqual(data[0x6000:0x9000], cleanup)
+        self.assertEqual(data[0x9000:0x9000 + 41000], decryptor)
         self.assertEqual(data[0x9000 + 41000:PAYLOAD_OFFSET], bytes(472))
-        self.assertEqual(data[PAYLOAD_OFFSET:], payload)
-
-    def test_empty_payload_gives_bare_stub_length(self):
-        result, out = self.build(b"S" * STUB_SLOT, b"C", b"D" * DECRYPTOR_SLOT, b"")
+        self.assertEqual(data[PAYLOAD_OFFSET:], self.payload)
+        # 64-bit programs serve as well (the archives run under wine64).
+        parts = [image_tool.program(image_tool.GUI, [image_tool.RT_GROUP_ICON], machine=0x8664),
+                 image_tool.program(image_tool.CONSOLE, machine=0x8664),
+                 image_tool.program(image_tool.GUI, [image_tool.RT_DIALOG], machine=0x8664)]
+        result, _ = self.build(*parts, self.payload, out="out64.exe")
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(os.path.getsize(out), PAYLOAD_OFFSET)
 
-    def test_oversized_parts_are_refused_and_nothing_written(self):
-        cases = {
-            "stub": (b"S" * (STUB_SLOT + 1), b"C", b"D"),
-            "cleanup tool": (b"S", b"C" * (CLEANUP_SLOT + 1), b"D"),
-            "decryptor": (b"S", b"C", b"D" * (DECRYPTOR_SLOT + 1)),
-        }
-        for what, parts in cases.items():
-            with self.subTest(what):
-                result, out = self.build(*parts, b"payload")
-                self.assertEqual(result.returncode, 1)
-                self.assertIn(what, result.stderr)
-                self.assertIn(str(len(max(parts, key=len))), result.stderr)
-                self.assertFalse(os.path.exists(out))
+    def test_parts_that_do_not_fit_their_slot_are_refused(self):
+        stub, cleanup, decryptor = image_tool.stub(), image_tool.cleanup(), image_tool.decryptor()
+        document = b"%PDF-1.4 quarterly figures\n" * 100
+        cases = [
+            # label, (stub, cleanup, decryptor, payload), exit code, words of the message
+            ("stub too large", (image_tool.stub(STUB_SLOT + 1), cleanup, decryptor, self.payload),
+             1, ["stub", "24576"]),
+            ("cleanup too large", (stub, image_tool.cleanup(CLEANUP_SLOT + 1), decryptor,
+                                   self.payload), 1, ["cleanup tool", "12288"]),
+            ("decryptor too large", (stub, cleanup, image_tool.decryptor(DECRYPTOR_SLOT + 1),
+                                     self.payload), 1, ["decryptor", "41472"]),
+            ("document as stub", (document, cleanup, decryptor, self.payload), 1,
+             ["stub", "not a Windows program"]),
+            ("empty cleanup tool", (stub, b"", decryptor, self.payload), 1, ["cleanup tool", "empty"]),
+            ("stub and cleanup swapped", (cleanup, stub, decryptor, self.payload), 1,
+             ["stub", "console program", "GUI"]),
+            ("stub and decryptor swapped", (decryptor, cleanup, stub, self.payload), 1,
+             ["stub", "dialog template", "decryptor"]),
+            ("a DLL as decryptor", (stub, cleanup, image_tool.program(
+                image_tool.GUI, [image_tool.RT_DIALOG], dll=True), self.payload), 1, ["DLL"]),
+            ("cut-short decryptor", (stub, cleanup, image_tool.decryptor()[:0x500], self.payload),
+             1, ["decryptor", "cut short"]),
+            ("plaintext payload", (stub, cleanup, decryptor, document), 5,
+             ["not a payload", "signature"]),
+            ("empty payload", (stub, cleanup, decryptor, b""), 5, ["not a payload", "empty"]),
+            ("archive as payload", (stub, cleanup, decryptor, stub + self.payload), 5,
+             ["not a payload"]),
+            ("truncated payload", (stub, cleanup, decryptor, self.payload[:50]), 5,
+             ["truncated payload"]),
+        ]
+        for label, parts, code, words in cases:
+            with self.subTest(label):
+                result, out = self.build(*parts)
+                self.assertEqual(result.returncode, code, result.stderr)
+                for word in words:
+                    self.assertIn(word, result.stderr)
                 self.assertEqual(sorted(os.listdir(self.dir.name)), ["c", "d", "p", "s"])
 
-    def test_missing_payload_writes_nothing(self):
-        out = os.path.join(self.dir.name, "out.exe")
-        result = run("archive", "--stub", self.file("s", b"S"), "--cleanup", self.file("c", b"C"),
-                     "--decryptor", self.file("d", b"D"), "--payload",
-                     os.path.join(self.dir.name, "absent"), "-o", out)
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(sorted(os.listdir(self.dir.name)), ["c", "d", "s"])
+    def test_output_is_guarded(self):
+        parts = (image_tool.stub(), image_tool.cleanup(), image_tool.decryptor(), self.payload)
+        result, out = self.build(*parts)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        first = self.read(out)
+        # An existing output needs --force, and then it is replaced.
+        result, _ = self.build(*parts[:3], b"".join([self.payload[:-4], b"\1\2\3\4"]))
+        self.assertEqual(result.returncode, 6, result.stderr)
+        self.assertIn("--force", result.stderr)
+        self.assertEqual(self.read(out), first)
+        result, _ = self.build(*parts[:3], b"".join([self.payload[:-4], b"\1\2\3\4"]), "--force")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(self.read(out)[-4:], b"\1\2\3\4")
+        # The output may not be an input, under any of its names, --force or not.
+        os.link(os.path.join(self.dir.name, "p"), os.path.join(self.dir.name, "p-link"))
+        before = sorted(os.listdir(self.dir.name))
+        for out_name in ("p", "p-link"):
+            with self.subTest(out_name):
+                result, _ = self.build(*parts, "--force", out=out_name)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn("is the input", result.stderr)
+                self.assertEqual(self.read("p"), self.payload)
+                self.assertEqual(sorted(os.listdir(self.dir.name)), before)
 
     def test_missing_option_is_a_usage_error(self):
         result = run("archive", "--stub", "x", "-o", "y")

@@ -1,13 +1,19 @@
 """orx pack / unpack / inspect: round trips, the format as read
-independently, and every refusal with nothing written."""
+independently, every refusal with nothing written, interrupts, and names
+from a payload shown safely."""
+import fcntl
 import os
-import pty
+import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import termios
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
+import image_tool  # noqa: E402
 import payload_tool  # noqa: E402
 
 ORX = os.environ["ORX"]
@@ -40,13 +46,40 @@ class Base(unittest.TestCase):
             return f.read()
 
     def pack(self, source, target, *extra, pw=None):
-        return run("pack", source, "-o", target, "--password-file", pw or self.pw, *extra)
+        # "sésame" is outside the password rules on purpose: it shows the
+        # byte mapping; the rules have a test of their own.
+        return run("pack", source, "-o", target, "--password-file", pw or self.pw,
+                   "--no-password-rules", *extra)
 
     def unpack(self, source, *extra, pw=None):
         return run("unpack", source, "-C", self.out, "--password-file", pw or self.pw, *extra)
 
     def assertOutEmpty(self):
         self.assertEqual(os.listdir(self.out), [])
+
+
+def start_on_terminal(*args):
+    """orx with a new pseudo-terminal as its controlling terminal; returns the
+    process, the master side and the terminal side (kept open here so that
+    its settings can be read after orx ended)."""
+    master, terminal = os.openpty()
+
+    def become_session_leader():
+        os.setsid()
+        fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
+
+    proc = subprocess.Popen([ORX, *args], stdin=terminal, stdout=terminal, stderr=terminal,
+                            preexec_fn=become_session_leader)
+    return proc, master, terminal
+
+
+def read_until(fd, marker, seen=b""):
+    while marker not in seen:
+        chunk = os.read(fd, 1024)
+        if not chunk:
+            break
+        seen += chunk
+    return seen
 
 
 class RoundTrip(Base):
@@ -69,6 +102,7 @@ class RoundTrip(Base):
                     self.assertEqual(r.returncode, 0, r.stderr)
                     self.assertEqual(self.read("out", "data.bin"), content)
                     os.remove(self.path("out", "data.bin"))
+                    os.remove(self.path("p"))
 
     def test_fields_written_by_pack(self):
         src = self.write("r\u00e9sum\u00e9 \u4e2d.txt", b"hello")
@@ -94,19 +128,17 @@ class RoundTrip(Base):
         self.assertEqual(self.read("out", "plain.txt"), b"made elsewhere" * 100)
 
     def test_archive_in_one_step(self):
-        parts = [self.write(n, n.encode() * 50) for n in ("stub", "cleanup", "decryptor")]
+        images = (image_tool.stub(), image_tool.cleanup(), image_tool.decryptor())
+        parts = [self.write(n, image) for n, image in zip(("stub", "cleanup", "decryptor"), images)]
         content = os.urandom(100000)
         src = self.write("doc.pdf", content)
         r = self.pack(src, self.path("a.exe"), "--archive", "--stub", parts[0], "--cleanup",
                       parts[1], "--decryptor", parts[2])
         self.assertEqual(r.returncode, 0, r.stderr)
         archive = self.read("a.exe")
-        self.assertEqual(archive[:200], b"stub" * 50)
-        self.assertEqual(archive[0x6000:0x6000 + 350], b"cleanup" * 50)
-        self.assertEqual(archive[0x9000:0x9000 + 450], b"decryptor" * 50)
-        # An archive whose stub starts like a program is found at its slot offset.
-        archive = b"MZ" + archive[2:]
-        self.write("a.exe", archive)
+        self.assertEqual(archive[:2048], images[0])
+        self.assertEqual(archive[0x6000:0x6000 + 2048], images[1])
+        self.assertEqual(archive[0x9000:0x9000 + 2048], images[2])
         self.assertEqual(payload_tool.open_payload(archive[PAYLOAD_OFFSET:], "s\u00e9same"),
                          content)
         info = run("inspect", self.path("a.exe"))
@@ -123,33 +155,33 @@ class RoundTrip(Base):
         # U+01E9 and U+00E9 have the same low byte; stdin and file agree.
         src = self.write("f", b"x" * 10)
         self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-stdin",
-                             stdin="s\u01e9same\r\n".encode()).returncode, 0)
+                             "--no-password-rules", stdin="s\u01e9same\r\n".encode()).returncode, 0)
         r = self.unpack(self.path("p"))
         self.assertEqual(r.returncode, 0, r.stderr)
         payload_tool.open_payload(self.read("p"), "s\u00e9same")
 
-    def test_terminal_prompt_does_not_echo(self):
+    def test_terminal_prompt_hides_the_password_and_ctrl_c_restores_echo(self):
         src = self.write("f", b"secret content")
         self.assertEqual(self.pack(src, self.path("p")).returncode, 0)
-        pid, fd = pty.fork()
-        if pid == 0:
-            os.execv(ORX, [ORX, "unpack", self.path("p"), "-C", self.out])
-        seen = b""
-        while b"Password:" not in seen:
-            seen += os.read(fd, 1024)
-        os.write(fd, "s\u00e9same\n".encode())
-        try:
-            while True:
-                chunk = os.read(fd, 1024)
-                if not chunk:
-                    break
-                seen += chunk
-        except OSError:
-            pass
-        _, status = os.waitpid(pid, 0)
-        self.assertEqual(os.waitstatus_to_exitcode(status), 0, seen)
+        proc, master, terminal = start_on_terminal("unpack", self.path("p"), "-C", self.out)
+        seen = read_until(master, b"Password:")
+        os.write(master, "s\u00e9same\n".encode())
+        self.assertEqual(proc.wait(timeout=60), 0)
+        seen = read_until(master, b"out", seen)
         self.assertNotIn("s\u00e9same".encode(), seen)
         self.assertEqual(self.read("out", "f"), b"secret content")
+        os.close(master)
+        os.close(terminal)
+        # Ctrl-C at the prompt ends orx with 130 and leaves echo on.
+        proc, master, terminal = start_on_terminal("pack", src, "-o", self.path("q"))
+        read_until(master, b"Password:")
+        self.assertFalse(termios.tcgetattr(terminal)[3] & termios.ECHO)  # off while asked
+        os.write(master, b"\x03")
+        self.assertEqual(proc.wait(timeout=60), 130)
+        self.assertTrue(termios.tcgetattr(terminal)[3] & termios.ECHO)
+        self.assertFalse(os.path.exists(self.path("q")))
+        os.close(master)
+        os.close(terminal)
 
 
 class Refusals(Base):
@@ -163,6 +195,8 @@ class Refusals(Base):
         good = payload_tool.build("a.txt".encode("utf-16-le"), "s\u00e9same", b"content" * 500)
         flipped = bytearray(good)
         flipped[len(good) - 30] ^= 1  # inside the cipher text
+        head = image_tool.stub()
+        head += bytes(PAYLOAD_OFFSET - len(head))
         cases = [
             ("wrong password", self.write("p1", good), self.write("w", b"sesame"), 3, b"wrong password"),
             ("digest", self.write("p2", bytes(flipped)), None, 4, b"digest"),
@@ -177,10 +211,13 @@ class Refusals(Base):
              b"plain file name"),
             ("too short", self.write("p3", good[:len(good) - 3500 - 24 + 10]), None, 5,
              b"too short"),
-            ("truncated", self.write("p4", good[:40]), None, 5, b"ends inside"),
-            ("empty", self.write("p5", b""), None, 5, b"ends inside"),
-            ("archive without payload", self.write("p6", b"MZ" + bytes(PAYLOAD_OFFSET - 2)),
-             None, 5, b"ends inside"),
+            ("truncated", self.write("p4", good[:40]), None, 5, b"truncated payload"),
+            ("empty", self.write("p5", b""), None, 5, b"is empty"),
+            ("archive without payload", self.write("p6", head), None, 5, b"holds no payload"),
+            ("archive cut in its programs", self.write("p7", head[:30000]), None, 5,
+             b"truncated archive"),
+            ("archive cut in the payload header", self.write("p8", head + good[:40]), None, 5,
+             b"truncated archive"),
         ]
         for label, path, pw, code, message in cases:
             with self.subTest(label):
@@ -188,17 +225,40 @@ class Refusals(Base):
                 self.assertEqual(r.returncode, code, r.stderr)
                 self.assertIn(message, r.stderr)
                 self.assertOutEmpty()
+        # A pipe is not a file orx can measure: its own message.
+        for command in (("unpack", "-C", self.out, "--password-file", self.pw), ("inspect",)):
+            with self.subTest(command[0] + " from a pipe"):
+                r = run(command[0], "/dev/stdin", *command[1:], stdin=good)
+                self.assertEqual(r.returncode, 1, r.stderr)
+                self.assertIn(b"not a regular file", r.stderr)
+                self.assertOutEmpty()
 
-    def test_existing_file_needs_force(self):
+    def test_existing_file_needs_force_and_survives_a_failure(self):
         self.write("out/a.txt", b"keep me")
         path = self.payload()
         r = self.unpack(path)
         self.assertEqual(r.returncode, 6)
         self.assertEqual(self.read("out", "a.txt"), b"keep me")
         self.assertEqual(os.listdir(self.out), ["a.txt"])
+        damaged = bytearray(self.read(os.path.basename(path)))
+        damaged[-30] ^= 1
+        for label, source, pw, code in (
+                ("wrong password", path, self.write("w", b"sesame"), 3),
+                ("damaged payload", self.write("damaged", bytes(damaged)), None, 4)):
+            with self.subTest(label):
+                r = self.unpack(source, "--force", pw=pw)
+                self.assertEqual(r.returncode, code, r.stderr)
+                self.assertEqual(os.listdir(self.out), ["a.txt"])
+                self.assertEqual(self.read("out", "a.txt"), b"keep me")
         r = self.unpack(path, "--force")
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(self.read("out", "a.txt"), b"content" * 500)
+        # A payload that would land on itself is refused, --force or not.
+        os.replace(path, self.path("out", "a.txt"))
+        r = self.unpack(self.path("out", "a.txt"), "--force")
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn(b"is the input", r.stderr)
+        self.assertEqual(os.listdir(self.out), ["a.txt"])
 
     def test_pack_refuses_names_and_passwords_and_writes_nothing(self):
         for name in ("CON.txt", "name.", "name ", "a:b", "what?", "tab\tname"):
@@ -208,24 +268,169 @@ class Refusals(Base):
                 self.assertIn(b"plain Windows file name", r.stderr)
                 self.assertFalse(os.path.exists(self.path("p")))
         src = self.write("ok.txt", b"x")
-        for label, password in (("255 characters", "x" * 255), ("U+0100", "a\u0100b"),
-                                ("not UTF-8", None)):
+        rules, any_password = (), ("--no-password-rules",)
+        cases = [
+            # label, password file bytes (None: an empty line on stdin), options, exit code, message
+            ("empty file", b"", any_password, 3, b"is empty"),
+            ("empty line", None, any_password, 3, b"password is empty"),
+            ("only a line ending", b"\r\n", any_password, 3, b"password is empty"),
+            ("three characters", b"abc\n", rules, 3, b"shorter than 4"),
+            ("thirteen characters", b"abcdefghijklm", rules, 3, b"longer than 12"),
+            ("accented letter", "s\u00e9same1".encode(), rules, 3, b"outside ASCII"),
+            ("blank", b"open sesame", rules, 3, b"other than the letters"),
+            ("255 characters", b"x" * 255, any_password, 3, b"longer than 254"),
+            ("U+0100", "a\u0100b".encode(), any_password, 3, b"U+0100"),
+            ("not UTF-8", b"\xff\xfe", any_password, 3, b"UTF-8"),
+        ]
+        for label, password, options, code, message in cases:
             with self.subTest(label):
-                pw = self.write("bad", b"\xff\xfe" if password is None else password.encode())
-                r = self.pack(src, self.path("p"), pw=pw)
-                self.assertEqual(r.returncode, 1)
+                if password is None:
+                    r = run("pack", src, "-o", self.path("p"), "--password-stdin", *options,
+                            stdin=b"\n")
+                else:
+                    r = run("pack", src, "-o", self.path("p"), "--password-file",
+                            self.write("bad", password), *options)
+                self.assertEqual(r.returncode, code, r.stderr)
+                self.assertIn(message, r.stderr)
                 self.assertFalse(os.path.exists(self.path("p")))
-        self.assertEqual(self.pack(src, self.path("p"), pw=self.write("ok", b"x" * 254)).returncode, 0)
+        r = run("pack", src, "-o", self.path("p"), "--password-file", self.path("absent"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"No such file", r.stderr)
+        self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-file",
+                             self.write("ok", b"a,b-c.d/e;=[")).returncode, 0)
+        self.assertEqual(run("pack", src, "-o", self.path("q"), "--no-password-rules",
+                             "--password-file", self.write("ok", b"x" * 254)).returncode, 0)
 
-    def test_command_line_refusals(self):
+    def test_pack_output_is_guarded(self):
+        src = self.write("doc.txt", b"original")
+        self.assertEqual(self.pack(src, self.path("p")).returncode, 0)
+        first = self.read("p")
+        r = self.pack(src, self.path("p"))
+        self.assertEqual(r.returncode, 6)
+        self.assertEqual(self.read("p"), first)
+        self.assertEqual(self.pack(src, self.path("p"), "--force").returncode, 0)
+        self.assertNotEqual(self.read("p"), first)
+        os.symlink("doc.txt", self.path("doc-link"))
+        for out in ("doc.txt", "doc-link"):
+            with self.subTest(out):
+                r = self.pack(src, self.path(out), "--force")
+                self.assertEqual(r.returncode, 1)
+                self.assertIn(b"is the input", r.stderr)
+                self.assertEqual(self.read("doc.txt"), b"original")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["doc-link", "doc.txt", "out", "p", "pw"])
+
+    def test_command_line_refusals_and_help(self):
         src = self.write("f", b"x")
         self.assertEqual(run("pack", src, "-o", self.path("p"), "--password", "x").returncode, 2)
         self.assertEqual(run("pack", src, "-o", self.path("p"), "--key-bits", "512",
                              "--password-file", self.pw).returncode, 2)
         self.assertEqual(run("pack", src, "-o", self.path("p"), "--archive",
                              "--password-file", self.pw).returncode, 2)
+        self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-file", "").returncode, 2)
         self.assertEqual(run("unpack").returncode, 2)
         self.assertFalse(os.path.exists(self.path("p")))
+        for command in ("archive", "pack", "unpack", "inspect"):
+            with self.subTest(command):
+                r = run(command, "--help")
+                self.assertEqual(r.returncode, 0)
+                self.assertIn(b"orx " + command.encode(), r.stdout)
+                self.assertIn(b"exit codes", r.stdout)
+
+
+class NamesAndSizes(Base):
+    def test_names_from_a_payload_are_shown_escaped(self):
+        # ESC starts a terminal sequence; U+202E turns the text around.
+        refused = "\x1b]0;owned\x07a\u202etxt.exe"
+        accepted = "report\u202etxt.exe"
+        path = self.write("p", payload_tool.build(refused.encode("utf-16-le"), "s\u00e9same", b"x"))
+        for r in (run("inspect", path), self.unpack(path)):
+            self.assertEqual(r.returncode, 5, r.stderr)
+            shown = r.stdout + r.stderr
+            self.assertIn(b"\\x1B]0;owned\\x07a\\u202Etxt.exe", shown)
+            self.assertNotIn(b"\x1b", shown)
+            self.assertNotIn("\u202e".encode(), shown)
+        path = self.write("q", payload_tool.build(accepted.encode("utf-16-le"), "s\u00e9same", b"x"))
+        r = self.unpack(path)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"report\\u202Etxt.exe", r.stdout)
+        self.assertEqual(os.listdir(self.out), [accepted])
+
+    def test_255_byte_names_round_trip(self):
+        # The temporary name is shortened to fit; the final one is kept.
+        for name in ("n" * 251 + ".txt", "\u00e9" * 125 + ".txt", "\U0001F600" * 62 + ".txt"):
+            with self.subTest(len(name.encode())):
+                src = self.write(name, b"long name")
+                self.assertEqual(self.pack(src, self.path("p"), "--force").returncode, 0)
+                r = self.unpack(self.path("p"))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(os.listdir(self.out), [name])
+                os.remove(self.path("out", name))
+                os.remove(src)
+
+    def test_large_sparse_payload_and_interrupts(self):
+        # More than 4 GiB of cipher text, as a hole: 64-bit sizes throughout.
+        size = 5 * 2**30 + 3
+        path = self.path("big")
+        payload_tool.write_sparse(path, "big.bin", "s\u00e9same", size)
+        r = run("inspect", path)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(f"cipherText:   {size} bytes".encode(), r.stdout)
+        self.assertIn(b"plainDigest:  " + b"11" * 20, r.stdout)
+        # An interrupt in the middle of its decryption removes the partial output.
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(sig.name):
+                proc = subprocess.Popen([ORX, "unpack", path, "-C", self.out, "--password-file",
+                                         self.pw], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+                deadline = time.monotonic() + 60
+                while time.monotonic() < deadline and not any(
+                        os.path.getsize(self.path("out", f)) > 2**20 for f in os.listdir(self.out)):
+                    time.sleep(0.01)
+                self.assertEqual(proc.poll(), None, "the decryption ended before the signal")
+                proc.send_signal(sig)
+                self.assertEqual(proc.wait(timeout=60), 128 + sig)
+                self.assertOutEmpty()
+
+
+@unittest.skipUnless(os.geteuid() == 0 and os.path.exists("/dev/fuse") and
+                     shutil.which("fusefat") and shutil.which("mkfs.vfat"),
+                     "needs root, /dev/fuse, fusefat and mkfs.vfat (dosfstools)")
+class FatVolume(Base):
+    """A FAT volume through FUSE refuses hard links, as a USB stick does."""
+
+    def setUp(self):
+        super().setUp()
+        image = self.path("fat.img")
+        with open(image, "wb") as f:
+            f.truncate(32 * 2**20)
+        subprocess.run(["mkfs.vfat", image], check=True, capture_output=True)
+        self.mount = self.path("mnt")
+        os.mkdir(self.mount)
+        subprocess.run(["fusefat", "-o", "rw+", image, self.mount], check=True,
+                       capture_output=True)
+        self.addCleanup(subprocess.run, ["fusermount", "-u", self.mount], capture_output=True)
+
+    def test_outputs_without_force_on_fat(self):
+        src = self.write("a.txt", b"on a stick")
+        probe = self.path("mnt", "probe")
+        open(probe, "w").close()
+        with self.assertRaises(OSError):
+            os.link(probe, self.path("mnt", "probe-link"))
+        os.remove(probe)
+        target = self.path("mnt", "a.txt")
+        self.assertEqual(self.pack(src, self.path("mnt", "a.pay")).returncode, 0)
+        r = run("unpack", self.path("mnt", "a.pay"), "-C", self.mount, "--password-file", self.pw)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.read("mnt", "a.txt"), b"on a stick")
+        r = run("unpack", self.path("mnt", "a.pay"), "-C", self.mount, "--password-file", self.pw)
+        self.assertEqual(r.returncode, 6)
+        with open(target, "wb") as f:
+            f.write(b"replaced")
+        r = run("unpack", self.path("mnt", "a.pay"), "-C", self.mount, "--password-file", self.pw,
+                 "--force")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.read("mnt", "a.txt"), b"on a stick")
+        self.assertEqual(sorted(os.listdir(self.mount)), ["a.pay", "a.txt"])
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows orx under Wine: a round trip with a non-ASCII stored name and a
-# UTF-8 password file, the wrong-password and existing-file refusals, and a
-# payload the host orx (when built alongside) opens too.
+# UTF-8 password file, the wrong-password and existing-file refusals, and an
+# archive from the real programs beside orx.exe, refused with two of them
+# swapped.
 #   wine_smoke.sh WINE-RUN PREFIX ORX.EXE
 set -u
 run="$1 --prefix $2"
@@ -15,7 +16,8 @@ head -c 200000 /dev/urandom > "résumé 中.bin"
 printf 's\xc3\xa9same\n' > pw
 printf 'wrong\n' > bad
 mkdir out
-$run "$orx" pack "résumé 中.bin" -o p.bin --key-bits 192 --password-file pw || fail "pack"
+$run "$orx" pack "résumé 中.bin" -o p.bin --key-bits 192 --password-file pw --no-password-rules ||
+  fail "pack"
 $run "$orx" inspect p.bin > info.txt || fail "inspect"
 grep -q "aes-192-cfb" info.txt || fail "inspect shows no cipher"
 $run "$orx" unpack p.bin -C out --password-file bad; rc=$?
@@ -25,4 +27,13 @@ $run "$orx" unpack p.bin -C out --password-file pw || fail "unpack"
 cmp "résumé 中.bin" "out/résumé 中.bin" || fail "round trip differs"
 $run "$orx" unpack p.bin -C out --password-file pw; rc=$?
 [ $rc = 6 ] || fail "existing file gave $rc"
+bin=$(dirname "$orx")
+cp "$bin/Tarrow.exe" "$bin/Orx_DelTool.exe" "$bin/Orx_DecryptFile.exe" .
+$run "$orx" archive --stub Tarrow.exe --cleanup Orx_DelTool.exe --decryptor Orx_DecryptFile.exe \
+  --payload p.bin -o a.exe || fail "archive from the real programs"
+cmp <(tail -c +78337 a.exe) p.bin || fail "archive does not end with the payload"
+$run "$orx" archive --stub Orx_DecryptFile.exe --cleanup Orx_DelTool.exe --decryptor Tarrow.exe \
+  --payload p.bin -o b.exe 2> swapped.txt; rc=$?
+[ $rc = 1 ] && [ ! -e b.exe ] || fail "swapped stub and decryptor gave $rc"
+grep -q "stub" swapped.txt || fail "the refusal names no part: $(cat swapped.txt)"
 echo "wine smoke: all passed"

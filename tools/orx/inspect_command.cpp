@@ -4,6 +4,9 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "exit_codes.h"
+#include "path_arg.h"
+#include "report.h"
 #include "payload/payload_crypto.h"
 #include "payload_file.h"
 
@@ -31,11 +34,17 @@ int RunInspect(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   PayloadFile pf;
-  int rc = pf.Open(PathArg(a.operands[0]), error);
-  if (!pf.file()) {
+  PayloadFile::Result result =
+      pf.Open(PathArg(a.operands[0]), PayloadFile::Where::kPayloadOrArchive, error);
+  if (result == PayloadFile::Result::kIoFailure || result == PayloadFile::Result::kNotSeekable) {
     Report("inspect: " + error);
     return kExitFailure;
   }
+  if (pf.headerResult() < 0) {  // refused before the header was reached
+    Report("inspect: malformed payload: " + error);
+    return kExitMalformed;
+  }
+  const int rc = pf.headerResult();
   const payload::PayloadHeader& h = pf.header();
   std::printf("container:    %s\n", pf.inArchive() ? "archive" : "bare payload");
   std::printf("payload at:   %lld\n", pf.offset());
@@ -43,10 +52,7 @@ int RunInspect(const std::vector<std::string>& args) {
   if (rc != payload::kBadSignature && rc != payload::kHeaderTruncated) {
     std::printf("nameBytes:    %" PRIu32 "\n", h.nameBytes);
   }
-  std::string name;
-  if (h.nameUnits) {
-    std::printf("fileName:     %s\n", pf.NameUtf8(name) ? name.c_str() : "(not valid UTF-16)");
-  }
+  if (h.nameUnits) std::printf("fileName:     %s\n", pf.NameForDisplay().c_str());
   if (h.keyBytes) {
     std::printf("keyBytes:     %" PRIu32 "\n", h.keyBytes);
     char* cipher = payload::MakeCipherName(payload::kModeCfb, static_cast<int>(h.keyBytes));
@@ -59,7 +65,7 @@ int RunInspect(const std::vector<std::string>& args) {
     std::printf("wrappedKey:   %s\n", Hex(h.wrappedKey, h.keyBytes).c_str());
     std::printf("secondBlock:  %s\n", Hex(h.secondBlock, h.keyBytes).c_str());
   }
-  if (rc == payload::kOk) {
+  if (result == PayloadFile::Result::kOk) {
     std::printf("header bytes: %" PRId64 "\n", static_cast<int64_t>(h.headerEnd - pf.offset()));
     std::printf("cipherText:   %" PRId64 " bytes\n", h.cipherBytes);
     unsigned char trailer[24];

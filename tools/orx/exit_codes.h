@@ -1,0 +1,23 @@
+// Exit codes of every orx command, one per class of failure, so that a
+// script can tell them apart. The same list is in the usage text and the
+// README.
+#pragma once
+
+namespace orx {
+
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitFailure = 1,         // a file could not be read or written (the OS reason is
+                            // reported), or an input or output file is refused
+  kExitUsage = 2,           // bad command line
+  kExitPassword = 3,        // wrong password, or a password refused for a new payload
+  kExitDigestMismatch = 4,  // the decrypted bytes fail their stored digest
+  kExitMalformed = 5,       // not a well-formed payload or archive (truncated ones too)
+  kExitExists = 6,          // the output exists and --force was not given
+};
+
+// Ended by signal N (SIGINT, SIGTERM, SIGHUP; Ctrl-C or a closed console on
+// Windows): 128 + N, after the temporary output is removed.
+constexpr int kExitSignalBase = 128;
+
+}  // namespace orx

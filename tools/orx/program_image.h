@@ -1,0 +1,33 @@
+// Whether a file is a Windows program that can serve in an archive slot.
+//
+// The stub runs whatever lies in its slots, so a wrong file there makes an
+// archive that fails only on the recipient's machine. The checks read the
+// image's headers: an executable PE image (not a DLL) for x86 or x86-64, of
+// the subsystem the slot needs, not cut short, fitting its slot. The stub and
+// the decryptor are both GUI programs; the decryptor carries its password
+// dialog as a dialog template resource and the stub carries none, which
+// tells the two apart when they are given in each other's place.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orx {
+
+struct SlotRule {
+  const char* what;  // "stub", "cleanup tool", "decryptor"
+  std::uint16_t subsystem;  // 2 GUI, 3 console
+  std::uint64_t slot;       // bytes
+  bool dialog;              // must carry a dialog template (or must not)
+};
+
+extern const SlotRule kStubRule;
+extern const SlotRule kCleanupRule;
+extern const SlotRule kDecryptorRule;
+
+// `image` is the whole file (at most slot + 1 bytes were read: more means it
+// does not fit). False with `error` naming the part and what is wrong.
+bool CheckSlotProgram(const std::string& image, const SlotRule& rule, const std::string& name,
+                      std::string& error);
+
+}  // namespace orx
