@@ -9,7 +9,8 @@ add_library(orx_payload STATIC
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_stream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/cfb128.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_crypto.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/payload/payload_header.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/payload/payload_header.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/payload/payload_open.cpp)
 if(ORX_WINDOWS)
   target_sources(orx_payload PRIVATE ${PROJECT_SOURCE_DIR}/decryptor/win/cng_crypto.cpp)
 else()

@@ -202,6 +202,66 @@ unsigned char* DecryptWithKey(const unsigned char* data, size_t dataLength,
   return plain;
 }
 
+namespace {
+
+// The digest made in the decrypting thread itself.
+bool Sha1PortUpdate(void* c, const unsigned char* data, size_t size) {
+  return crypto::Sha1Update(static_cast<crypto::Sha1*>(c), data, size);
+}
+bool Sha1PortFinal(void* c, unsigned char digest[kSha1Bytes]) {
+  return crypto::Sha1Final(static_cast<crypto::Sha1*>(c), digest);
+}
+
+}  // namespace
+
+int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv,
+                      PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
+                      const DigestPort* digest, size_t chunkBytes,
+                      unsigned char digestOut[kSha1Bytes]) {
+  if (chunkBytes == 0) chunkBytes = kChunkBytes;
+  if (!payload || !output || !fileKey || !iv || !digest || chunkBytes % kBlock != 0) {
+    return kPayloadDecryptFailed;
+  }
+  // Fixed buffers whatever the payload's size: the cipher text as read
+  // (unless the stream lends it in place), and two plaintext buffers in
+  // turn, each with room for the keystream's last whole block.
+  const size_t plainBytes = chunkBytes + kBlock;
+  unsigned char* buffers = static_cast<unsigned char*>(malloc(chunkBytes + 2 * plainBytes));
+  if (!buffers) return kNoMemory;
+  unsigned char* plain[2] = {buffers + chunkBytes, buffers + chunkBytes + plainBytes};
+  crypto::Cfb128 cfb = {};
+  int result = crypto::Cfb128Init(&cfb, fileKey, static_cast<size_t>(keyBytes), Iv(iv))
+                   ? kOk
+                   : kPayloadDecryptFailed;
+  int turn = 0;
+  for (uint64_t done = 0; result == kOk && done < cipherLength; turn ^= 1) {
+    uint64_t left = cipherLength - done;
+    size_t chunk = left < chunkBytes ? static_cast<size_t>(left) : chunkBytes;
+    const unsigned char* in =
+        payload->view ? static_cast<const unsigned char*>(payload->view(payload->context, chunk))
+                      : nullptr;
+    if (!in && payload->read(payload->context, buffers, chunk) == chunk) in = buffers;
+    if (!in || !crypto::Cfb128DecryptRun(&cfb, in, plain[turn], chunk)) {
+      result = kPayloadDecryptFailed;
+    } else if (output->write(output->context, plain[turn], chunk) != chunk) {
+      result = kOutputFailed;
+    } else if (!digest->update(digest->context, plain[turn], chunk)) {
+      result = kPayloadDecryptFailed;
+    }
+    done += chunk;
+  }
+  // final() also after a failure, so that a digest on another thread is
+  // done with the buffers before they are wiped.
+  unsigned char computed[kSha1Bytes];
+  if (!digest->final(digest->context, computed) && result == kOk) result = kPayloadDecryptFailed;
+  if (result == kOk) memcpy(digestOut, computed, kSha1Bytes);
+  crypto::Cfb128Release(&cfb);
+  // The plaintext does not outlive the call in freed memory.
+  SecureWipe(plain[0], 2 * plainBytes);
+  free(buffers);
+  return result;
+}
+
 int DecryptPayload(const char* cipherName, const unsigned char* fileKey, const char* iv,
                    PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
                    unsigned char digestOut[21]) {
@@ -210,54 +270,13 @@ int DecryptPayload(const char* cipherName, const unsigned char* fileKey, const c
   crypto::Sha1 sha = {};
   if (!crypto::Sha1Init(&sha)) return kNoDigest;
   const CipherInfo* cipher = LookupCipher(cipherName);
-  if (!cipher || !payload || !output || !fileKey || !iv) {
-    crypto::Sha1Release(&sha);
-    return cipher ? kPayloadDecryptFailed : kNoSuchCipher;
-  }
-
-  // Two fixed buffers whatever the payload's size: the cipher text as read
-  // (unless the stream lends it in place), and the plaintext with room for
-  // the keystream's last whole block.
-  unsigned char* cipherBuffer = static_cast<unsigned char*>(malloc(2 * kChunkBytes + kBlock));
-  unsigned char* plain = cipherBuffer ? cipherBuffer + kChunkBytes : nullptr;
-  crypto::Cfb128 cfb = {};
-  int result = kOk;
-  if (!cipherBuffer) {
-    result = kNoMemory;
-  } else if (!crypto::Cfb128Init(&cfb, fileKey, static_cast<size_t>(cipher->keyBytes), Iv(iv))) {
-    result = kPayloadDecryptFailed;
-  }
-  for (uint64_t done = 0; result == kOk && done < cipherLength;) {
-    uint64_t left = cipherLength - done;
-    size_t chunk = left < kChunkBytes ? static_cast<size_t>(left) : kChunkBytes;
-    const unsigned char* in =
-        payload->view ? static_cast<const unsigned char*>(payload->view(payload->context, chunk))
-                      : nullptr;
-    if (!in && payload->read(payload->context, cipherBuffer, chunk) == chunk) in = cipherBuffer;
-    if (!in || !crypto::Cfb128DecryptRun(&cfb, in, plain, chunk)) {
-      result = kPayloadDecryptFailed;
-    } else if (output->write(output->context, plain, chunk) != chunk) {
-      result = kOutputFailed;
-    } else if (!crypto::Sha1Update(&sha, plain, chunk)) {
-      result = kPayloadDecryptFailed;
-    }
-    done += chunk;
-  }
-  unsigned char digest[kSha1Bytes];
-  if (result == kOk) {
-    if (crypto::Sha1Final(&sha, digest)) {
-      memcpy(digestOut, digest, kSha1Bytes);
-    } else {
-      result = kPayloadDecryptFailed;
-    }
+  int result = kNoSuchCipher;
+  if (cipher) {
+    const DigestPort here = {&sha, Sha1PortUpdate, Sha1PortFinal};
+    result = DecryptCipherText(cipher->keyBytes, fileKey, iv, payload, cipherLength, output,
+                               &here, 0, digestOut);
   }
   crypto::Sha1Release(&sha);
-  crypto::Cfb128Release(&cfb);
-  if (cipherBuffer) {
-    // The plaintext does not outlive the call in freed memory.
-    SecureWipe(plain, kChunkBytes + kBlock);
-    free(cipherBuffer);
-  }
   return result;
 }
 

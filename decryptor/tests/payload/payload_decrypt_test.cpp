@@ -9,6 +9,7 @@
 #include "memory_stream.h"
 #include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
+#include "payload/payload_open.h"
 #include "payload_builder.h"
 
 namespace orx::payload {
@@ -79,42 +80,42 @@ TEST(DecryptPayload, RefusalsAndFailures) {
   }
 }
 
-// Opens a payload as the decryptor's confirm path does, returning a word for
-// the outcome and the plaintext.
-std::string Open(const Bytes& payload, const std::u16string& password, Bytes* plain = nullptr) {
+// How an open went, through the one sequence the decryptor and orx run.
+struct Opening {
+  int code;     // the first failure, or kOk
+  Bytes plain;  // what reached the output
+};
+
+// Opens `payload` with `password`: the header, UnlockPayload, then
+// DecryptAndVerify into memory. `damage` may make the streams fail.
+Opening OpenWith(const Bytes& payload, const std::u16string& password,
+                 void (*damage)(MemoryStream& in, MemoryStream& out) = nullptr,
+                 bool lend = false) {
   MemoryStream in, out;
   in.data = payload;
+  in.lend = lend;
+  if (damage) damage(in, out);
   PayloadStream pin = in.Port(), pout = out.Port();
   unsigned char pw[kPasswordBytesCapacity];
   size_t stated = PasswordBytesFromText(reinterpret_cast<const uint16_t*>(password.data()),
                                         password.size(), pw);
   PayloadHeader h;
-  if (ReadPayloadHeader(&pin, &h) != kOk) return "malformed";
-  int error = 0;
-  unsigned char* k = DerivePasswordKey(pw, stated, static_cast<int>(h.keyBytes), &error);
-  if (!k) return "derive " + std::to_string(error);
-  size_t n = 0;
-  unsigned char* fileKey = DecryptWithKey(h.wrappedKey, h.keyBytes, k, static_cast<int>(h.keyBytes),
-                                          &n, kModeCfb, kIvText, &error);
-  ReleaseBuffer(k);
-  if (!fileKey) return "unwrap";
-  unsigned char* check = DigestBuffer(fileKey, n, "sha1");
-  bool right = check && memcmp(check, h.keyCheck, 20) == 0;
-  ReleaseBuffer(check);
-  if (!right) {
-    ReleaseBuffer(fileKey);
-    return "wrong password";
+  FileKey key;
+  int code = ReadPayloadHeader(&pin, &h);
+  if (code == kOk) code = UnlockPayload(h, pw, stated, &key);
+  if (code == kOk) code = DecryptAndVerify(h, key, &pin, &pout);
+  return {code, out.data};
+}
+
+std::string Open(const Bytes& payload, const std::u16string& password, Bytes* plain = nullptr) {
+  Opening o = OpenWith(payload, password);
+  if (plain) *plain = o.plain;
+  switch (o.code) {
+    case kOk: return "ok";
+    case kWrongPassword: return "wrong password";
+    case kDigestMismatch: return "digest mismatch";
+    default: return "code " + std::to_string(o.code);
   }
-  char* name = MakeCipherName(kModeCfb, static_cast<int>(h.keyBytes));
-  unsigned char digest[21];
-  int rc = DecryptPayload(name, fileKey, kIvText, &pin, static_cast<uint64_t>(h.cipherBytes),
-                          &pout, digest);
-  ReleaseCipherName(name);
-  ReleaseBuffer(fileKey);
-  unsigned char stored[20];
-  if (rc != kOk || pin.read(pin.context, stored, 20) != 20) return "failed";
-  if (plain) *plain = out.data;
-  return memcmp(stored, digest, 20) == 0 ? "ok" : "digest mismatch";
 }
 
 TEST(WholePayload, RoundTripsAcrossChunkBoundariesForEveryKeyLength) {
@@ -139,7 +140,7 @@ TEST(WholePayload, OutcomesOfDamageAndWrongPasswords) {
   EXPECT_EQ(Open(p.Serialize(), u"right"), "ok");
   EXPECT_EQ(Open(p.Serialize(), u"wrong"), "wrong password");
   EXPECT_EQ(Open(p.Serialize(), u""), "wrong password");
-  EXPECT_EQ(Open(p.Serialize(), u"r\u0100ght"), "derive 1003");
+  EXPECT_EQ(Open(p.Serialize(), u"r\u0100ght"), "code 1003");
 
   // secondBlock and tailBytes are never used.
   PayloadParts q = p;
@@ -160,6 +161,50 @@ TEST(WholePayload, OutcomesOfDamageAndWrongPasswords) {
   q = p;
   q.keyCheck[0] ^= 1;
   EXPECT_EQ(Open(q.Serialize(), u"right"), "wrong password");
+}
+
+// Every way the opening sequence can end, as its callers tell them apart:
+// each failure is its own code, and only kOk ever verifies an output.
+TEST(WholePayload, EveryFailureOfTheSequenceIsItsOwnOutcome) {
+  Bytes content(40000, 'v');
+  PayloadParts p = testing::MakePayload(u"f.bin", "pw", 32, content);
+  const Bytes good = p.Serialize();
+  struct Case {
+    const char* what;
+    Bytes payload;
+    void (*damage)(MemoryStream& in, MemoryStream& out);
+    int code;
+  };
+  PayloadParts zeroDigest = p;
+  zeroDigest.plainDigest.assign(20, 0);
+  std::vector<Case> cases = {
+      {"intact", good, nullptr, kOk},
+      {"the payload cannot be read to its end (a read error)", good,
+       [](MemoryStream& in, MemoryStream&) { in.readLimit = in.data.size() - 30000; },
+       kPayloadDecryptFailed},
+      {"the output refuses bytes (a full disk)", good,
+       [](MemoryStream&, MemoryStream& out) { out.writeLimit = 20000; }, kOutputFailed},
+      {"a read error before the stored digest", good,
+       [](MemoryStream& in, MemoryStream&) { in.readLimit = in.data.size() - 10; },
+       kNoStoredDigest},
+      // A failed decryption leaves no digest to compare: a stored digest of
+      // twenty zero bytes must not pass it as verified.
+      {"a failed read with a stored digest of zeros", zeroDigest.Serialize(),
+       [](MemoryStream& in, MemoryStream&) { in.readLimit = in.data.size() - 30000; },
+       kPayloadDecryptFailed},
+  };
+  for (bool lend : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.what << (lend ? ", lent" : ", read"));
+      Opening o = OpenWith(c.payload, u"pw", c.damage, lend);
+      EXPECT_EQ(o.code, c.code);
+      if (o.code == kOk) {
+        EXPECT_EQ(o.plain, content);
+      }
+    }
+  }
+  EXPECT_EQ(OpenWith(good, u"other").code, kWrongPassword);
+  EXPECT_TRUE(OpenWith(good, u"other").plain.empty()) << "nothing is decrypted";
 }
 
 // Payloads made outside this code (hashlib and `openssl enc`, by the fuzz

@@ -18,7 +18,8 @@ set(_fuzz_sources
   ${_core}/payload/cfb128.cpp
   ${_core}/payload/openssl_crypto.cpp
   ${_core}/payload/payload_crypto.cpp
-  ${_core}/payload/payload_header.cpp)
+  ${_core}/payload/payload_header.cpp
+  ${_core}/payload/payload_open.cpp)
 set(_fuzzer ${CMAKE_CURRENT_BINARY_DIR}/fuzz/payload_fuzzer)
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
 add_custom_command(OUTPUT ${_fuzzer}
@@ -27,6 +28,7 @@ add_custom_command(OUTPUT ${_fuzzer}
           -I${_core} -I${PROJECT_SOURCE_DIR}/common/include -I${CMAKE_CURRENT_LIST_DIR}/.. ${_fuzz_sources} -lcrypto -o ${_fuzzer}
   DEPENDS ${_fuzz_sources} ${CMAKE_CURRENT_LIST_DIR}/../memory_stream.h
           ${_core}/payload/payload_crypto.h ${_core}/payload/payload_header.h
+          ${_core}/payload/payload_open.h
           ${_core}/payload/payload_stream.h ${_core}/payload/cfb128.h
           ${_core}/payload/crypto_port.h
   COMMENT "Building the payload fuzzer with ${ORX_CLANGXX}")

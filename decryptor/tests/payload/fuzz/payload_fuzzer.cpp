@@ -1,15 +1,14 @@
-// libFuzzer target: the header reader and the payload's decryption, over an
-// in-memory payload, as the decryptor's confirm path drives them. The
+// libFuzzer target: the header reader and the opening sequence the
+// decryptor and orx ship (payload_open.h), over an in-memory payload. The
 // password is fixed ("fuzz"), so seeds made with it reach the decryption
-// through a matching keyCheck; the decryption also runs when the check
-// fails, so that damaged key material is exercised as well.
+// through a matching keyCheck; for any other input the decryption runs
+// under the wrapped key's bytes, so that it sees damaged input too.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
 #include "memory_stream.h"
-#include "payload/payload_crypto.h"
-#include "payload/payload_header.h"
+#include "payload/payload_open.h"
 
 using namespace orx::payload;
 
@@ -32,28 +31,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const uint16_t kPassword[] = {'f', 'u', 'z', 'z'};
   unsigned char bytes[kPasswordBytesCapacity];
   size_t stated = PasswordBytesFromText(kPassword, 4, bytes);
-  int keyBytes = static_cast<int>(header.keyBytes);
-  int error = 0;
-  unsigned char* k = DerivePasswordKey(bytes, stated, keyBytes, &error);
-  if (!k) __builtin_trap();
-  size_t n = 0;
-  unsigned char* fileKey =
-      DecryptWithKey(header.wrappedKey, header.keyBytes, k, keyBytes, &n, kModeCfb, kIvText, &error);
-  ReleaseBuffer(k);
-  if (!fileKey || n != header.keyBytes) __builtin_trap();
-  unsigned char* check = DigestBuffer(fileKey, n, "sha1");
-  ReleaseBuffer(check);
-
-  char* name = MakeCipherName(kModeCfb, keyBytes);
-  unsigned char digest[21];
-  int rc = DecryptPayload(name, fileKey, kIvText, &pin, static_cast<uint64_t>(header.cipherBytes),
-                          &pout, digest);
-  if (ReleaseCipherName(name) != kOk) __builtin_trap();
-  ReleaseBuffer(fileKey);
-  // The whole cipher text decrypts to exactly as many bytes, and the
-  // trailer's digest is next in the stream.
-  if (rc != kOk || out.data.size() != static_cast<size_t>(header.cipherBytes)) __builtin_trap();
-  unsigned char stored[20];
-  if (pin.read(pin.context, stored, 20) != 20) __builtin_trap();
+  FileKey key;
+  int rc = UnlockPayload(header, bytes, stated, &key);
+  if (rc == kWrongPassword) {
+    memcpy(key.bytes, header.wrappedKey, sizeof key.bytes);
+    key.size = header.keyBytes;
+  } else if (rc != kOk || key.size != header.keyBytes) {
+    __builtin_trap();
+  }
+  rc = DecryptAndVerify(header, key, &pin, &pout);
+  // The whole cipher text decrypts to exactly as many bytes, and only a
+  // verified one is kOk.
+  if (out.data.size() != static_cast<size_t>(header.cipherBytes)) __builtin_trap();
+  if (rc != kOk && rc != kDigestMismatch) __builtin_trap();
   return 0;
 }

@@ -1,0 +1,75 @@
+#include "payload/payload_open.h"
+
+#include <string.h>
+
+#include "orx/secure_wipe.h"
+#include "payload/crypto_port.h"
+
+namespace orx::payload {
+
+namespace {
+
+bool Sha1PortUpdate(void* c, const unsigned char* data, size_t size) {
+  return crypto::Sha1Update(static_cast<crypto::Sha1*>(c), data, size);
+}
+bool Sha1PortFinal(void* c, unsigned char digest[kSha1Bytes]) {
+  return crypto::Sha1Final(static_cast<crypto::Sha1*>(c), digest);
+}
+
+}  // namespace
+
+int UnlockPayload(const PayloadHeader& header, const unsigned char* passwordBytes,
+                  size_t passwordLength, FileKey* key) {
+  SecureWipe(key, sizeof *key);
+  const int keyBytes = static_cast<int>(header.keyBytes);
+  const size_t n = header.keyBytes;
+  int error = kOk;
+  unsigned char* passwordKey = DerivePasswordKey(passwordBytes, passwordLength, keyBytes, &error);
+  if (!passwordKey) return error;
+  size_t unwrappedBytes = 0;
+  unsigned char* fileKey = DecryptWithKey(header.wrappedKey, n, passwordKey, keyBytes,
+                                          &unwrappedBytes, kModeCfb, kIvText, &error);
+  SecureWipe(passwordKey, n + 32);
+  ReleaseBuffer(passwordKey);
+  if (!fileKey) return error;
+  unsigned char* check = DigestBuffer(fileKey, n, "sha1");
+  int result = kOk;
+  if (!check) {
+    result = kNoDigest;
+  } else if (memcmp(check, header.keyCheck, kKeyCheckBytes) != 0) {
+    result = kWrongPassword;
+  }
+  ReleaseBuffer(check);
+  if (result == kOk) {
+    memcpy(key->bytes, fileKey, n);
+    key->size = header.keyBytes;
+  }
+  SecureWipe(fileKey, n + 33);
+  ReleaseBuffer(fileKey);
+  return result;
+}
+
+int DecryptAndVerify(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
+                     PayloadStream* output, const DigestPort* digest, size_t chunkBytes) {
+  if (key.size != header.keyBytes || header.cipherBytes < 0) return kPayloadDecryptFailed;
+  crypto::Sha1 sha = {};
+  const DigestPort here = {&sha, Sha1PortUpdate, Sha1PortFinal};
+  if (!digest) {
+    if (!crypto::Sha1Init(&sha)) return kNoDigest;
+    digest = &here;
+  }
+  unsigned char computed[kSha1Bytes];
+  int result = DecryptCipherText(static_cast<int>(key.size), key.bytes, kIvText, payload,
+                                 static_cast<uint64_t>(header.cipherBytes), output, digest,
+                                 chunkBytes, computed);
+  crypto::Sha1Release(&sha);
+  if (result != kOk) return result;
+  // A failed decryption never reaches this comparison, so no stored digest
+  // (twenty zero bytes included) can pass one as verified.
+  unsigned char stored[kSha1Bytes];
+  if (payload->read(payload->context, stored, kSha1Bytes) != kSha1Bytes) return kNoStoredDigest;
+  if (memcmp(stored, computed, kSha1Bytes) != 0) return kDigestMismatch;
+  return kOk;
+}
+
+}  // namespace orx::payload

@@ -1,0 +1,58 @@
+// Opening a payload: the one sequence that the decryptor, orx, the tests and
+// the fuzzer share.
+//
+//   ReadPayloadHeader (payload_header.h: the format, the stored-name rule,
+//   the cipher text's length)
+//   -> UnlockPayload: the password key, the file key unwrapped and checked
+//   -> DecryptAndVerify: the cipher text decrypted into the output while it
+//      is hashed, then compared with the stored digest.
+//
+// Only a kOk from DecryptAndVerify makes the output verified plaintext; on
+// any other result the caller must discard it.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "payload/payload_crypto.h"
+#include "payload/payload_header.h"
+#include "payload/payload_stream.h"
+
+namespace orx::payload {
+
+// Results of the sequence beyond the crypto and header codes.
+enum : int {
+  kWrongPassword = 1501,   // the unwrapped key's SHA-1 differs from keyCheck
+  kDigestMismatch = 1502,  // the plaintext's SHA-1 differs from the stored one
+  kNoStoredDigest = 1503,  // the payload ends before its stored digest
+};
+
+// The unwrapped file key. Secret: the holder wipes it (SecureWipe) when
+// done; the calls here wipe every intermediate key themselves.
+struct FileKey {
+  unsigned char bytes[32];
+  uint32_t size;  // 16, 24 or 32
+};
+
+// Derives the password key from the password bytes and their stated length
+// (see PasswordBytesFromText), unwraps the file key and checks it against
+// keyCheck. kOk with `key` filled; kWrongPassword; or the code of the
+// derivation or the unwrapping (kNoPassword, kPasswordLength, kBadKeyLength,
+// kMd5Failed, kNoMemory, kNoSuchCipher, kDecryptFailed, kNoDigest), which
+// is a processing failure, not a wrong password. On failure `key` is wiped.
+int UnlockPayload(const PayloadHeader& header, const unsigned char* passwordBytes,
+                  size_t passwordLength, FileKey* key);
+
+// Decrypts header.cipherBytes from `payload`, positioned at the end of the
+// header, into `output` while hashing the plaintext, then reads the stored
+// digest behind the cipher text and compares. Results: kOk (the output is
+// the verified plaintext); kDigestMismatch; kOutputFailed (the output did
+// not take every byte); kPayloadDecryptFailed (the cipher failed or the
+// payload ended early); kNoStoredDigest; kNoDigest; kNoMemory. `digest`
+// (null: SHA-1 in this call) and `chunkBytes` (0: the default, 16 KiB)
+// serve callers that hash elsewhere, see DecryptCipherText.
+int DecryptAndVerify(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
+                     PayloadStream* output, const DigestPort* digest = nullptr,
+                     size_t chunkBytes = 0);
+
+}  // namespace orx::payload
