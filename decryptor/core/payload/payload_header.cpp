@@ -46,6 +46,14 @@ bool IsDeviceName(const uint16_t* name, size_t units) {
   return numbered && (!strcmp(stem, "COM") || !strcmp(stem, "LPT"));
 }
 
+// Characters that change how the rest of a name is shown (C1 controls,
+// bidirectional marks, embeddings, overrides and isolates): with U+202E,
+// "inv<U+202E>fdp.exe" is shown as "invexe.pdf".
+bool IsHiddenControl(uint16_t c) {
+  return (c >= 0x80 && c <= 0x9F) || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2066 && c <= 0x2069) || c == 0x061C;
+}
+
 }  // namespace
 
 bool IsPayloadSignature(uint32_t signature) {
@@ -56,7 +64,7 @@ bool IsPlainFileName(const uint16_t* name, size_t units) {
   if (!name || units < 1 || units > 255) return false;
   for (size_t i = 0; i < units; ++i) {
     uint16_t c = name[i];
-    if (c < 0x20) return false;
+    if (c < 0x20 || IsHiddenControl(c)) return false;
     switch (c) {
       case '\\': case '/': case ':': case '*': case '?':
       case '"': case '<': case '>': case '|':

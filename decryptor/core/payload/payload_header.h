@@ -62,7 +62,10 @@ int ReadPayloadHeader(PayloadStream* payload, PayloadHeader* header);
 int MeasureCipherText(PayloadStream* payload, int64_t* cipherBytes);
 
 // Whether a stored name may be used as an output file name as it stands: 1 to
-// 255 UTF-16 units; no unit below 0x20; none of \ / : * ? " < > |; not "." or
+// 255 UTF-16 units; no unit below 0x20, no C1 control (U+0080-U+009F) and no
+// bidirectional formatting character (U+200E, U+200F, U+202A-U+202E,
+// U+2066-U+2069, U+061C), which would make the name shown differ from the
+// file opened; none of \ / : * ? " < > |; not "." or
 // ".."; no trailing dot or blank; not a device name (CON, PRN, AUX, NUL,
 // COM1-COM9, LPT1-LPT9, also with an extension or trailing blanks before it,
 // and COM/LPT with a superscript digit 1-3). Anything else could name

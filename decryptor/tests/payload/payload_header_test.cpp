@@ -150,7 +150,13 @@ TEST(StoredNameRule, RefusesPathsDevicesAndOddEndings) {
        {u"", u".", u"..", u"a/b", u"..\\x", u"C:x", u"f:stream", u"a*", u"a?", u"a\"b", u"<a",
         u"a>", u"a|b", u"name.", u"name ", u"CON", u"con", u"Prn.txt", u"AUX.tar.gz",
         u"nul", u"COM1", u"com9.log", u"LPT1", u"lpt5.txt", u"CON .txt", u"COM\u00B9",
-        u"lpt\u00B2.txt", u"\tname", u"a\u001Fb"}) {
+        u"lpt\u00B2.txt", u"\tname", u"a\u001Fb",
+        // Controls that reorder or hide what a reader sees: "inv\u202Efdp.exe"
+        // shows as "invexe.pdf". C1 controls, bidirectional marks,
+        // embeddings, overrides and isolates.
+        u"inv\u202Efdp.exe", u"a\u2066b", u"a\u0085b", u"a\u0080", u"a\u009F", u"a\u200Eb",
+        u"a\u200Fb", u"\u202Aa", u"a\u202Bb", u"a\u202Cb", u"a\u202Db", u"a\u2067b", u"a\u2068b",
+        u"a\u2069b", u"a\u061Cb"}) {
     EXPECT_FALSE(Plain(bad)) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
   }
   EXPECT_FALSE(Plain(std::u16string(256, u'n')));

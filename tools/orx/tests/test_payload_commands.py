@@ -261,7 +261,8 @@ class Refusals(Base):
         self.assertEqual(os.listdir(self.out), ["a.txt"])
 
     def test_pack_refuses_names_and_passwords_and_writes_nothing(self):
-        for name in ("CON.txt", "name.", "name ", "a:b", "what?", "tab\tname"):
+        for name in ("CON.txt", "name.", "name ", "a:b", "what?", "tab\tname",
+                     "inv\u202efdp.exe", "a\u2066b", "a\u0085b"):
             with self.subTest(name):
                 r = self.pack(self.write(name, b"x"), self.path("p"))
                 self.assertEqual(r.returncode, 1)
@@ -338,22 +339,22 @@ class Refusals(Base):
 
 
 class NamesAndSizes(Base):
-    def test_names_from_a_payload_are_shown_escaped(self):
-        # ESC starts a terminal sequence; U+202E turns the text around.
-        refused = "\x1b]0;owned\x07a\u202etxt.exe"
-        accepted = "report\u202etxt.exe"
-        path = self.write("p", payload_tool.build(refused.encode("utf-16-le"), "s\u00e9same", b"x"))
-        for r in (run("inspect", path), self.unpack(path)):
-            self.assertEqual(r.returncode, 5, r.stderr)
-            shown = r.stdout + r.stderr
-            self.assertIn(b"\\x1B]0;owned\\x07a\\u202Etxt.exe", shown)
-            self.assertNotIn(b"\x1b", shown)
-            self.assertNotIn("\u202e".encode(), shown)
-        path = self.write("q", payload_tool.build(accepted.encode("utf-16-le"), "s\u00e9same", b"x"))
-        r = self.unpack(path)
-        self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertIn(b"report\\u202Etxt.exe", r.stdout)
-        self.assertEqual(os.listdir(self.out), [accepted])
+    def test_names_from_a_payload_are_shown_escaped_and_hidden_controls_refused(self):
+        # ESC starts a terminal sequence; U+202E shows "inv\u202efdp.exe" as
+        # "invexe.pdf", U+2066 and U+0085 hide text likewise: all refused.
+        for name, hidden, shown_as in (
+                ("\x1b]0;owned\x07a\u202etxt.exe", "\x1b", b"\\x1B]0;owned\\x07a\\u202Etxt.exe"),
+                ("inv\u202efdp.exe", "\u202e", b"inv\\u202Efdp.exe"),
+                ("a\u2066b.txt", "\u2066", b"a\\u2066b.txt"),
+                ("a\u0085b.txt", "\u0085", b"a\\u0085b.txt")):
+            path = self.write("p", payload_tool.build(name.encode("utf-16-le"), "s\u00e9same", b"x"))
+            for r in (run("inspect", path), self.unpack(path)):
+                with self.subTest(name=name.encode("unicode_escape")):
+                    self.assertEqual(r.returncode, 5, r.stderr)
+                    shown = r.stdout + r.stderr
+                    self.assertIn(shown_as, shown)
+                    self.assertNotIn(hidden.encode(), shown)
+            self.assertOutEmpty()
 
     def test_255_byte_names_round_trip(self):
         # The temporary name is shortened to fit; the final one is kept.
