@@ -3,11 +3,13 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "archive_layout.h"
+
 namespace orx {
 namespace {
 
 constexpr int kPathUnits = 260;  // every buffer here, terminator included
-constexpr wchar_t kToolName[] = L"\\Orx_DelTool.exe";
+constexpr const wchar_t (&kToolName)[ARRAYSIZE(archive::kCleanupName)] = archive::kCleanupName;
 
 // Writes "\"path\"" into out; false, with nothing started, when it does not
 // fit in kPathUnits units.

@@ -1,12 +1,12 @@
 #include "decryptor_app.h"
 
-#include "confirm_dialog.h"
+#include "decryptor_dialog.h"
 
 namespace orx {
 
 BOOL DecryptorApp::InitInstance() {
   // The dialog object chooses its language now; its window comes later.
-  ConfirmDialog dialog;
+  DecryptorDialog dialog;
 
   m_hMutex = CreateMutexA(nullptr, TRUE, "Tarrow");
   if (GetLastError() == ERROR_ALREADY_EXISTS) {

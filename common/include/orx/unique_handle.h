@@ -1,12 +1,18 @@
 // One move-only owner for every kind of handle. A traits type names the
 // handle type, its "none" value and the function that releases it.
 // Releasing keeps the thread's last error, so that a failure can still be
-// reported after cleaning up what it left open.
+// reported after cleaning up what it left open. Secret<T> holds keys and
+// password bytes in place and wipes them on every way out.
+// Header-only and without the C++ runtime, for the smallest programs.
 #pragma once
+
+#include <stdio.h>
 
 #if defined(_WIN32)
 #include <windows.h>
 #endif
+
+#include "orx/secure_wipe.h"
 
 namespace orx {
 
@@ -55,6 +61,23 @@ class UniqueHandle {
   Type value_ = Traits::None();
 };
 
+struct CFileTraits {  // fopen and friends
+  using Type = FILE*;
+  static Type None() { return nullptr; }
+  static void Release(Type f) { fclose(f); }
+};
+using CFile = UniqueHandle<CFileTraits>;
+
+// A secret held in place; wiped when the owner goes.
+template <typename T>
+struct Secret {
+  T value;
+  Secret() { SecureWipe(&value, sizeof value); }
+  Secret(const Secret&) = delete;
+  Secret& operator=(const Secret&) = delete;
+  ~Secret() { SecureWipe(&value, sizeof value); }
+};
+
 #if defined(_WIN32)
 struct FileHandleTraits {  // CreateFileW: none is INVALID_HANDLE_VALUE
   using Type = HANDLE;
@@ -76,10 +99,28 @@ struct ModuleTraits {
   static Type None() { return nullptr; }
   static void Release(Type m) { FreeLibrary(m); }
 };
+struct LocalMemoryTraits {  // LocalAlloc'd, CommandLineToArgvW, FormatMessage
+  using Type = HLOCAL;
+  static Type None() { return nullptr; }
+  static void Release(Type m) { LocalFree(m); }
+};
+struct GdiObjectTraits {  // pens, brushes, bitmaps, fonts, regions
+  using Type = HGDIOBJ;
+  static Type None() { return nullptr; }
+  static void Release(Type o) { DeleteObject(o); }
+};
+struct MemoryDcTraits {  // CreateCompatibleDC
+  using Type = HDC;
+  static Type None() { return nullptr; }
+  static void Release(Type dc) { DeleteDC(dc); }
+};
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using Module = UniqueHandle<ModuleTraits>;
+using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+using GdiObject = UniqueHandle<GdiObjectTraits>;
+using MemoryDc = UniqueHandle<MemoryDcTraits>;
 #endif
 
 }  // namespace orx

@@ -1,0 +1,164 @@
+#include "decryption_flow.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "archive_layout.h"
+#include "cleanup_launch.h"
+#include "decryptor_dialog.h"
+#include "orx/wide_text.h"
+#include "texts.h"
+#include "zone_information.h"
+
+namespace orx {
+
+namespace pl = orx::payload;
+
+namespace {
+
+constexpr wchar_t kOpenWithPrefix[] = L"shell32.dll,OpenAs_RunDLL ";
+constexpr size_t kOpenWithUnits = 512;
+
+// How each ending that shows one message shows it. The slot is the message
+// text; the cleanup tool gets the unverified output too after a failure (it
+// is already removed; the start is kept as the program always made it).
+struct Ending {
+  int message;  // a MessageSlot, or -1 for none
+  UINT style;
+  bool cleanupOutput;
+};
+const Ending kEndings[] = {
+    /* kWrongPassword */ {kTextWrongPassword, MB_ICONWARNING, false},
+    /* kFailure */ {kTextFailure, MB_ICONERROR, true},
+    /* kOsError */ {kTextOsError, MB_ICONERROR, false},
+    /* kNotReplaced */ {-1, 0, false},
+};
+
+}  // namespace
+
+void DecryptionFlow::Run() {
+  Outcome outcome = OpenPayload();
+  if (outcome == kGoOn) outcome = Unlock();
+  if (outcome == kGoOn) outcome = AskBeforeReplacing();
+  if (outcome == kGoOn) outcome = Decrypt();
+  if (outcome == kGoOn) outcome = PutInPlace();
+  End(outcome);
+}
+
+// The payload file and its header: a truncated header, a wrong signature, a
+// name too long or not a plain file name, a key length other than 16, 24 or
+// 32, or a payload too short for its trailing digest is refused before
+// anything else is done.
+DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
+  UINT folder = GetWindowsDirectoryW(payloadPath_, MAX_PATH);
+  if (folder == 0 || folder >= MAX_PATH ||
+      !AppendWide(payloadPath_, MAX_PATH, archive::kPayloadName)) {
+    return kOsError;
+  }
+  payload_.reset(_wfopen(payloadPath_, L"rb"));
+  if (!payload_) return kOsError;
+  pl::PayloadStream stream = pl::PayloadStreamOverFile(payload_.get());
+  if (pl::ReadPayloadHeader(&stream, &header_) != pl::kOk) return kOsError;
+  memcpy(dialog_.m_szFileName, header_.fileName, (header_.nameUnits + 1) * sizeof(wchar_t));
+  return kGoOn;
+}
+
+// Password bytes: the low 8 bits of each unit; the stated length is always
+// the text's length, so a text the bytes cannot stand for is refused by the
+// key derivation (a processing failure, not a wrong password).
+DecryptionFlow::Outcome DecryptionFlow::Unlock() {
+  Secrets& s = secrets_.value;
+  size_t stated = pl::PasswordBytesFromText(reinterpret_cast<const uint16_t*>(dialog_.m_strPassword),
+                                            WideLength(dialog_.m_strPassword), s.passwordBytes);
+  int result = pl::UnlockPayload(header_, s.passwordBytes, stated, &s.fileKey);
+  SecureWipe(s.passwordBytes, sizeof s.passwordBytes);
+  if (result == pl::kWrongPassword) return kWrongPassword;
+  return result == pl::kOk ? kGoOn : kOsError;
+}
+
+// An existing output file is replaced only when the user agrees. One that
+// exists but cannot be read is not asked about, and is then not replaced
+// either: putting the output in place fails instead.
+DecryptionFlow::Outcome DecryptionFlow::AskBeforeReplacing() {
+  CFile existing(_wfopen(dialog_.m_szFileName, L"rb"));
+  if (!existing) return kGoOn;
+  existing.reset();
+  if (dialog_.ShowMessage(kTextOverwrite, MB_ICONWARNING | MB_YESNO) == IDNO) return kNotReplaced;
+  mayReplace_ = true;
+  return kGoOn;
+}
+
+// Into a new temporary file beside the output, so that an existing file the
+// user agreed to replace survives a failed decryption.
+DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
+  if (!GetTempFileNameW(L".", L"orx", 0, tempPath_)) {
+    tempPath_[0] = 0;
+    return kOsError;
+  }
+  output_.reset(_wfopen(tempPath_, L"wb"));
+  if (!output_) return kOsError;
+  pl::PayloadStream in = pl::PayloadStreamOverFile(payload_.get());
+  pl::PayloadStream out = pl::PayloadStreamOverFile(output_.get());
+  int result = pl::DecryptAndVerify(header_, secrets_.value.fileKey, &in, &out);
+  SecureWipe(&secrets_.value.fileKey, sizeof secrets_.value.fileKey);
+  // The last bytes may only reach the disk now.
+  bool written = ferror(output_.get()) == 0 && fclose(output_.release()) == 0;
+  switch (result) {
+    case pl::kOk: return written ? kGoOn : kOsError;
+    case pl::kDigestMismatch:
+    case pl::kPayloadDecryptFailed: return kFailure;
+    default: return kOsError;  // the output refused bytes, the stored digest is missing
+  }
+}
+
+// The verified file takes the output's place; if that fails, an existing
+// file stays as it was. It then carries the archive's zone information, so
+// that the system treats it as what came with the download.
+DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
+  payload_.reset();
+  if (!MoveFileExW(tempPath_, dialog_.m_szFileName, mayReplace_ ? MOVEFILE_REPLACE_EXISTING : 0)) {
+    return kOsError;
+  }
+  tempPath_[0] = 0;
+  CopyZoneInformationFromArchive(dialog_.m_szFileName);
+  return kDecrypted;
+}
+
+void DecryptionFlow::OfferToOpen() {
+  if (dialog_.ShowMessage(kTextDecrypted, MB_ICONWARNING | MB_YESNO) != IDYES) return;
+  HINSTANCE opened =
+      ShellExecuteW(nullptr, L"open", dialog_.m_szFileName, nullptr, nullptr, SW_SHOWNORMAL);
+  if (reinterpret_cast<INT_PTR>(opened) != SE_ERR_NOASSOC) return;
+  // No program for this type: offer the system's open-with choice. rundll32
+  // by its full path in the system folder: a bare name would be searched for
+  // in the current folder first, where a file that came with the download
+  // could stand in for it.
+  wchar_t program[MAX_PATH] = {};
+  wchar_t parameters[kOpenWithUnits] = {};
+  UINT system = GetSystemDirectoryW(program, MAX_PATH);
+  if (system && system < MAX_PATH && AppendWide(program, MAX_PATH, L"\\rundll32.exe") &&
+      AppendWide(parameters, kOpenWithUnits, kOpenWithPrefix) &&
+      AppendWide(parameters, kOpenWithUnits, dialog_.m_szFileName)) {
+    ShellExecuteW(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
+  }
+}
+
+void DecryptionFlow::End(Outcome outcome) {
+  // Files first: nothing unverified stays on disk while a message is shown.
+  payload_.reset();
+  output_.reset();
+  bool hadOutput = tempPath_[0] != 0;
+  if (hadOutput) DeleteFileW(tempPath_);
+  if (outcome == kDecrypted) {
+    OfferToOpen();
+    DeleteFileW(payloadPath_);
+    LaunchCleanup();
+    return;
+  }
+  const Ending& ending = kEndings[outcome];
+  if (ending.message >= 0) dialog_.ShowMessage(ending.message, ending.style);
+  LaunchCleanup(ending.cleanupOutput && hadOutput ? tempPath_ : nullptr);
+}
+
+}  // namespace orx

@@ -1,0 +1,67 @@
+// What OK in the password dialog leads to: the payload the stub left in the
+// Windows folder is opened with the password, decrypted into a temporary
+// file beside the output and verified; the verified file takes the stored
+// name in the current folder, gets the archive's zone information and is
+// offered for opening; every ending has the cleanup tool remove the
+// decryptor.
+//
+// One pass, named steps, one exit: each step either lets the flow go on or
+// ends it with an outcome, and End() turns the outcome into its message,
+// its icon and its cleanup by one table. Secrets live in one owner that is
+// wiped on every path; unverified plaintext never outlives the failure that
+// made it (it is removed before any message is shown).
+#pragma once
+
+#include <windows.h>
+
+#include "orx/unique_handle.h"
+#include "payload/payload_crypto.h"
+#include "payload/payload_header.h"
+#include "payload/payload_open.h"
+
+namespace orx {
+
+class DecryptorDialog;
+
+class DecryptionFlow {
+ public:
+  explicit DecryptionFlow(DecryptorDialog& dialog) : dialog_(dialog) {}
+  DecryptionFlow(const DecryptionFlow&) = delete;
+  DecryptionFlow& operator=(const DecryptionFlow&) = delete;
+
+  void Run();
+
+ private:
+  enum Outcome : int {
+    kGoOn = -1,
+    kWrongPassword,  // the password does not unwrap the file key
+    kFailure,        // the decryption failed or the file fails its digest
+    kOsError,        // a file, format or key-derivation failure
+    kNotReplaced,    // the user kept an existing file
+    kDecrypted,      // verified and in place
+  };
+
+  Outcome OpenPayload();
+  Outcome Unlock();
+  Outcome AskBeforeReplacing();
+  Outcome Decrypt();
+  Outcome PutInPlace();
+  void OfferToOpen();
+  void End(Outcome outcome);
+
+  struct Secrets {
+    unsigned char passwordBytes[payload::kPasswordBytesCapacity];
+    payload::FileKey fileKey;
+  };
+
+  DecryptorDialog& dialog_;
+  Secret<Secrets> secrets_;
+  payload::PayloadHeader header_ = {};
+  wchar_t payloadPath_[MAX_PATH] = {};
+  wchar_t tempPath_[MAX_PATH] = {};  // the unverified output while it exists
+  CFile payload_;
+  CFile output_;
+  bool mayReplace_ = false;
+};
+
+}  // namespace orx

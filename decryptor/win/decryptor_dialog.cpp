@@ -1,0 +1,36 @@
+#include "decryptor_dialog.h"
+
+#include "decryption_flow.h"
+#include "localized_texts.h"
+#include "orx/secure_wipe.h"
+#include "orx/wide_text.h"
+#include "texts.h"
+
+namespace orx {
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"Tavrel Orvanta Management";
+
+}  // namespace
+
+int DecryptorDialog::ShowMessage(int number, UINT style) {
+  // The stored name is at most 255 units (the plain-name rule), the longest
+  // text a few hundred: this holds both.
+  wchar_t composed[1024 + 512];
+  composed[0] = 0;
+  if (number == kTextDecrypted) AppendWide(composed, ARRAYSIZE(composed), m_szFileName);
+  AppendWide(composed, ARRAYSIZE(composed), MessageTextW(m_nLanguage, number));
+  return MessageBoxW(m_hWnd, composed, kCaption, style);
+}
+
+void DecryptorDialog::OnOK() {
+  // Takes the password box's text and ends the dialog, which hides it; a
+  // refused value keeps the dialog open and nothing happens.
+  if (!UpdateData(true)) return;
+  EndDialog(m_hWnd, IDOK);
+  DecryptionFlow(*this).Run();
+  SecureWipe(m_strPassword, sizeof(m_strPassword));
+}
+
+}  // namespace orx
