@@ -53,6 +53,17 @@ uint32_t U32(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
+// Temporary outputs (orx*.tmp) left in a folder.
+int TempOutputs(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"\\orx*.tmp").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  int n = 1;
+  while (FindNextFileW(find, &found)) ++n;
+  FindClose(find);
+  return n;
+}
+
 class ArchiveE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -124,13 +135,18 @@ class ArchiveE2E : public ::testing::Test {
     return 32 + nameBytes + 2 * keyBytes;
   }
 
-  // Runs the archive with a wrong or failing outcome: one message, OK.
+  // Runs the archive with a wrong or failing outcome: one message, OK. No
+  // unverified output may be on disk while the message is shown.
   void ExpectOneMessage(const std::wstring& archive, const std::wstring& password,
                         const std::wstring& text, BoxIcon icon, bool typed = true) {
     recipient::ArchiveRun run(archive, folder_);
     ASSERT_TRUE(run.ok()) << "no password dialog";
     run.EnterPassword(password, typed);
-    orxtest::MessageBoxInfo box = run.Answer(IDOK);
+    HWND shown = nullptr;
+    orxtest::MessageBoxInfo box = run.NextMessage(&shown);
+    ASSERT_NE(shown, nullptr) << "no message";
+    EXPECT_EQ(TempOutputs(folder_), 0) << "unverified output on disk while the message shows";
+    orxtest::PressButton(shown, IDOK);
     EXPECT_EQ(box.caption, recipient::kCaption);
     EXPECT_EQ(box.text, text);
     EXPECT_EQ(box.icon, icon) << orxtest::IconName(box.icon);
@@ -155,6 +171,7 @@ TEST_F(ArchiveE2E, DecryptsVerifiesAndKeepsTheFileWhenNotOpened) {
   EXPECT_EQ(run.WaitForEnd(), 0);
   EXPECT_EQ(orxtest::ReadBytes(Output(L"report.bin")), content);
   EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile())) << "the payload is deleted";
+  EXPECT_EQ(TempOutputs(folder_), 0);
 }
 
 // Opening is the shell's: the file type's registered program gets the file.
@@ -275,16 +292,15 @@ TEST_F(ArchiveE2E, AFailedDigestLeavesNoOutputAndKeepsAnExistingFile) {
   EXPECT_EQ(question.text, Expected().overwrite);
   EXPECT_EQ(question.icon, BoxIcon::Warning);
   EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
-  orxtest::MessageBoxInfo failure = run.Answer(IDOK);
+  HWND shown = nullptr;
+  orxtest::MessageBoxInfo failure = run.NextMessage(&shown);
   EXPECT_EQ(failure.text, Expected().failure);
   EXPECT_EQ(failure.icon, BoxIcon::Error);
+  EXPECT_EQ(TempOutputs(folder_), 0) << "unverified output on disk while the message shows";
+  if (shown) orxtest::PressButton(shown, IDOK);
   EXPECT_EQ(run.WaitForEnd(), 0);
   ASSERT_TRUE(recipient::WaitForCleanupTools());
   EXPECT_EQ(orxtest::ReadBytes(Output(L"ledger.bin")), mine);
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder_ + L"\\orx*.tmp").c_str(), &found);
-  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "the partial output was removed";
-  if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
 TEST_F(ArchiveE2E, AnExistingFileStaysWhenTheUserSaysNo) {
@@ -338,6 +354,21 @@ TEST_F(ArchiveE2E, MalformedPayloadsEndWithTheSystemErrorAndWriteNothing) {
   EXPECT_FALSE(orxtest::FileExists(root_ + L"\\evil.txt"));
   EXPECT_FALSE(orxtest::FileExists(Output(L"aaaaaaa.txt")));
   EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile()));
+
+  // Names with characters that change how they are shown ("inv<U+202E>fdp.exe"
+  // reads "invexe.pdf"): refused like any other malformed name.
+  for (const wchar_t* hidden : {L"inv\u202Efdp.exe", L"abc\u2066def.ex", L"abc\u0085def.ex"}) {
+    archive = Pack(L"aaaaaaaaaaa.txt", Sample(10, 9), "pw");
+    Bytes name;
+    for (const wchar_t* c = hidden; *c; ++c) {
+      name.insert(name.end(), {static_cast<unsigned char>(*c & 0xFF),
+                               static_cast<unsigned char>(*c >> 8)});
+    }
+    Patch(archive, 8, name);
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    ExpectOneMessage(archive, L"pw", Expected().osError, BoxIcon::Error);
+    EXPECT_FALSE(orxtest::FileExists(Output(hidden)));
+  }
 }
 
 TEST_F(ArchiveE2E, PasswordsTheDerivationRefuses) {
@@ -373,10 +404,6 @@ TEST_F(ArchiveE2E, AFullDiskEndsWithTheSystemErrorAndLeavesNoPartialFile) {
   ExpectOneMessage(archive, L"pw", Expected().osError, BoxIcon::Error);
   ASSERT_TRUE(recipient::WaitForCleanupTools());
   EXPECT_FALSE(orxtest::FileExists(Output(L"big.bin")));
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder_ + L"\\orx*.tmp").c_str(), &found);
-  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a partial output was left behind";
-  if (find != INVALID_HANDLE_VALUE) FindClose(find);
   EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays";
 }
 
@@ -468,6 +495,105 @@ TEST_F(ArchiveE2E, DllsPlantedInTheDownloadFolderAreNeverLoaded) {
   Bytes controlLoads = orxtest::ReadBytes(controlLog);
   EXPECT_EQ(std::count(controlLoads.begin(), controlLoads.end(), '\n'), 3)
       << std::string(controlLoads.begin(), controlLoads.end());
+}
+
+// The archive's zone information (the Zone.Identifier stream of a download;
+// Wine keeps a stream as a sibling file "name:stream") goes to the decrypted
+// file before it is offered for opening; an archive without it gives none.
+TEST_F(ArchiveE2E, TheDecryptedFileKeepsTheArchivesZoneInformation) {
+  const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://mail.example/att\r\n";
+  for (bool downloaded : {true, false}) {
+    SCOPED_TRACE(downloaded ? "from the internet" : "local");
+    std::wstring archive = Pack(L"zoned.bin", Sample(3000, 15), "pw");
+    DeleteFileW(Output(L"zoned.bin").c_str());
+    DeleteFileW((Output(L"zoned.bin") + L":Zone.Identifier").c_str());
+    if (downloaded) {
+      ASSERT_TRUE(orxtest::WriteBytes(archive + L":Zone.Identifier", zone.data(), zone.size()));
+    } else {
+      DeleteFileW((archive + L":Zone.Identifier").c_str());
+    }
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok());
+    run.EnterPassword(L"pw");
+    HWND question = nullptr;
+    run.NextMessage(&question);
+    ASSERT_NE(question, nullptr);
+    // Already while the open question shows.
+    Bytes got = orxtest::ReadBytes(Output(L"zoned.bin") + L":Zone.Identifier");
+    EXPECT_EQ(std::string(got.begin(), got.end()), downloaded ? zone : "");
+    orxtest::PressButton(question, IDNO);
+    EXPECT_EQ(run.WaitForEnd(), 0);
+    EXPECT_EQ(orxtest::ReadBytes(Output(L"zoned.bin")), Sample(3000, 15));
+  }
+}
+
+// An existing file that cannot be read (held open without sharing) is not
+// asked about and not replaced; one that can be read but not replaced (held
+// open without delete sharing) is asked about, and the failed replace keeps
+// it and leaves no temporary file. Nothing of the user's is lost either way.
+TEST_F(ArchiveE2E, AnExistingFileThatCannotBeReadOrReplacedIsKept) {
+  std::wstring archive = Pack(L"held.bin", Sample(4000, 16), "pw");
+  Bytes mine = Sample(321, 17);
+  for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
+    SCOPED_TRACE(share ? "readable, not replaceable" : "not readable");
+    ASSERT_TRUE(orxtest::WriteBytes(Output(L"held.bin"), mine.data(), mine.size()));
+    HANDLE hold = CreateFileW(Output(L"held.bin").c_str(), GENERIC_READ, share, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok());
+    run.EnterPassword(L"pw");
+    if (share) EXPECT_EQ(run.Answer(IDYES).text, Expected().overwrite);
+    HWND shown = nullptr;
+    orxtest::MessageBoxInfo box = run.NextMessage(&shown);
+    EXPECT_EQ(box.text, Expected().osError);
+    EXPECT_EQ(TempOutputs(folder_), 0);
+    if (shown) orxtest::PressButton(shown, IDOK);
+    EXPECT_EQ(run.WaitForEnd(), 0);
+    CloseHandle(hold);
+    EXPECT_EQ(orxtest::ReadBytes(Output(L"held.bin")), mine);
+    EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays";
+  }
+}
+
+// A wrong password, then the same archive again at once (the first run's
+// cleanup tool still running from the Windows folder) with the right one.
+TEST_F(ArchiveE2E, ARetryRightAfterAWrongPasswordWorks) {
+  std::wstring archive = Pack(L"retry.bin", Sample(9000, 18), "right");
+  ExpectOneMessage(archive, L"wrong", Expected().wrongPassword, BoxIcon::Warning);
+  ASSERT_GE(recipient::CountProcesses(L"Orx_DelTool.exe"), 1) << "the retry is not at once";
+  recipient::ArchiveRun again(archive, folder_);
+  ASSERT_TRUE(again.ok()) << "the retry must start";
+  again.EnterPassword(L"right");
+  EXPECT_EQ(again.Answer(IDNO).text, L"retry.bin" + Expected().decrypted);
+  EXPECT_EQ(again.WaitForEnd(), 0);
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"retry.bin")), Sample(9000, 18));
+  EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile()));
+}
+
+// Two starts of one archive in quick succession: one dialog, and the second
+// start ends silently through the decryptor's single-instance rule.
+TEST_F(ArchiveE2E, TwoQuickStartsShowOneDialogAndNoMessage) {
+  std::wstring archive = Pack(L"twice.bin", Sample(500, 19), "pw");
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  orxtest::Process second = orxtest::Start(L"\"" + archive + L"\"", folder_);
+  EXPECT_EQ(orxtest::WaitExit(second, 30000), 0) << "the second stub";
+  orxtest::Close(second);
+  Sleep(3000);  // time for a second decryptor to show anything
+  EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 1);
+  int dialogs = 0;
+  for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+    if (IsWindowVisible(w)) ++dialogs;
+  }
+  EXPECT_EQ(dialogs, 1) << "one dialog, no message box";
+  run.EnterPassword(L"pw");
+  run.Answer(IDNO);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"twice.bin")), Sample(500, 19));
 }
 
 }  // namespace
