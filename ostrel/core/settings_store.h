@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ansi_code_page.h"
+#include "language_ids.h"
 #include "settings_registry.h"
 #include "version_resources.h"
 
@@ -12,6 +13,7 @@ struct SettingsPorts {
   SettingsRegistry& registry;
   VersionResources& versions;
   AnsiCodePage& codePage;
+  LanguageIds& languageIds;  // the user's, for the messenger's translation
 };
 
 // Stores `value` after checking it against the entry's rule. Returns 0,
