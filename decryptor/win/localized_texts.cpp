@@ -6,7 +6,9 @@ namespace orx {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the texts are UTF-16 as Windows takes them");
 
-int SelectLanguage() { return LanguageForLangId(GetSystemDefaultLangID()); }
+LANGID(WINAPI* g_systemLangId)() = GetSystemDefaultLangID;
+
+int SelectLanguage() { return LanguageForLangId(g_systemLangId()); }
 
 const wchar_t* WindowTextW(int language, int slot) {
   return reinterpret_cast<const wchar_t*>(WindowText(language, slot));

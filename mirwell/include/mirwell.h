@@ -55,7 +55,10 @@ MIRWELL_API bool MIRWELL_CALL GetErrorMessage(int category, unsigned int detailC
  * When the texts cannot be composed, or MirwellUI cannot be loaded, lacks
  * its export or faults, shows the box "Orvanta was not properly installed!
  * Please reinstall the software." owned by `owner` (may be null) and returns
- * false once it is closed. */
+ * false once it is closed. After a fault in MirwellUI, the windows it left
+ * on the calling thread are destroyed and the caller's windows it disabled
+ * are enabled again; MirwellUI.dll then stays loaded for the rest of the
+ * process, since code of it may still be reachable. */
 MIRWELL_API bool MIRWELL_CALL ShowErrorMessage(HWND owner, int category,
                                                unsigned int detailCode);
 

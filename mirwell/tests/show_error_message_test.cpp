@@ -28,6 +28,7 @@ constexpr wchar_t kOwnerCaption[] = L"Mirwell probe owner";
 // Exit codes of the probe (see show_error_probe.cpp).
 constexpr int kAllTrue = 1;
 constexpr int kAllFalse = 0;
+constexpr int kMirwellUIStillLoaded = 4;
 
 // <build>/artifacts/<name>.bmp, for a person to look at the window.
 void SaveScreenshot(HWND window, const wchar_t* name) {
@@ -82,8 +83,9 @@ class ShowErrorMessageTest : public ::testing::Test {
   }
 
   // Runs the probe with an owner window in `folder` and expects the
-  // fallback box owned by it, then false with MirwellUI released.
-  void ExpectFallbackFor(const std::wstring& folder) {
+  // fallback box owned by it, then false (with MirwellUI released, unless
+  // told otherwise).
+  void ExpectFallbackFor(const std::wstring& folder, int exitCode = kAllFalse) {
     orxtest::Process probe = StartProbe(folder, L"3 1007 1 owner");
     HWND owner = orxtest::WaitForWindow(kOwnerCaption, nullptr, orxtest::kDefaultTimeoutMs, probe.pid);
     if (owner == nullptr) {
@@ -92,7 +94,7 @@ class ShowErrorMessageTest : public ::testing::Test {
       return;
     }
     ExpectFallbackBox(owner, probe.pid);
-    EXPECT_EQ(kAllFalse, orxtest::WaitExit(probe));
+    EXPECT_EQ(exitCode, orxtest::WaitExit(probe));
     orxtest::Close(probe);
   }
 
@@ -175,12 +177,30 @@ TEST_F(ShowErrorMessageTest, FallbackWhenMirwellUILacksTheExport) {
   ExpectFallbackFor(ProbeFolder(L"no-export", L"without-export"));
 }
 
-TEST_F(ShowErrorMessageTest, FallbackWhenMirwellUIFaults) {
-  ExpectFallbackFor(ProbeFolder(L"faulting", L"faulting"));
+// MirwellUI faults while its window is open, the caller's window disabled
+// under it. The fallback box still comes; then the caller's window is enabled,
+// the faulted window is gone, and the program goes on dispatching its messages
+// without crashing: MirwellUI, whose code may still be reachable, stays loaded.
+TEST_F(ShowErrorMessageTest, FaultWithItsWindowOpenLeavesTheCallerWhole) {
+  std::wstring folder = ProbeFolder(L"faulting", L"faulting");
+  orxtest::Process probe = StartProbe(folder, L"3 1007 1 owner pump");
+  HWND owner = orxtest::WaitForWindow(kOwnerCaption, nullptr, orxtest::kDefaultTimeoutMs, probe.pid);
+  HWND window = orxtest::WaitForWindow(L"Faulting error window", nullptr,
+                                      orxtest::kDefaultTimeoutMs, probe.pid);
+  ASSERT_NE(nullptr, owner);
+  ASSERT_NE(nullptr, window) << "the faulting MirwellUI opened no window";
+  EXPECT_FALSE(IsWindowEnabled(owner));
+  ExpectFallbackBox(owner, probe.pid);
+  // The probe dispatches its messages for two seconds from here.
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  EXPECT_EQ(std::vector<HWND>{owner}, orxtest::VisibleWindowsOf(probe.pid));
+  EXPECT_EQ(kAllFalse + kMirwellUIStillLoaded, orxtest::WaitExit(probe));
+  orxtest::Close(probe);
 }
 
 TEST_F(ShowErrorMessageTest, FallbackWhenMirwellUIRaisesAnException) {
-  ExpectFallbackFor(ProbeFolder(L"raising", L"raising"));
+  ExpectFallbackFor(ProbeFolder(L"raising", L"raising"), kAllFalse + kMirwellUIStillLoaded);
 }
 
 TEST_F(ShowErrorMessageTest, FallbackWhenTheTextsCannotBeComposed) {

@@ -30,14 +30,9 @@ extern "C" bool __cdecl ShowErrorMessage(HWND owner, int category, unsigned int 
   char buttonLabel[mirwell::kLabelSize];
   mirwell::ReadButtonLabel(category, text.localeFile, reader, codePage, buttonLabel);
 
-  orx::Module module;
-  if (mirwell::ShowInErrorWindow(module, category == 2, text.title, buttonLabel,
-                                 text.message) == mirwell::ErrorWindowResult::kShown) {
+  if (mirwell::ShowInErrorWindow(category == 2, text.title, buttonLabel, text.message) ==
+      mirwell::ErrorWindowResult::kShown) {
     return true;
   }
-  // The box comes first: a window the faulted library left behind keeps its
-  // code while the box runs its message loop.
-  ShowFallbackBox(owner);
-  module.reset();
-  return false;
+  return ShowFallbackBox(owner);
 }

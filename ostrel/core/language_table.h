@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "language_ids.h"
+
 namespace ostrel {
 
 struct Language {
@@ -13,5 +15,11 @@ struct Language {
 // Exact match of the whole 16-bit id (primary language and sublanguage);
 // every id the table does not list, neutral ids included, gives code 0 "EN".
 const Language& LanguageForLangId(uint16_t langId);
+
+// The interface language: the row of the system default language id, not
+// the user's, asked anew on every call.
+inline const Language& CurrentLanguage(LanguageIds& ids) {
+  return LanguageForLangId(ids.SystemDefault());
+}
 
 }  // namespace ostrel

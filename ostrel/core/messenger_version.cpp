@@ -30,7 +30,8 @@ void AppendText(char16_t*& out, const char16_t* text) {
   while (*text) *out++ = *text++;
 }
 
-Translation ChosenTranslation(VersionResources& versions, const void* block) {
+Translation ChosenTranslation(VersionResources& versions, const void* block,
+                              uint16_t userLangId) {
   const void* value = nullptr;
   uint32_t bytes = 0;
   if (!versions.Query(block, u"\\VarFileInfo\\Translation", &value, &bytes) || value == nullptr ||
@@ -41,7 +42,7 @@ Translation ChosenTranslation(VersionResources& versions, const void* block) {
   HeapArray<Translation> entries(count);
   if (!entries) return kFallbackTranslation;
   std::memcpy(entries.get(), value, count * sizeof(Translation));
-  return entries[ChooseTranslation(entries.get(), count, versions.UserDefaultLangId())];
+  return entries[ChooseTranslation(entries.get(), count, userLangId)];
 }
 }  // namespace
 
@@ -93,7 +94,8 @@ int RefreshMessengerVersion(const SettingsPorts& ports) {
     return CaptureSystemError(error);
   }
 
-  Translation chosen = ChosenTranslation(ports.versions, block.get());
+  Translation chosen =
+      ChosenTranslation(ports.versions, block.get(), ports.languageIds.UserDefault());
   char16_t query[64] = {};
   char16_t* out = query;
   AppendText(out, u"\\StringFileInfo\\");

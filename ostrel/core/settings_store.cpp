@@ -31,6 +31,9 @@ int ApplyDefault(const SettingsPorts& ports, const SettingEntry& entry) {
   return ZT_ERR_NOT_FOUND;
 }
 
+// No code page takes more than four bytes for one UTF-16 unit.
+constexpr int kMaxAnsiBytesPerUnit = 4;
+
 bool HasNull(const char16_t* text, std::size_t chars) {
   for (std::size_t i = 0; i < chars; ++i) {
     if (text[i] == 0) return true;
@@ -114,6 +117,38 @@ int ReadSettingWide(const SettingsPorts& ports, int index, char16_t* buffer, int
   return ZT_ERR_NOT_FOUND;
 }
 
+namespace {
+// After the wide read's ZT_ERR_MEMORY for `wideBytes`: the capacity with
+// which an ANSI read succeeds. It takes as many wide characters for its own
+// wide read as the value needs, and as many bytes as the text takes in the
+// code page (two a character in a double-byte one), so the value is read
+// whole and converted once to count them. That read may need more room in
+// turn: a text stored without its null, or a value that grew in between.
+int NeededAnsiSize(const SettingsPorts& ports, int index, int wideBytes, int* size) {
+  for (int round = 0; round < kMaxReadRounds; ++round) {
+    const int wideChars = wideBytes / 2 + wideBytes % 2;
+    if (wideChars > INT_MAX / kMaxAnsiBytesPerUnit) return ZT_ERR_MEMORY;
+    const int ansiBytes = wideChars * kMaxAnsiBytesPerUnit;
+    HeapArray<char16_t> wide(wideChars);
+    HeapArray<char> ansi(ansiBytes);
+    if (!wide || !ansi) return ZT_ERR_MEMORY;
+    wideBytes = wideChars * 2;
+    int status = ReadSettingWide(ports, index, wide.get(), &wideBytes);
+    if (status == ZT_ERR_MEMORY) continue;
+    if (status != ZT_OK) return status;
+    uint32_t error = 0;
+    int bytes = ports.codePage.ToAnsi(wide.get(), -1, ansi.get(), ansiBytes, &error);
+    if (bytes == 0) {
+      *size = 0;
+      return CaptureSystemError(error);
+    }
+    *size = bytes > wideChars ? bytes : wideChars;
+    return ZT_ERR_MEMORY;
+  }
+  return ZT_ERR_MEMORY;
+}
+}  // namespace
+
 int ReadSettingAnsi(const SettingsPorts& ports, int index, char* buffer, int* size) {
   if (buffer == nullptr || size == nullptr) return ZT_ERR_SYSTEM;
   const int capacity = *size > 0 ? *size : 0;
@@ -125,10 +160,7 @@ int ReadSettingAnsi(const SettingsPorts& ports, int index, char* buffer, int* si
 
   int wideSize = wideChars * 2;
   int status = ReadSettingWide(ports, index, wide.get(), &wideSize);
-  if (status == ZT_ERR_MEMORY) {
-    *size = wideSize / 2;
-    return status;
-  }
+  if (status == ZT_ERR_MEMORY) return NeededAnsiSize(ports, index, wideSize, size);
   if (status != ZT_OK) return status;
 
   uint32_t error = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ansi_code_page.h"
+#include "language_ids.h"
 #include "settings_registry.h"
 #include "version_resources.h"
 
@@ -12,6 +13,7 @@ struct SettingsPorts {
   SettingsRegistry& registry;
   VersionResources& versions;
   AnsiCodePage& codePage;
+  LanguageIds& languageIds;  // the user's, for the messenger's translation
 };
 
 // Stores `value` after checking it against the entry's rule. Returns 0,
@@ -36,9 +38,10 @@ int ReadSettingWide(const SettingsPorts& ports, int index, char16_t* buffer, int
 
 // As ReadSettingWide, in the ANSI code page; *size is the capacity in bytes.
 //   0: *size is the number of bytes written, the null included.
-//   ZT_ERR_MEMORY: *size is the stored size in wide characters (the stored
-//     bytes divided by two), to be passed as the next call's capacity; also
-//     when the temporary wide buffer cannot be allocated (*size unchanged).
+//   ZT_ERR_MEMORY: *size is the capacity in bytes with which the next call
+//     succeeds: the text's bytes in the code page with its null (more than
+//     its characters in a double-byte code page), at least the value's wide
+//     characters. With *size unchanged: no memory for the temporary copies.
 //   a failed conversion: captured and mapped, *size 0.
 int ReadSettingAnsi(const SettingsPorts& ports, int index, char* buffer, int* size);
 

@@ -1,4 +1,4 @@
-// Port: version resources of program files, and the user's language.
+// Port: version resources of program files.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,6 @@ class VersionResources {
   // for texts, as VerQueryValueW reports it.
   virtual bool Query(const void* block, const char16_t* subBlock, const void** value,
                      uint32_t* length) = 0;
-  // GetUserDefaultLangID (the user's, not the system's).
-  virtual uint16_t UserDefaultLangId() = 0;
 };
 
 }  // namespace ostrel

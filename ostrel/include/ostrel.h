@@ -138,11 +138,11 @@ OSTREL_API int OSTREL_CALL ZT_ReadINIFileW(int index, wchar_t* buffer, int* size
  * in bytes.
  *   ZT_OK: `buffer` holds the text with its null, *size the bytes written,
  *     the null included.
- *   ZT_ERR_MEMORY: *size is the stored size in wide characters (its bytes
- *     divided by two, rounded down), to be passed as the next call's
- *     capacity; in a double-byte code page that may still be too small,
- *     which then gives the conversion's failure. ZT_ERR_MEMORY with *size
- *     unchanged: no memory for the temporary wide copy.
+ *   ZT_ERR_MEMORY: *size is the size in bytes the value needs, to be passed
+ *     as the next call's capacity: the text in the ANSI code page with its
+ *     null (in a double-byte code page up to two bytes a character). The
+ *     value is read a second time to count them. ZT_ERR_MEMORY with *size
+ *     unchanged: no memory for the temporary copies.
  *   a failed conversion (too small a buffer, a character without a mapping):
  *     captured, ZT_ERR_SYSTEM, *size 0.
  *   other failures: *size unchanged. */

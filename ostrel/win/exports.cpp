@@ -21,12 +21,13 @@ struct WindowsPorts {
   ostrel::WindowsSettingsRegistry registry;
   ostrel::WindowsVersionResources versions;
   ostrel::WindowsAnsiCodePage codePage;
-  ostrel::SettingsPorts ports{registry, versions, codePage};
+  ostrel::WindowsLanguageIds languageIds;
+  ostrel::SettingsPorts ports{registry, versions, codePage, languageIds};
 };
 
-// Asked on every call: a change of the system language shows at once.
 const ostrel::Language& CurrentLanguage() {
-  return ostrel::LanguageForLangId(GetSystemDefaultLangID());
+  ostrel::WindowsLanguageIds ids;
+  return ostrel::CurrentLanguage(ids);
 }
 
 }  // namespace

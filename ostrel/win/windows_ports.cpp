@@ -92,7 +92,9 @@ bool WindowsVersionResources::Query(const void* block, const char16_t* subBlock,
   return true;
 }
 
-uint16_t WindowsVersionResources::UserDefaultLangId() { return GetUserDefaultLangID(); }
+uint16_t WindowsLanguageIds::SystemDefault() { return GetSystemDefaultLangID(); }
+
+uint16_t WindowsLanguageIds::UserDefault() { return GetUserDefaultLangID(); }
 
 AdminGroupToken::Result WindowsAdminGroupToken::Test() {
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;

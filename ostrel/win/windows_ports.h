@@ -3,6 +3,7 @@
 
 #include "core/admin_membership.h"
 #include "core/ansi_code_page.h"
+#include "core/language_ids.h"
 #include "core/settings_registry.h"
 #include "core/version_resources.h"
 
@@ -32,7 +33,13 @@ class WindowsVersionResources final : public VersionResources {
   bool ReadInfo(const char16_t* path, uint32_t size, void* block, uint32_t* error) override;
   bool Query(const void* block, const char16_t* subBlock, const void** value,
              uint32_t* length) override;
-  uint16_t UserDefaultLangId() override;
+};
+
+// GetSystemDefaultLangID and GetUserDefaultLangID.
+class WindowsLanguageIds final : public LanguageIds {
+ public:
+  uint16_t SystemDefault() override;
+  uint16_t UserDefault() override;
 };
 
 // AllocateAndInitializeSid and CheckTokenMembership.

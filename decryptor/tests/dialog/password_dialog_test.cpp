@@ -14,8 +14,10 @@
 
 #include "cleanup_launch.h"
 #include "cleanup_recorder.h"
+#include "localized_texts.h"
 #include "orxtest/driver.h"
 #include "password_dialog.h"
+#include "texts.h"
 
 namespace {
 
@@ -217,6 +219,19 @@ TEST_F(PasswordDialogTest, LooksAsDesigned) {
     EXPECT_EQ(orxtest::ScreenPixel(w, 3, 150), RGB(254, 254, 254));
     orxtest::PressButton(w, IDCANCEL);
   });
+}
+
+LANGID WINAPI GermanSystemLangId() { return 0x0407; }
+
+// Wine gives the system and the user one language id. With a system id of
+// its own, German, while the user's stays this run's, the dialog takes the
+// system's language.
+TEST(LanguageChoiceTest, TheDialogTakesTheSystemLanguageNotTheUsers) {
+  ASSERT_NE(GetUserDefaultLangID(), 0x0407);
+  orx::g_systemLangId = GermanSystemLangId;
+  orx::PasswordDialog dialog;
+  orx::g_systemLangId = GetSystemDefaultLangID;
+  EXPECT_EQ(orx::kGerman, dialog.m_nLanguage);
 }
 
 class CleanupLaunchTest : public PasswordDialogTest {};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/ansi_code_page.h"
+#include "core/language_ids.h"
 #include "core/settings_registry.h"
 #include "core/settings_store.h"
 #include "core/status.h"
@@ -152,7 +153,6 @@ class FakeVersions : public VersionResources {
  public:
   uint32_t sizeError = 0;  // InfoSize fails with it when set
   uint32_t readError = 0;  // ReadInfo fails with it when set
-  uint16_t userLang = 0x0409;
   std::vector<uint16_t> translation;  // language id, code page, ...
   bool hasTranslation = true;
   std::map<std::u16string, std::u16string> texts;
@@ -190,14 +190,22 @@ class FakeVersions : public VersionResources {
     *length = static_cast<uint32_t>(it->second.size() + 1);
     return true;
   }
-  uint16_t UserDefaultLangId() override { return userLang; }
+};
+
+class FakeLanguageIds : public LanguageIds {
+ public:
+  uint16_t system = 0x0409;
+  uint16_t user = 0x0409;
+  uint16_t SystemDefault() override { return system; }
+  uint16_t UserDefault() override { return user; }
 };
 
 struct FakePorts {
   FakeRegistry registry;
   FakeVersions versions;
   FakeCodePage codePage;
-  SettingsPorts ports{registry, versions, codePage};
+  FakeLanguageIds languageIds;
+  SettingsPorts ports{registry, versions, codePage, languageIds};
 };
 
 }  // namespace ostrel::test

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/language_table.h"
 #include "core/messenger_version.h"
 #include "core/status.h"
 #include "fakes.h"
@@ -61,16 +62,31 @@ class MessengerRefreshTest : public ::testing::Test {
   FakePorts f;
 };
 
-TEST_F(MessengerRefreshTest, EveryReadStoresTheVersionOfTheUsersTranslation) {
-  std::u16string text;
-  EXPECT_EQ(ZT_OK, ReadVersion(&text));
-  EXPECT_EQ(u"8.5.1302", text);
+// Wine takes the system's and the user's language id from one locale; here
+// they differ. The interface language follows the system's id, while every
+// read of the version stores the text of the user's translation.
+TEST_F(MessengerRefreshTest, TheLanguageTakesTheSystemIdAndTheVersionTheUsers) {
+  struct Case {
+    uint16_t system;
+    uint16_t user;
+    int languageCode;
+    std::u16string version;
+  };
+  const Case cases[] = {
+      {0x0407, 0x0409, 5, u"8.5.1302"},
+      {0x0409, 0x0407, 0, u"8.5.1302-de"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.system);
+    f.languageIds.system = c.system;
+    f.languageIds.user = c.user;
+    EXPECT_EQ(c.languageCode, CurrentLanguage(f.languageIds).code);
+    std::u16string text;
+    EXPECT_EQ(ZT_OK, ReadVersion(&text));
+    EXPECT_EQ(c.version, text);
+    EXPECT_EQ(c.version, f.registry.Text(u"sMSNVersion"));
+  }
   EXPECT_EQ(u"C:\\Program Files\\Messenger\\msnmsgr.exe", f.versions.lastPath);
-
-  f.versions.userLang = 0x0407;
-  EXPECT_EQ(ZT_OK, ReadVersion(&text));
-  EXPECT_EQ(u"8.5.1302-de", text);
-  EXPECT_EQ(u"8.5.1302-de", f.registry.Text(u"sMSNVersion"));
   EXPECT_EQ(2, f.versions.blocksRead);
 }
 

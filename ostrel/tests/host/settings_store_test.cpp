@@ -188,25 +188,45 @@ TEST_F(SettingsStoreTest, ADefaultIsStoredOnceAndTheReadStartsAgain) {
   EXPECT_EQ(3, f.registry.closed);
 }
 
-TEST_F(SettingsStoreTest, TooSmallBuffersReportTheNeededSize) {
-  std::u16string forty(40, u'a');
-  f.registry.Put(u"sTempDir", forty);
+TEST_F(SettingsStoreTest, TooSmallBuffersReportTheSizeTheRetryNeeds) {
+  // The wide read counts UTF-16 bytes; the ANSI read counts the bytes of the
+  // code page, where the fake's double-byte mode takes two for U+65E5.
+  struct Case {
+    bool doubleByte;
+    std::u16string text;
+    int wideSize;
+    std::string ansi;
+  };
+  std::string nichi = "\x93\x65";
+  std::string fortyNichi;
+  for (int i = 0; i < 40; ++i) fortyNichi += nichi;
+  const Case cases[] = {
+      {false, std::u16string(40, u'a'), 82, std::string(40, 'a')},
+      {true, std::u16string(40, u'a'), 82, std::string(40, 'a')},
+      {true, u"C:\\\u65E5\u65E5", 12, "C:\\" + nichi + nichi},
+      {true, std::u16string(40, u'\u65E5'), 82, fortyNichi},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(&c - cases));
+    f.codePage.doubleByte = c.doubleByte;
+    f.registry.Put(u"sTempDir", c.text);
 
-  char16_t wide[64];
-  int size = 20;
-  EXPECT_EQ(ZT_ERR_MEMORY, ReadSettingWide(f.ports, 3, wide, &size));
-  EXPECT_EQ(82, size);
-  EXPECT_EQ(ZT_OK, ReadSettingWide(f.ports, 3, wide, &size));
-  EXPECT_EQ(82, size);
-  EXPECT_EQ(forty, std::u16string(wide));
+    char16_t wide[64];
+    int size = 2;
+    EXPECT_EQ(ZT_ERR_MEMORY, ReadSettingWide(f.ports, 3, wide, &size));
+    EXPECT_EQ(c.wideSize, size);
+    EXPECT_EQ(ZT_OK, ReadSettingWide(f.ports, 3, wide, &size));
+    EXPECT_EQ(c.wideSize, size);
+    EXPECT_EQ(c.text, std::u16string(wide));
 
-  char ansi[64];
-  size = 20;
-  EXPECT_EQ(ZT_ERR_MEMORY, ReadSettingAnsi(f.ports, 3, ansi, &size));
-  EXPECT_EQ(41, size);
-  EXPECT_EQ(ZT_OK, ReadSettingAnsi(f.ports, 3, ansi, &size));
-  EXPECT_EQ(41, size);
-  EXPECT_EQ(std::string(40, 'a'), std::string(ansi));
+    char ansi[128];
+    size = 2;
+    EXPECT_EQ(ZT_ERR_MEMORY, ReadSettingAnsi(f.ports, 3, ansi, &size));
+    EXPECT_EQ(static_cast<int>(c.ansi.size() + 1), size);
+    EXPECT_EQ(ZT_OK, ReadSettingAnsi(f.ports, 3, ansi, &size));
+    EXPECT_EQ(static_cast<int>(c.ansi.size() + 1), size);
+    EXPECT_EQ(c.ansi, std::string(ansi));
+  }
 }
 
 TEST_F(SettingsStoreTest, AStoredTextWithoutNullThatFillsTheBufferIsNotReadPastIt) {
@@ -219,6 +239,14 @@ TEST_F(SettingsStoreTest, AStoredTextWithoutNullThatFillsTheBufferIsNotReadPastI
   EXPECT_EQ(ZT_OK, ReadSettingWide(f.ports, 3, buffer, &size));
   EXPECT_EQ(u"abcd", std::u16string(buffer));
   EXPECT_EQ(8, size);
+
+  // The ANSI read's size already has room for the null.
+  char ansi[8];
+  size = 2;
+  EXPECT_EQ(ZT_ERR_MEMORY, ReadSettingAnsi(f.ports, 3, ansi, &size));
+  EXPECT_EQ(5, size);
+  EXPECT_EQ(ZT_OK, ReadSettingAnsi(f.ports, 3, ansi, &size));
+  EXPECT_EQ("abcd", std::string(ansi));
 
   // A rule is never judged on an unterminated flag either.
   f.registry.settings.values[u"bEnableFlag"] = TextData(u"1", false);
