@@ -103,6 +103,29 @@ class ShowErrorMessageTest : public ::testing::Test {
   std::wstring bin = orxtest::ModuleFolder();
 };
 
+// A MirwellUI.dll in the current directory of a program whose own folder
+// has none (a download folder, say) is not the program's: Mirwell shows its
+// fallback box and never loads it. The planted DLL records every load.
+TEST_F(ShowErrorMessageTest, AMirwellUIInTheCurrentDirectoryIsNeverLoaded) {
+  std::wstring folder = ProbeFolder(L"planted-cwd", L"");
+  std::wstring elsewhere = folder + L"-current";
+  CreateDirectoryW(elsewhere.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((bin + L"\\orx_planted_dll.dll").c_str(),
+                        (elsewhere + L"\\MirwellUI.dll").c_str(), FALSE));
+  std::wstring log = elsewhere + L"\\planted.log";
+  DeleteFileW(log.c_str());
+  SetEnvironmentVariableW(L"ORX_PLANT_LOG", log.c_str());
+  orxtest::Process probe =
+      orxtest::Start(L"\"" + folder + L"\\mirwell_show_probe.exe\" 3 1007 1 owner", elsewhere);
+  SetEnvironmentVariableW(L"ORX_PLANT_LOG", nullptr);
+  HWND owner = orxtest::WaitForWindow(kOwnerCaption, nullptr, orxtest::kDefaultTimeoutMs, probe.pid);
+  ASSERT_NE(nullptr, owner);
+  ExpectFallbackBox(owner, probe.pid);
+  EXPECT_EQ(kAllFalse, orxtest::WaitExit(probe));
+  orxtest::Close(probe);
+  EXPECT_FALSE(orxtest::FileExists(log)) << "the planted MirwellUI was loaded";
+}
+
 TEST_F(ShowErrorMessageTest, ErrorWindowShowsTheComposedErrorAndClosesOnEnter) {
   orxtest::Process probe = StartProbe(bin, L"3 1007 1 owner");
   HWND owner = orxtest::WaitForWindow(kOwnerCaption, nullptr, orxtest::kDefaultTimeoutMs, probe.pid);

@@ -18,12 +18,30 @@ struct Binding {
   ErrorWindowResult result;
 };
 
+// MirwellUI.dll from beside the calling program (or the system folder),
+// never from the current directory or the PATH, where a DLL of that name
+// may be anyone's. Systems without the search flags (Windows 7 before its
+// 2011 loader update) load it by its full path beside the program.
+HMODULE LoadErrorWindowLibrary() {
+  HMODULE module = LoadLibraryExA("MirwellUI.dll", nullptr,
+                                  LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  static const char kName[] = "MirwellUI.dll";
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  while (n > 0 && path[n - 1] != '\\') --n;
+  if (n == 0 || n + sizeof kName > MAX_PATH) return nullptr;
+  for (size_t i = 0; i < sizeof kName; ++i) path[n + i] = kName[i];
+  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 // Runs under the guard: nothing here may own anything that needs a
 // destructor, since an exception skips the rest of this frame. A library
 // whose loading, call or release faults is never released.
 void BindAndShow(void* context) {
   Binding& b = *static_cast<Binding*>(context);
-  HMODULE module = LoadLibraryA("MirwellUI.dll");
+  HMODULE module = LoadErrorWindowLibrary();
   if (module == nullptr) {
     b.result = ErrorWindowResult::kNotLoaded;
     return;
