@@ -39,7 +39,8 @@ int CountProcesses(const wchar_t* exeName) {
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
   int count = 0;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
     if (lstrcmpiW(entry.szExeFile, exeName) == 0) ++count;
   }
   CloseHandle(snapshot);
@@ -247,12 +248,15 @@ TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
     int exitCode;
     DWORD minMs, maxMs;  // the stub's run time, start to end
   };
+  using H = Holder;
   const Case cases[] = {
-      {"the same cleanup tool still runs", kCleanup, Holder::CleanupToolRunning, true, 0, 0, 0, 4500},
-      {"an older cleanup tool still runs", kCleanup, Holder::CleanupToolRunning, false, 0, 0, 3000, 9000},
-      {"the decryptor's name held for 2 s", kDecryptor, Holder::OpenWithoutSharing, false, 2000, 0, 1500, 9000},
-      {"the decryptor's name held too long", kDecryptor, Holder::OpenWithoutSharing, false, 0, 1, 6500, 20000},
-      {"the payload read by a decryptor", kPayload, Holder::OpenForReading, true, 0, 0, 0, 4500},
+      {"the same cleanup tool still runs", kCleanup, H::CleanupToolRunning, true, 0, 0, 0, 4500},
+      {"an older cleanup tool runs", kCleanup, H::CleanupToolRunning, false, 0, 0, 3000, 9000},
+      {"the decryptor's name held for 2 s", kDecryptor, H::OpenWithoutSharing, false, 2000, 0, 1500,
+       9000},
+      {"the decryptor's name held too long", kDecryptor, H::OpenWithoutSharing, false, 0, 1, 6500,
+       20000},
+      {"the payload read by a decryptor", kPayload, H::OpenForReading, true, 0, 0, 0, 4500},
   };
   std::wstring archive = root_ + L"\\archive.exe";
   Bytes payload = Pattern(100000, 5);
@@ -270,19 +274,19 @@ TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
 
     // A different file is an older build of the cleanup tool (its image
     // without the slot's padding) or anything else.
-    Bytes held = c.sameBytes ? expected[c.target]
-                 : c.holder == Holder::CleanupToolRunning ? orxtest::ReadBytes(Bin(L"Orx_DelTool.exe"))
-                                                          : Pattern(5000, 99);
+    Bytes held = c.sameBytes                           ? expected[c.target]
+                 : c.holder == H::CleanupToolRunning ? orxtest::ReadBytes(Bin(L"Orx_DelTool.exe"))
+                                                     : Pattern(5000, 99);
     ASSERT_TRUE(orxtest::WriteBytes(path, held.data(), held.size()));
     orxtest::Process tool;
     HANDLE handle = nullptr;
-    if (c.holder == Holder::CleanupToolRunning) {
+    if (c.holder == H::CleanupToolRunning) {
       // Started for a file that does not exist, it still lives its 5.5 s.
       tool = orxtest::Start(L"\"" + path + L"\" \"" + root_ + L"\\nothing-to-delete\"");
       ASSERT_NE(tool.handle, nullptr);
       Sleep(300);
     } else {
-      DWORD share = c.holder == Holder::OpenForReading ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+      DWORD share = c.holder == H::OpenForReading ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
       handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
       ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     }
