@@ -7,12 +7,19 @@
 // message at most. Exit code 0 once the decryptor has been started, 1 after
 // any failure; files completed before a failure stay.
 //
+// No output is ever written through a link that someone planted at its
+// path. Files of an earlier run that are still in use (a second start of
+// the archive, a retry after a wrong password while the cleanup tool still
+// runs) are kept when they already hold the right bytes and waited for a
+// few seconds otherwise (place_file.h).
+//
 // Built without the C runtime's start-up code so that it fits its slot.
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include "archive_layout.h"
+#include "place_file.h"
 #include "orx/system_dlls.h"
 #include "orx/unique_handle.h"
 
@@ -22,9 +29,15 @@ constexpr DWORD kPathUnits = MAX_PATH;  // 260, terminator included
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 
-// One copy buffer for all three copies. Static, so that it costs no file
-// space and needs no stack probe.
+// How long a file of an earlier run that is in use is waited for: the
+// cleanup tool keeps its program file busy for about 5.5 s.
+constexpr DWORD kInUseWaitMs = 7000;
+
+// One copy buffer for all three copies, and one for comparing with a file
+// already in place. Static, so that they cost no file space and need no
+// stack probe.
 unsigned char g_copyBuffer[0x10000];
+unsigned char g_compareBuffer[0x10000];
 
 // Appends `tail` to the text in `buffer` (capacity units, terminator
 // included). Returns false, leaving the buffer terminated, if it does not fit.
@@ -42,38 +55,6 @@ bool Append(wchar_t* buffer, DWORD capacity, const wchar_t* tail) {
 }
 
 void ShowReadFailure() { MessageBoxA(nullptr, "Read file fail!", "Orvanta", MB_OK); }
-
-HANDLE CreateOutput(const wchar_t* path) {
-  return CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
-}
-
-bool WriteAll(HANDLE file, DWORD size) {
-  DWORD written = 0;
-  return WriteFile(file, g_copyBuffer, size, &written, nullptr) && written == size;
-}
-
-// Copies one slot of `size` bytes from the archive's current position (or
-// from `offset`, when given) into a new file. A read that returns fewer
-// bytes than the slot holds is not a failure: the bytes read are written.
-enum class CopyResult { Ok, CreateFailed, ReadFailed, WriteFailed };
-CopyResult CopySlot(HANDLE archive, const DWORD* offset, DWORD size, const wchar_t* target) {
-  orx::FileHandle out(CreateOutput(target));
-  if (!out) return CopyResult::CreateFailed;
-  DWORD got = 0;
-  BOOL read;
-  if (offset) {
-    // On a synchronous handle an explicit offset also moves the file
-    // position, which the following reads rely on.
-    OVERLAPPED at = {};
-    at.Offset = *offset;
-    read = ReadFile(archive, g_copyBuffer, size, &got, &at);
-  } else {
-    read = ReadFile(archive, g_copyBuffer, size, &got, nullptr);
-  }
-  if (!read) return CopyResult::ReadFailed;
-  return WriteAll(out.get(), got) ? CopyResult::Ok : CopyResult::WriteFailed;
-}
 
 int RunStub() {
   wchar_t ownPath[kPathUnits] = {};
@@ -105,31 +86,30 @@ int RunStub() {
     return kExitFailed;
   }
 
-  const DWORD cleanupOffset = archive::kCleanupOffset;
-  switch (CopySlot(archiveFile.get(), &cleanupOffset, archive::kCleanupSize, cleanupPath)) {
-    case CopyResult::Ok: break;
-    case CopyResult::ReadFailed: ShowReadFailure(); return kExitFailed;
-    default: return kExitFailed;
+  // Slot 1, slot 2, then the payload; a failed read of a slot is the one
+  // failure the recipient is told about.
+  struct Output {
+    const wchar_t* path;
+    stub::Source source;
+  };
+  const Output outputs[] = {
+      {cleanupPath, {archiveFile.get(), archive::kCleanupOffset, archive::kCleanupSize}},
+      {archive::kDecryptorName,
+       {archiveFile.get(), archive::kDecryptorOffset, archive::kDecryptorSize}},
+      {payloadPath, {archiveFile.get(), archive::kPayloadOffset, stub::kToEnd}},
+  };
+  const stub::Buffers buffers = {g_copyBuffer, g_compareBuffer};
+  for (const Output& output : outputs) {
+    switch (stub::PlaceFile(output.path, output.source, buffers, kInUseWaitMs)) {
+      case stub::Placed::Ok: break;
+      case stub::Placed::ReadFailed:
+        if (output.path != payloadPath) ShowReadFailure();
+        return kExitFailed;
+      case stub::Placed::Failed: return kExitFailed;
+    }
   }
-  switch (CopySlot(archiveFile.get(), nullptr, archive::kDecryptorSize, archive::kDecryptorName)) {
-    case CopyResult::Ok: break;
-    case CopyResult::ReadFailed: ShowReadFailure(); return kExitFailed;
-    default: return kExitFailed;
-  }
-
-  orx::FileHandle payload(CreateOutput(payloadPath));
-  if (!payload) return kExitFailed;
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(archiveFile.get(), g_copyBuffer, archive::kPayloadChunk, &got, nullptr))
-      return kExitFailed;
-    // The last chunk is short (possibly empty); an empty write is made too.
-    if (!WriteAll(payload.get(), got)) return kExitFailed;
-    if (got != archive::kPayloadChunk) break;
-  }
-  // Both were opened without sharing: close them before the decryptor runs.
+  // Opened without sharing: closed before the decryptor runs.
   archiveFile.reset();
-  payload.reset();
 
   wchar_t arguments[kPathUnits + 2] = {};
   Append(arguments, kPathUnits + 2, L"\"");

@@ -8,6 +8,8 @@
 
 #include "orxtest/driver.h"
 
+#include <tlhelp32.h>
+
 namespace {
 
 constexpr size_t kPayloadOffset = 78336;
@@ -30,6 +32,30 @@ Bytes Slice(const Bytes& b, size_t from, size_t size) {
   return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + size));
 }
 
+// Running processes whose program file has this name.
+int CountProcesses(const wchar_t* exeName) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  int count = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, exeName) == 0) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+DWORD LinkCount(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  BY_HANDLE_FILE_INFORMATION info = {};
+  bool ok = f != INVALID_HANDLE_VALUE && GetFileInformationByHandle(f, &info);
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  return ok ? info.nNumberOfLinks : 0;
+}
+
 class StubTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -44,12 +70,13 @@ class StubTest : public ::testing::Test {
   }
 
   // Builds an archive with `orx archive` and returns its bytes.
-  Bytes BuildArchive(const std::wstring& archive, const Bytes& payload) {
+  Bytes BuildArchive(const std::wstring& archive, const Bytes& payload,
+                     const wchar_t* decryptor = L"orx_recorder.exe") {
     std::wstring payloadFile = root_ + L"\\payload.bin";
     EXPECT_TRUE(orxtest::WriteBytes(payloadFile, payload.data(), payload.size()));
     std::wstring cmd = L"\"" + Bin(L"orx.exe") + L"\" archive --stub \"" + Bin(L"Tarrow.exe") +
                        L"\" --cleanup \"" + Bin(L"Orx_DelTool.exe") + L"\" --decryptor \"" +
-                       Bin(L"orx_recorder.exe") + L"\" --payload \"" + payloadFile + L"\" -o \"" +
+                       Bin(decryptor) + L"\" --payload \"" + payloadFile + L"\" -o \"" +
                        archive + L"\"";
     orxtest::Process p = orxtest::Start(cmd);
     EXPECT_EQ(orxtest::WaitExit(p, 60000), 0) << "orx archive failed";
@@ -59,9 +86,18 @@ class StubTest : public ::testing::Test {
     return bytes;
   }
 
-  int RunStub(const std::wstring& archive, const std::wstring& folder) {
+  // The stub's exit code; its run time in `elapsedMs` when asked. Handles
+  // in `release` are closed `releaseMs` after the start, while it runs.
+  int RunStub(const std::wstring& archive, const std::wstring& folder, DWORD* elapsedMs = nullptr,
+              HANDLE release = nullptr, DWORD releaseMs = 0) {
+    DWORD start = GetTickCount();
     orxtest::Process p = orxtest::Start(L"\"" + archive + L"\"", folder);
+    if (release) {
+      Sleep(releaseMs);
+      CloseHandle(release);
+    }
     int code = orxtest::WaitExit(p, 30000);
+    if (elapsedMs) *elapsedMs = GetTickCount() - start;
     orxtest::Close(p);
     return code;
   }
@@ -193,6 +229,147 @@ TEST_F(StubTest, RefusesATruncatedArchiveBeforeWritingAnything) {
     EXPECT_FALSE(orxtest::FileExists(PayloadPath()));
     EXPECT_FALSE(orxtest::FileExists(folder + L"\\Orx_DecryptFile.exe"));
   }
+}
+
+// Files of an earlier run can still be in use when the archive runs again:
+// after a wrong password the cleanup tool runs from its file for about 5.5 s,
+// and the first decryptor holds its program file and reads the payload. A
+// file in use that already holds this run's bytes is kept at once; one that
+// differs is waited for, about 7 s at most.
+TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
+  enum Target { kCleanup, kDecryptor, kPayload };
+  enum class Holder { CleanupToolRunning, OpenWithoutSharing, OpenForReading };
+  struct Case {
+    const char* name;
+    Target target;
+    Holder holder;
+    bool sameBytes;   // the held file holds what this run writes there
+    DWORD releaseMs;  // open handles: closed this long after the start; 0: after the stub ends
+    int exitCode;
+    DWORD minMs, maxMs;  // the stub's run time, start to end
+  };
+  using H = Holder;
+  const Case cases[] = {
+      {"the same cleanup tool still runs", kCleanup, H::CleanupToolRunning, true, 0, 0, 0, 4500},
+      {"an older cleanup tool runs", kCleanup, H::CleanupToolRunning, false, 0, 0, 3000, 9000},
+      {"the decryptor's name held for 2 s", kDecryptor, H::OpenWithoutSharing, false, 2000, 0, 1500,
+       9000},
+      {"the decryptor's name held too long", kDecryptor, H::OpenWithoutSharing, false, 0, 1, 6500,
+       20000},
+      {"the payload read by a decryptor", kPayload, H::OpenForReading, true, 0, 0, 0, 4500},
+  };
+  std::wstring archive = root_ + L"\\archive.exe";
+  Bytes payload = Pattern(100000, 5);
+  Bytes image = BuildArchive(archive, payload);
+  const Bytes expected[] = {Slice(image, kCleanupOffset, kCleanupSize),
+                            Slice(image, kDecryptorOffset, kDecryptorSize), payload};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    std::wstring folder = root_ + L"\\in-use";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring paths[] = {CleanupPath(), folder + L"\\Orx_DecryptFile.exe", PayloadPath()};
+    const std::wstring& path = paths[c.target];
+    DeleteFileW(paths[kDecryptor].c_str());
+
+    // A different file is an older build of the cleanup tool (its image
+    // without the slot's padding) or anything else.
+    Bytes held = c.sameBytes                           ? expected[c.target]
+                 : c.holder == H::CleanupToolRunning ? orxtest::ReadBytes(Bin(L"Orx_DelTool.exe"))
+                                                     : Pattern(5000, 99);
+    ASSERT_TRUE(orxtest::WriteBytes(path, held.data(), held.size()));
+    orxtest::Process tool;
+    HANDLE handle = nullptr;
+    if (c.holder == H::CleanupToolRunning) {
+      // Started for a file that does not exist, it still lives its 5.5 s.
+      tool = orxtest::Start(L"\"" + path + L"\" \"" + root_ + L"\\nothing-to-delete\"");
+      ASSERT_NE(tool.handle, nullptr);
+      Sleep(300);
+    } else {
+      DWORD share = c.holder == H::OpenForReading ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+      handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    }
+
+    DWORD elapsed = 0;
+    int code = RunStub(archive, folder, &elapsed, c.releaseMs ? handle : nullptr, c.releaseMs);
+    if (handle && !c.releaseMs) CloseHandle(handle);
+    EXPECT_EQ(code, c.exitCode);
+    EXPECT_GE(elapsed, c.minMs);
+    EXPECT_LE(elapsed, c.maxMs);
+    if (c.exitCode == 0) {
+      EXPECT_FALSE(WaitForStart().empty()) << "the decryptor was not started";
+      for (int t : {kCleanup, kDecryptor, kPayload}) {
+        EXPECT_EQ(orxtest::ReadBytes(paths[t]), expected[t]) << orxtest::WideToUtf8(paths[t]);
+      }
+    } else {
+      ExpectNoStart();
+      EXPECT_EQ(orxtest::ReadBytes(path), held) << "the held file was changed";
+    }
+    if (tool.handle) {
+      EXPECT_EQ(orxtest::WaitExit(tool, 10000), 0);
+      orxtest::Close(tool);
+    }
+  }
+}
+
+// Another local user may make one of the stub's fixed names a hard link to
+// some other file before the archive runs (often as an administrator): the
+// link is replaced by a file of its own and the other file keeps its bytes.
+TEST_F(StubTest, ReplacesAHardLinkAtItsPathsAndLeavesTheLinkedFileAlone) {
+  std::wstring archive = root_ + L"\\archive.exe";
+  Bytes payload = Pattern(70000, 4);
+  Bytes image = BuildArchive(archive, payload);
+  const Bytes expected[] = {Slice(image, kCleanupOffset, kCleanupSize),
+                            Slice(image, kDecryptorOffset, kDecryptorSize), payload};
+  std::wstring folder = root_ + L"\\linked";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring paths[] = {CleanupPath(), folder + L"\\Orx_DecryptFile.exe", PayloadPath()};
+  std::wstring victim = root_ + L"\\victim.bin";
+  const Bytes victimBytes = Pattern(3000, 11);
+  for (size_t t = 0; t < 3; ++t) {
+    SCOPED_TRACE(orxtest::WideToUtf8(paths[t]));
+    SetUp();
+    DeleteFileW(paths[1].c_str());
+    DeleteFileW(victim.c_str());
+    ASSERT_TRUE(orxtest::WriteBytes(victim, victimBytes.data(), victimBytes.size()));
+    ASSERT_TRUE(CreateHardLinkW(paths[t].c_str(), victim.c_str(), nullptr));
+    ASSERT_EQ(LinkCount(victim), 2u);
+
+    EXPECT_EQ(RunStub(archive, folder), 0);
+    EXPECT_FALSE(WaitForStart().empty()) << "the decryptor was not started";
+    EXPECT_EQ(orxtest::ReadBytes(victim), victimBytes);
+    EXPECT_EQ(LinkCount(victim), 1u);
+    EXPECT_EQ(orxtest::ReadBytes(paths[t]), expected[t]);
+  }
+}
+
+// Two quick starts of one archive: the second finds the first's decryptor
+// running from its file with the same bytes, keeps it and starts its own
+// (which the real decryptor ends at once by its single-instance rule). The
+// cleanup tool stands in for the decryptor because it runs for 5.5 s; the
+// archive is read-only, so that its attempts to delete its argument (the
+// archive) fail.
+TEST_F(StubTest, SecondQuickStartKeepsTheRunningDecryptorAndStartsItsOwn) {
+  std::wstring folder = root_ + L"\\twice";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring decryptor = folder + L"\\Orx_DecryptFile.exe";
+  DeleteFileW(decryptor.c_str());
+  std::wstring archive = root_ + L"\\twice.exe";
+  SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_NORMAL);
+  Bytes image = BuildArchive(archive, Pattern(10, 2), L"Orx_DelTool.exe");
+  ASSERT_TRUE(SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_READONLY));
+
+  ASSERT_EQ(RunStub(archive, folder), 0);
+  DWORD elapsed = 0;
+  EXPECT_EQ(RunStub(archive, folder, &elapsed), 0);
+  EXPECT_LE(elapsed, 4500u) << "the second start waited for the first decryptor to end";
+  EXPECT_EQ(CountProcesses(L"Orx_DecryptFile.exe"), 2);
+  EXPECT_EQ(orxtest::ReadBytes(decryptor), Slice(image, kDecryptorOffset, kDecryptorSize));
+
+  for (int i = 0; i < 100 && CountProcesses(L"Orx_DecryptFile.exe") > 0; ++i) Sleep(100);
+  EXPECT_EQ(CountProcesses(L"Orx_DecryptFile.exe"), 0);
+  EXPECT_TRUE(SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 
 }  // namespace

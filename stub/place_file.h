@@ -1,0 +1,180 @@
+// Putting one of the archive's files at its fixed path.
+//
+// The paths are fixed and partly in folders that other local users can
+// write to, and the stub often runs as an administrator: a hard link,
+// symbolic link or junction planted at one of them must never make the stub
+// write into the file it points to. Files of an earlier run may also still
+// be in use there: the cleanup tool runs from its program file for about
+// 5.5 s, the decryptor from its own, and the decryptor reads the payload.
+//
+// Header-only and without the C runtime, for the stub; the removal of an
+// entry is a template parameter so that tests can stand in for a refusal or
+// for someone racing the stub, which Wine cannot produce on its own.
+#pragma once
+
+#include <windows.h>
+
+#include "archive_layout.h"
+#include "orx/unique_handle.h"
+
+namespace stub {
+
+// Bytes of the archive that one output file receives: `size` bytes from
+// `offset`, or everything from `offset` to the end when `size` is kToEnd.
+constexpr ULONGLONG kToEnd = ~0ULL;
+struct Source {
+  HANDLE archive;  // opened for synchronous reading
+  ULONGLONG offset;
+  ULONGLONG size;
+};
+
+// Two buffers of at least kPayloadChunk bytes each, owned by the caller:
+// `copy` carries every chunk, `compare` the file found in place.
+struct Buffers {
+  unsigned char* copy;
+  unsigned char* compare;
+};
+
+enum class Placed { Ok, ReadFailed, Failed };
+
+constexpr DWORD kRetryIntervalMs = 250;
+
+struct SystemRemoval {
+  static BOOL Remove(const wchar_t* path) { return DeleteFileW(path); }
+};
+
+namespace detail {
+
+inline bool ReadAt(HANDLE file, ULONGLONG offset, unsigned char* into, DWORD size, DWORD* got) {
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  *got = 0;
+  if (ReadFile(file, into, size, got, &at)) return true;
+  return GetLastError() == ERROR_HANDLE_EOF;  // at or past the end: nothing read
+}
+
+// Walks the source in chunks of at most kPayloadChunk bytes (a slot in one
+// read, the payload until a read comes back short, possibly empty) and
+// hands each one, in buffers.copy, to `step`, which returns false to stop.
+enum class Walk { Done, ReadFailed, Stopped };
+template <typename Step>
+Walk WalkSource(const Source& source, const Buffers& buffers, Step step) {
+  ULONGLONG position = source.offset;
+  ULONGLONG left = source.size;
+  for (;;) {
+    DWORD want = left < archive::kPayloadChunk ? static_cast<DWORD>(left) : archive::kPayloadChunk;
+    DWORD got = 0;
+    if (!ReadAt(source.archive, position, buffers.copy, want, &got)) return Walk::ReadFailed;
+    if (!step(got)) return Walk::Stopped;
+    position += got;
+    left -= got;
+    if (got != want || left == 0) return Walk::Done;
+  }
+}
+
+// Writes the source into `out`; an empty last chunk is written too.
+inline Placed Fill(HANDLE out, const Source& source, const Buffers& buffers) {
+  bool written = true;
+  Walk walk = WalkSource(source, buffers, [&](DWORD got) {
+    DWORD put = 0;
+    return written = WriteFile(out, buffers.copy, got, &put, nullptr) && put == got;
+  });
+  if (walk == Walk::ReadFailed) return Placed::ReadFailed;
+  return written ? Placed::Ok : Placed::Failed;
+}
+
+// A file with this one name only: no other hard link to it, no reparse
+// point, no folder.
+inline bool IsPlainFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+         !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+}
+
+inline bool HoldsSource(HANDLE file, const Source& source, const Buffers& buffers) {
+  bool same = true;
+  Walk walk = WalkSource(source, buffers, [&](DWORD got) {
+    DWORD read = 0;
+    if (got && (!ReadFile(file, buffers.compare, got, &read, nullptr) || read != got)) {
+      return same = false;
+    }
+    for (DWORD i = 0; i < got; ++i) {
+      if (buffers.compare[i] != buffers.copy[i]) return same = false;
+    }
+    return true;
+  });
+  DWORD extra = 0;
+  return walk == Walk::Done && same && ReadFile(file, buffers.compare, 1, &extra, nullptr) &&
+         extra == 0;
+}
+
+// What stands at a path that can be neither removed nor opened for writing.
+enum class Existing { Same, Different, Blocking };
+inline Existing Inspect(const wchar_t* path, const Source& source, const Buffers& buffers) {
+  // A folder (a junction included) does not go away by waiting.
+  DWORD attributes = GetFileAttributesW(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return Existing::Blocking;
+  }
+  orx::FileHandle file(CreateFileW(path, GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file || !IsPlainFile(file.get())) return Existing::Different;
+  return HoldsSource(file.get(), source, buffers) ? Existing::Same : Existing::Different;
+}
+
+}  // namespace detail
+
+// Puts the source's bytes at `path`.
+//
+// Whatever is at the path is removed first and the file is made anew with
+// CREATE_NEW, without following a reparse point: that never opens an
+// existing entry, so a link planted at the path loses its name and the file
+// it points to keeps its bytes, whenever the link was planted.
+//
+// An entry that stays (it is in use, this user may not remove it, or it was
+// made again since) is written in place only when the handle opened on it,
+// without following a reparse point and without sharing, shows a plain file
+// with this one name; the check is made on the handle that is written
+// through, so a link planted before it cannot slip in. An entry that cannot
+// be opened for writing, being in use, is kept when it already holds exactly
+// the source's bytes (a second start of the same archive); a link that
+// stays, or a file in use with other bytes, is retried for up to `waitMs`
+// before giving up. A folder at the path, or a missing folder on it, fails
+// at once.
+template <typename Removal = SystemRemoval>
+Placed PlaceFile(const wchar_t* path, const Source& source, const Buffers& buffers, DWORD waitMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (Removal::Remove(path) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+      orx::FileHandle fresh(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                        nullptr));
+      if (fresh) return detail::Fill(fresh.get(), source, buffers);
+    }
+    orx::FileHandle existing(CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (existing) {
+      if (detail::IsPlainFile(existing.get())) {
+        if (!SetEndOfFile(existing.get())) return Placed::Failed;
+        return detail::Fill(existing.get(), source, buffers);
+      }
+    } else {
+      // In use (a running program's image, a file open without sharing, a
+      // removed file that keeps its name until its last handle is closed),
+      // or something else: a missing folder, a folder without write access.
+      DWORD error = GetLastError();
+      if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return Placed::Failed;
+      switch (detail::Inspect(path, source, buffers)) {
+        case detail::Existing::Same: return Placed::Ok;
+        case detail::Existing::Blocking: return Placed::Failed;
+        case detail::Existing::Different: break;
+      }
+    }
+    if (GetTickCount() - start >= waitMs) return Placed::Failed;
+    Sleep(kRetryIntervalMs);
+  }
+}
+
+}  // namespace stub
