@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "orx/unique_handle.h"
+
 namespace {
 
 constexpr DWORD kFirstAttemptDelayMs = 500;
@@ -16,7 +18,8 @@ constexpr DWORD kSecondAttemptDelayMs = 5000;
 
 void RunCleanup() {
   int count = 0;
-  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  orx::LocalMemory argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  LPWSTR* args = static_cast<LPWSTR*>(argv.get());
   // Exactly one argument besides the program name; anything else (none, or
   // an unquoted path split at a blank) deletes nothing.
   if (!args || count != 2 || !args[1]) return;
@@ -24,7 +27,6 @@ void RunCleanup() {
   DeleteFileW(args[1]);
   Sleep(kSecondAttemptDelayMs);
   DeleteFileW(args[1]);
-  LocalFree(args);
 }
 
 }  // namespace

@@ -34,28 +34,56 @@ set(ORX_STUB_SLOT 24576)
 set(ORX_CLEANUP_SLOT 12288)
 set(ORX_DECRYPTOR_SLOT 41472)
 
-# orx_tiny_program(<target> ENTRY <function> SUBSYSTEM windows|console
-#                  SOURCES ... [LIBS ...])
-# A Windows program without the C runtime's start-up code: its own entry
-# point (an extern "C" __stdcall function without arguments), no C++
-# exceptions, RTTI or unwind tables, and only the system DLLs in LIBS.
-# No -fdata-sections: for PE targets GCC would then store zero-filled
-# globals as initialised data, which costs their whole size in the file.
-# Without the start-up code there are no global constructors and no atexit.
-function(orx_tiny_program target)
-  cmake_parse_arguments(P "" "ENTRY;SUBSYSTEM" "SOURCES;LIBS" ${ARGN})
+# The flags of all code that goes into the archive's small programs: small,
+# no C++ runtime, exceptions, RTTI or unwind tables. No -fdata-sections: for
+# PE targets GCC would then store zero-filled globals as initialised data,
+# which costs their whole size in the file. Without the C runtime's start-up
+# code there are no global constructors and no atexit.
+set(ORX_SMALL_CODE_FLAGS
+  $<$<COMPILE_LANGUAGE:CXX,C>:-Os -fno-exceptions -fno-asynchronous-unwind-tables
+    -fno-unwind-tables -fno-stack-protector -ffunction-sections -fno-ident -fno-stack-check>
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti -fno-threadsafe-statics>)
+
+# orx_small_code(<library>): a library linked into the small programs is
+# built as they are (in the Windows presets; the host keeps its own flags).
+function(orx_small_code target)
+  if(ORX_WINDOWS)
+    target_compile_options(${target} PRIVATE ${ORX_SMALL_CODE_FLAGS})
+  endif()
+endfunction()
+
+# orx_small_program(<target> ENTRY <function> SUBSYSTEM windows|console
+#                   SLOT <bytes> TEST <name> SOURCES ... [LIBS ...] [CHECKS ...])
+# A Windows program without the C runtime's start-up code, to fit a slot of
+# the archive: its own entry point (an extern "C" __stdcall function without
+# arguments), the small-code flags, only the system DLLs in LIBS, a map file
+# (<target>.map beside its objects) to see what takes the bytes, and the
+# static check <name> of its image in both MinGW presets: its kind, the slot
+# size, imports only of DLLs Windows always takes from its system folder, no
+# TLS callbacks, and the pecheck arguments in CHECKS.
+function(orx_small_program target)
+  cmake_parse_arguments(P "" "ENTRY;SUBSYSTEM;SLOT;TEST" "SOURCES;LIBS;CHECKS" ${ARGN})
+  foreach(required ENTRY SUBSYSTEM SLOT TEST SOURCES)
+    if(NOT P_${required})
+      message(FATAL_ERROR "orx_small_program(${target}): ${required} is required")
+    endif()
+  endforeach()
   add_executable(${target} ${P_SOURCES})
   if(ORX_BITS EQUAL 32)
     set(entry "_${P_ENTRY}@0")
   else()
     set(entry "${P_ENTRY}")
   endif()
-  target_compile_options(${target} PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX,C>:-Os -fno-exceptions -fno-asynchronous-unwind-tables
-      -fno-unwind-tables -fno-stack-protector -ffunction-sections
-      -fno-ident -fno-stack-check>
-    $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti -fno-threadsafe-statics>)
+  target_compile_options(${target} PRIVATE ${ORX_SMALL_CODE_FLAGS})
   target_link_options(${target} PRIVATE -nostdlib -s -Wl,--gc-sections
-    -Wl,--entry=${entry} -Wl,--subsystem,${P_SUBSYSTEM})
+    -Wl,--entry=${entry} -Wl,--subsystem,${P_SUBSYSTEM}
+    -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
   target_link_libraries(${target} PRIVATE ${P_LIBS} gcc)
+  if(P_SUBSYSTEM STREQUAL "windows")
+    set(kind gui)
+  else()
+    set(kind console)
+  endif()
+  orx_pe_test(NAME ${P_TEST} FILE ${target} ARGS --subsystem ${kind} --max-size ${P_SLOT}
+    --system-dlls-only --no-tls ${P_CHECKS})
 endfunction()

@@ -37,6 +37,25 @@ function(orx_wine_test)
   endif()
 endfunction()
 
+# orx_unit_test(NAME <subsystem>.<what> TARGET <test program> [ENVIRONMENT ...])
+# A test program of portable code: run natively in the host preset and, as
+# compiled by MinGW, under wine64 in the win64 preset (compiled only in
+# win32). Test names are "<subsystem>.<what>" everywhere.
+function(orx_unit_test)
+  cmake_parse_arguments(T "" "NAME;TARGET" "ENVIRONMENT" ${ARGN})
+  if(ORX_HOST)
+    add_test(NAME ${T_NAME} COMMAND ${T_TARGET})
+    if(T_ENVIRONMENT)
+      set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
+    endif()
+  elseif(ORX_RUNS_HERE)
+    orx_wine_test(NAME ${T_NAME} COMMAND ${T_TARGET})
+    if(T_ENVIRONMENT)
+      set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT "${T_ENVIRONMENT}")
+    endif()
+  endif()
+endfunction()
+
 # orx_pe_test(NAME <name> FILE <target> ARGS ...)
 # Static check of a Windows image with testing/pe/pecheck.py; in both MinGW
 # presets, which is how the i686 deliverables are tested at all. No image

@@ -21,6 +21,6 @@ target_include_directories(orx_payload PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(orx_payload PUBLIC orx_common)
 # Small in the Windows images; fast on the host, where orx and the
 # benchmarks run.
-target_compile_options(orx_payload PRIVATE $<IF:$<BOOL:${ORX_WINDOWS}>,-Os,-O3>
-  -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-threadsafe-statics
-  -ffunction-sections)
+target_compile_options(orx_payload PRIVATE -fno-exceptions -fno-rtti -fno-threadsafe-statics
+  $<$<BOOL:${ORX_HOST}>:-O3>)
+orx_small_code(orx_payload)

@@ -6,10 +6,12 @@
 
 #include "interrupt.h"
 #include "orx/secure_wipe.h"
+#include "orx/unique_handle.h"
 #include "payload/cfb128.h"
 #include "payload/crypto_port.h"
 #include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
+#include "payload/payload_open.h"
 #include "progress_bar.h"
 
 namespace orx {
@@ -20,13 +22,6 @@ using payload::kIvText;
 
 constexpr std::uint32_t kSignature = 0xF8EBD601u;
 constexpr size_t kChunk = 1 << 16;
-
-// Key bytes that are wiped when they go out of scope.
-struct SecretBytes {
-  explicit SecretBytes(size_t n) : bytes(n) {}
-  ~SecretBytes() { SecureWipe(bytes.data(), bytes.size()); }
-  std::vector<unsigned char> bytes;
-};
 
 // The cipher and the digest of the content, released on every way out.
 struct ContentState {
@@ -60,9 +55,9 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
     error = "the stored name is not a plain file name";
     return false;
   }
-  SecretBytes fileKey(n);
+  Secret<payload::FileKey> fileKey;
   std::vector<unsigned char> secondBlock(n);
-  if (!crypto::RandomBytes(fileKey.bytes.data(), n) ||
+  if (!crypto::RandomBytes(fileKey.value.bytes, n) ||
       !crypto::RandomBytes(secondBlock.data(), n)) {
     error = "the random generator failed";
     return false;
@@ -77,13 +72,13 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   char* name = payload::MakeCipherName(payload::kModeCfb, r.keyBytes);
   std::vector<unsigned char> wrapped(n + 1);
   size_t wrappedBytes = 0;
-  code = name ? payload::EncryptBuffer(name, passwordKey, kIvText, fileKey.bytes.data(), n,
+  code = name ? payload::EncryptBuffer(name, passwordKey, kIvText, fileKey.value.bytes, n,
                                        wrapped.data(), &wrappedBytes)
               : payload::kNoMemory;
   payload::ReleaseCipherName(name);
   SecureWipe(passwordKey, n + 32);
   payload::ReleaseBuffer(passwordKey);
-  unsigned char* keyCheck = payload::DigestBuffer(fileKey.bytes.data(), n, "sha1");
+  unsigned char* keyCheck = payload::DigestBuffer(fileKey.value.bytes, n, "sha1");
   bool wrappedOk = code == payload::kOk && wrappedBytes == n && keyCheck;
   std::vector<unsigned char> header;
   PutUint32(header, kSignature);
@@ -109,7 +104,7 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   // The content: encrypted serially (each keystream block waits for the
   // cipher block before it), hashed as plaintext.
   ContentState state;
-  if (!crypto::Cfb128Init(&state.cfb, fileKey.bytes.data(), n,
+  if (!crypto::Cfb128Init(&state.cfb, fileKey.value.bytes, n,
                           reinterpret_cast<const unsigned char*>(kIvText)) ||
       !crypto::Sha1Init(&state.sha)) {
     error = "the cipher could not be set up";
