@@ -22,6 +22,7 @@
 #include "place_file.h"
 #include "orx/system_dlls.h"
 #include "orx/unique_handle.h"
+#include "orx/wide_text.h"
 
 namespace {
 
@@ -39,21 +40,6 @@ constexpr DWORD kInUseWaitMs = 7000;
 unsigned char g_copyBuffer[0x10000];
 unsigned char g_compareBuffer[0x10000];
 
-// Appends `tail` to the text in `buffer` (capacity units, terminator
-// included). Returns false, leaving the buffer terminated, if it does not fit.
-bool Append(wchar_t* buffer, DWORD capacity, const wchar_t* tail) {
-  DWORD used = 0;
-  while (buffer[used]) ++used;
-  for (DWORD i = 0;; ++i) {
-    if (used + i >= capacity) {
-      buffer[used] = 0;
-      return false;
-    }
-    buffer[used + i] = tail[i];
-    if (!tail[i]) return true;
-  }
-}
-
 void ShowReadFailure() { MessageBoxA(nullptr, "Read file fail!", "Orvanta", MB_OK); }
 
 int RunStub() {
@@ -66,10 +52,10 @@ int RunStub() {
 
   wchar_t cleanupPath[kPathUnits] = {};
   wchar_t payloadPath[kPathUnits] = {};
-  if (!Append(cleanupPath, kPathUnits, windowsFolder) ||
-      !Append(cleanupPath, kPathUnits, archive::kCleanupName) ||
-      !Append(payloadPath, kPathUnits, windowsFolder) ||
-      !Append(payloadPath, kPathUnits, archive::kPayloadName)) {
+  if (!orx::AppendWide(cleanupPath, kPathUnits, windowsFolder) ||
+      !orx::AppendWide(cleanupPath, kPathUnits, archive::kCleanupName) ||
+      !orx::AppendWide(payloadPath, kPathUnits, windowsFolder) ||
+      !orx::AppendWide(payloadPath, kPathUnits, archive::kPayloadName)) {
     return kExitFailed;
   }
 
@@ -112,9 +98,9 @@ int RunStub() {
   archiveFile.reset();
 
   wchar_t arguments[kPathUnits + 2] = {};
-  Append(arguments, kPathUnits + 2, L"\"");
-  Append(arguments, kPathUnits + 2, ownPath);
-  Append(arguments, kPathUnits + 2, L"\"");
+  orx::AppendWide(arguments, kPathUnits + 2, L"\"");
+  orx::AppendWide(arguments, kPathUnits + 2, ownPath);
+  orx::AppendWide(arguments, kPathUnits + 2, L"\"");
   ShellExecuteW(nullptr, L"open", archive::kDecryptorName, arguments, nullptr, SW_SHOWNORMAL);
   return kExitOk;
 }

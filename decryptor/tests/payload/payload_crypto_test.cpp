@@ -1,5 +1,6 @@
 // Key derivation, unwrapping, names and buffer ciphers against known answers.
 #include "payload/payload_crypto.h"
+#include "payload/payload_open.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,19 @@ const KeyVector kVectors[] = {
 
 Bytes Take(const unsigned char* p, size_t n) { return Bytes(p, p + n); }
 
+// A header holding just the key fields, for UnlockPayload.
+PayloadHeader KeyHeader(int keyBytes, const char* wrappedKey, const char* keyCheck) {
+  PayloadHeader h = {};
+  h.keyBytes = static_cast<uint32_t>(keyBytes);
+  Bytes w = FromHex(wrappedKey), c = FromHex(keyCheck);
+  std::copy(w.begin(), w.end(), h.wrappedKey);
+  std::copy(c.begin(), c.end(), h.keyCheck);
+  return h;
+}
+
+// The password key is derived only inside UnlockPayload; its known answers
+// show through the file key it unwraps (a wrong K unwraps another key,
+// whose SHA-1 then misses keyCheck).
 TEST(PayloadKeys, KnownAnswersForEveryKeyLength) {
   unsigned char* md5 = DigestBuffer(kPassword, 9, "md5");
   ASSERT_NE(md5, nullptr);
@@ -56,58 +70,50 @@ TEST(PayloadKeys, KnownAnswersForEveryKeyLength) {
 
   for (const KeyVector& v : kVectors) {
     SCOPED_TRACE(v.keyBytes);
-    // The seed is the key of its own encryption: checking it through K.
-    Bytes seed = FromHex(v.seed);
-    ASSERT_EQ(seed.size(), static_cast<size_t>(v.keyBytes));
-    int error = -1;
-    unsigned char* k = DerivePasswordKey(kPassword, 9, v.keyBytes, &error);
-    ASSERT_NE(k, nullptr);
-    EXPECT_EQ(error, kOk);
-    EXPECT_EQ(Take(k, v.keyBytes), FromHex(v.passwordKey));
-
-    Bytes wrapped = FromHex(v.wrappedKey);
+    // The vectors hold together: K unwraps the file key, whose SHA-1 is
+    // the check value.
+    Bytes k = FromHex(v.passwordKey), wrapped = FromHex(v.wrappedKey);
     size_t fileKeyBytes = 0;
-    unsigned char* fileKey = DecryptWithKey(wrapped.data(), wrapped.size(), k, v.keyBytes,
+    int error = -1;
+    unsigned char* fileKey = DecryptWithKey(wrapped.data(), wrapped.size(), k.data(), v.keyBytes,
                                             &fileKeyBytes, kModeCfb, kIvText, &error);
     ASSERT_NE(fileKey, nullptr);
-    EXPECT_EQ(fileKeyBytes, static_cast<size_t>(v.keyBytes));
     EXPECT_EQ(Take(fileKey, fileKeyBytes), FromHex(v.fileKey));
-
     unsigned char* check = DigestBuffer(fileKey, fileKeyBytes, "sha1");
     ASSERT_NE(check, nullptr);
     EXPECT_EQ(Take(check, 20), FromHex(v.keyCheck));
     ReleaseBuffer(check);
     ReleaseBuffer(fileKey);
-    ReleaseBuffer(k);
+
+    FileKey key;
+    ASSERT_EQ(UnlockPayload(KeyHeader(v.keyBytes, v.wrappedKey, v.keyCheck), kPassword, 9, &key),
+              kOk);
+    EXPECT_EQ(key.size, static_cast<uint32_t>(v.keyBytes));
+    EXPECT_EQ(Take(key.bytes, key.size), FromHex(v.fileKey));
   }
 }
 
-TEST(PayloadKeys, DerivationRefusals) {
-  int error = 0;
-  EXPECT_EQ(DerivePasswordKey(nullptr, 0, 16, &error), nullptr);
-  EXPECT_EQ(error, kNoPassword);
-  EXPECT_EQ(DerivePasswordKey(kPassword, 8, 16, &error), nullptr);
-  EXPECT_EQ(error, kPasswordLength);
-  for (int bad : {0, 15, 20, 33, -16}) {
-    error = 0;
-    EXPECT_EQ(DerivePasswordKey(kPassword, 9, bad, &error), nullptr) << bad;
-    EXPECT_EQ(error, kBadKeyLength) << bad;
+TEST(PayloadKeys, DerivationRefusalsAndTheEmptyPassword) {
+  const KeyVector& v = kVectors[0];
+  PayloadHeader h = KeyHeader(v.keyBytes, v.wrappedKey, v.keyCheck);
+  FileKey key;
+  EXPECT_EQ(UnlockPayload(h, nullptr, 0, &key), kNoPassword);
+  EXPECT_EQ(UnlockPayload(h, kPassword, 8, &key), kPasswordLength);
+  for (uint32_t bad : {0u, 15u, 20u, 33u}) {
+    h.keyBytes = bad;
+    EXPECT_EQ(UnlockPayload(h, kPassword, 9, &key), kBadKeyLength) << bad;
+    EXPECT_EQ(key.size, 0u) << "nothing unwrapped";
   }
   // The empty password is derived like any other: from MD5 of no bytes
-  // (d41d8cd98f00b204e9800998ecf8427e, hashlib.md5(b"")), so it differs
-  // from a one-character password's key and is repeatable. K made with
-  // printf <seed> | openssl enc -aes-128-cfb -K <seed> -iv <IV> -nopad.
-  unsigned char* empty1 = DerivePasswordKey(reinterpret_cast<const unsigned char*>(""), 0, 16,
-                                            &error);
-  unsigned char* empty2 = DerivePasswordKey(reinterpret_cast<const unsigned char*>(""), 0, 16,
-                                            &error);
-  unsigned char* one = DerivePasswordKey(reinterpret_cast<const unsigned char*>("a"), 1, 16,
-                                         &error);
-  ASSERT_TRUE(empty1 && empty2 && one);
-  EXPECT_EQ(Take(empty1, 16), Take(empty2, 16));
-  EXPECT_NE(Take(empty1, 16), Take(one, 16));
-  EXPECT_EQ(Take(empty1, 16), FromHex("7ff7a0f759c747758145015d8dee139c"));
-  for (auto* p : {empty1, empty2, one}) ReleaseBuffer(p);
+  // (d41d8cd98f00b204e9800998ecf8427e), so K = 7ff7a0f759c747758145015d8dee139c
+  // (printf <seed> | openssl enc -aes-128-cfb -K <seed> -iv <IV> -nopad), under
+  // which the file key 0x40..0x4f wraps to fea0bed8cbbb782409ed78137b769d07.
+  PayloadHeader empty = KeyHeader(16, "fea0bed8cbbb782409ed78137b769d07", v.keyCheck);
+  const unsigned char* none = reinterpret_cast<const unsigned char*>("");
+  ASSERT_EQ(UnlockPayload(empty, none, 0, &key), kOk);
+  EXPECT_EQ(Take(key.bytes, 16), FromHex(v.fileKey));
+  EXPECT_EQ(UnlockPayload(empty, reinterpret_cast<const unsigned char*>("a"), 1, &key),
+            kWrongPassword);
 }
 
 TEST(PasswordBytes, LowByteOfEachUnitAndTheLengthRule) {
@@ -122,25 +128,24 @@ TEST(PasswordBytes, LowByteOfEachUnitAndTheLengthRule) {
   EXPECT_STREQ(reinterpret_cast<char*>(bytes), reinterpret_cast<char*>(other));
 
   // U+0100 has a zero low byte: the bytes end early and derivation refuses.
+  const KeyVector& v = kVectors[2];
+  PayloadHeader h = KeyHeader(v.keyBytes, v.wrappedKey, v.keyCheck);
+  FileKey key;
   const uint16_t zeroLow[] = {'a', 0x0100, 'b'};
   n = PasswordBytesFromText(zeroLow, 3, bytes);
-  int error = 0;
-  EXPECT_EQ(DerivePasswordKey(bytes, n, 16, &error), nullptr);
-  EXPECT_EQ(error, kPasswordLength);
+  EXPECT_EQ(UnlockPayload(h, bytes, n, &key), kPasswordLength);
 
-  // 254 units work; 255 (the field's limit) give empty bytes and are refused.
+  // 254 units are derived (and are simply the wrong password here); 255
+  // (the field's limit) give empty bytes and are refused.
   uint16_t longText[255];
   for (auto& u : longText) u = 'x';
   n = PasswordBytesFromText(longText, 254, bytes);
   EXPECT_EQ(strlen(reinterpret_cast<char*>(bytes)), 254u);
-  unsigned char* key = DerivePasswordKey(bytes, n, 32, &error);
-  EXPECT_NE(key, nullptr);
-  ReleaseBuffer(key);
+  EXPECT_EQ(UnlockPayload(h, bytes, n, &key), kWrongPassword);
   n = PasswordBytesFromText(longText, 255, bytes);
   EXPECT_EQ(n, 255u);
   EXPECT_EQ(bytes[0], 0);
-  EXPECT_EQ(DerivePasswordKey(bytes, n, 32, &error), nullptr);
-  EXPECT_EQ(error, kPasswordLength);
+  EXPECT_EQ(UnlockPayload(h, bytes, n, &key), kPasswordLength);
 }
 
 TEST(CipherNames, FormedLookedUpAndReleased) {
