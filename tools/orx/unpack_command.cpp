@@ -82,8 +82,11 @@ Opened DecryptPayloadInto(const payload::PayloadHeader& h, payload::PayloadStrea
     case payload::kNoDigest:
       error = "SHA-1 is unavailable";
       return Opened::kFailed;
+    case payload::kDecryptFailed:
+      error = "unwrapping the file key failed (code " + std::to_string(code) + ")";
+      return Opened::kFailed;
     default:
-      error = "unlocking the file key failed (code " + std::to_string(code) + ")";
+      error = "password key derivation failed (code " + std::to_string(code) + ")";
       return Opened::kFailed;
   }
   payload::PayloadStream* out = openOutput(error);
