@@ -55,31 +55,22 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
     error = "the stored name is not a plain file name";
     return false;
   }
-  Secret<payload::FileKey> fileKey;
+  // A fresh random file key, and random bytes for secondBlock, which no
+  // reader uses.
+  Secret<payload::FileKey> secret;
+  payload::FileKey& fileKey = secret.value;
+  fileKey.size = static_cast<std::uint32_t>(n);
   std::vector<unsigned char> secondBlock(n);
-  if (!crypto::RandomBytes(fileKey.value.bytes, n) ||
-      !crypto::RandomBytes(secondBlock.data(), n)) {
+  if (!crypto::RandomBytes(fileKey.bytes, n) || !crypto::RandomBytes(secondBlock.data(), n)) {
     error = "the random generator failed";
     return false;
   }
-  int code = 0;
-  unsigned char* passwordKey =
-      payload::DerivePasswordKey(r.passwordBytes, r.passwordLength, r.keyBytes, &code);
-  if (!passwordKey) {
-    error = "password key derivation failed (code " + std::to_string(code) + ")";
+  unsigned char wrapped[32], keyCheck[payload::kKeyCheckBytes];
+  int code = payload::WrapFileKey(fileKey, r.passwordBytes, r.passwordLength, wrapped, keyCheck);
+  if (code != payload::kOk) {
+    error = "wrapping the file key failed (code " + std::to_string(code) + ")";
     return false;
   }
-  char* name = payload::MakeCipherName(payload::kModeCfb, r.keyBytes);
-  std::vector<unsigned char> wrapped(n + 1);
-  size_t wrappedBytes = 0;
-  code = name ? payload::EncryptBuffer(name, passwordKey, kIvText, fileKey.value.bytes, n,
-                                       wrapped.data(), &wrappedBytes)
-              : payload::kNoMemory;
-  payload::ReleaseCipherName(name);
-  SecureWipe(passwordKey, n + 32);
-  payload::ReleaseBuffer(passwordKey);
-  unsigned char* keyCheck = payload::DigestBuffer(fileKey.value.bytes, n, "sha1");
-  bool wrappedOk = code == payload::kOk && wrappedBytes == n && keyCheck;
   std::vector<unsigned char> header;
   PutUint32(header, kSignature);
   PutUint32(header, static_cast<std::uint32_t>(r.storedName.size() * 2));
@@ -88,13 +79,8 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
     header.push_back(static_cast<unsigned char>(unit >> 8));
   }
   PutUint32(header, static_cast<std::uint32_t>(n));
-  if (keyCheck) header.insert(header.end(), keyCheck, keyCheck + 20);
-  payload::ReleaseBuffer(keyCheck);
-  if (!wrappedOk) {
-    error = "wrapping the file key failed";
-    return false;
-  }
-  header.insert(header.end(), wrapped.begin(), wrapped.begin() + static_cast<long>(n));
+  header.insert(header.end(), keyCheck, keyCheck + payload::kKeyCheckBytes);
+  header.insert(header.end(), wrapped, wrapped + n);
   header.insert(header.end(), secondBlock.begin(), secondBlock.end());
   if (!Put(out, header.data(), header.size())) {
     error = WriteFailure();
@@ -104,7 +90,7 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   // The content: encrypted serially (each keystream block waits for the
   // cipher block before it), hashed as plaintext.
   ContentState state;
-  if (!crypto::Cfb128Init(&state.cfb, fileKey.value.bytes, n,
+  if (!crypto::Cfb128Init(&state.cfb, fileKey.bytes, n,
                           reinterpret_cast<const unsigned char*>(kIvText)) ||
       !crypto::Sha1Init(&state.sha)) {
     error = "the cipher could not be set up";

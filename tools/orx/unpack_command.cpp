@@ -2,17 +2,17 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <memory>
 
 #include "command_line.h"
 #include "commands.h"
+#include "digest_thread.h"
 #include "display_text.h"
 #include "exit_codes.h"
 #include "interrupt.h"
 #include "open_file.h"
 #include "password_input.h"
 #include "path_arg.h"
-#include "payload/payload_crypto.h"
+#include "payload/payload_open.h"
 #include "payload_file.h"
 #include "pending_file.h"
 #include "progress_bar.h"
@@ -24,15 +24,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A key buffer from the payload code: wiped, then given back.
-struct KeyRelease {
-  size_t size;
-  void operator()(unsigned char* p) const {
-    Wipe(p, size);
-    payload::ReleaseBuffer(p);
-  }
+// From this much cipher text on, SHA-1 runs on a second thread (see
+// DigestThread), over chunks big enough that handing one over costs nothing
+// against hashing it, and small enough to stay in the cache between
+// decrypting, writing and hashing. Below it the thread and the first chunk's
+// fresh buffers cost more than the overlap saves (measured: a 8 MiB payload
+// opens faster on one thread, a 16 MiB one on two).
+constexpr int64_t kPipelineFrom = 16 << 20;
+constexpr size_t kPipelineChunk = 1 << 20;
+
+// The file key, wiped on every way out.
+struct WipedFileKey : payload::FileKey {
+  WipedFileKey() : payload::FileKey{} {}
+  ~WipedFileKey() { Wipe(static_cast<payload::FileKey*>(this), sizeof(payload::FileKey)); }
 };
-using KeyBuffer = std::unique_ptr<unsigned char, KeyRelease>;
 
 // The output port: the pending file, advancing the progress bar. Keeps the
 // OS reason of a failed write, and fails once an interrupt is requested.
@@ -57,63 +62,59 @@ struct ProgressOutput {
 
 enum class Opened { kDone, kWrongPassword, kDigestMismatch, kFailed };
 
-// Everything between the password bytes and a verified plaintext, in one
-// place: derives the password key, unwraps the file key and checks it
-// against keyCheck; only for the right password asks `openOutput` for the
-// output, then decrypts the cipher text into it while hashing and compares
-// the digest with the stored one. Keys are wiped before they are released.
+// The payload core's opening sequence: unlocks the file key (the password
+// key, the unwrapped key checked against keyCheck); only for the right
+// password asks `openOutput` for the output, then decrypts into it while
+// hashing and compares with the stored digest. `code` gets the core's
+// result; a failure sets `error` to what failed, without its cause.
 Opened DecryptPayloadInto(const payload::PayloadHeader& h, payload::PayloadStream* in,
                           const unsigned char* passwordBytes, size_t passwordLength,
                           const std::function<payload::PayloadStream*(std::string&)>& openOutput,
-                          std::string& error) {
-  const int keyBytes = static_cast<int>(h.keyBytes);
-  int code = 0;
-  KeyBuffer passwordKey(payload::DerivePasswordKey(passwordBytes, passwordLength, keyBytes, &code),
-                        KeyRelease{h.keyBytes});
-  if (!passwordKey) {
-    error = "password key derivation failed (code " + std::to_string(code) + ")";
-    return Opened::kFailed;
-  }
-  size_t fileKeyBytes = 0;
-  KeyBuffer fileKey(payload::DecryptWithKey(h.wrappedKey, h.keyBytes, passwordKey.get(), keyBytes,
-                                            &fileKeyBytes, payload::kModeCfb, payload::kIvText,
-                                            &code),
-                    KeyRelease{h.keyBytes});
-  if (!fileKey) {
-    error = "unwrapping the file key failed (code " + std::to_string(code) + ")";
-    return Opened::kFailed;
-  }
-  std::unique_ptr<unsigned char, void (*)(void*)> check(
-      payload::DigestBuffer(fileKey.get(), fileKeyBytes, "sha1"), payload::ReleaseBuffer);
-  if (!check) {
-    error = "SHA-1 is unavailable";
-    return Opened::kFailed;
-  }
-  if (std::memcmp(check.get(), h.keyCheck, payload::kKeyCheckBytes) != 0) {
-    error = "wrong password";
-    return Opened::kWrongPassword;
+                          int& code, std::string& error) {
+  WipedFileKey key;
+  code = payload::UnlockPayload(h, passwordBytes, passwordLength, &key);
+  switch (code) {
+    case payload::kOk:
+      break;
+    case payload::kWrongPassword:
+      error = "wrong password";
+      return Opened::kWrongPassword;
+    case payload::kNoDigest:
+      error = "SHA-1 is unavailable";
+      return Opened::kFailed;
+    case payload::kDecryptFailed:
+      error = "unwrapping the file key failed (code " + std::to_string(code) + ")";
+      return Opened::kFailed;
+    default:
+      error = "password key derivation failed (code " + std::to_string(code) + ")";
+      return Opened::kFailed;
   }
   payload::PayloadStream* out = openOutput(error);
   if (!out) return Opened::kFailed;
-  char* cipherName = payload::MakeCipherName(payload::kModeCfb, keyBytes);
-  unsigned char digest[21];
-  int rc = payload::DecryptPayload(cipherName, fileKey.get(), payload::kIvText, in,
-                                   static_cast<std::uint64_t>(h.cipherBytes), out, digest);
-  payload::ReleaseCipherName(cipherName);
-  if (rc != payload::kOk) {
-    error = "decryption failed (code " + std::to_string(rc) + ")";
-    return Opened::kFailed;
+  DigestThread hasher;
+  const payload::DigestPort* digest = nullptr;
+  size_t chunkBytes = 0;
+  if (h.cipherBytes >= kPipelineFrom && hasher.Start()) {
+    digest = hasher.port();
+    chunkBytes = kPipelineChunk;
   }
-  unsigned char stored[20];
-  if (in->read(in->context, stored, 20) != 20) {
-    error = "cannot read the stored digest";
-    return Opened::kFailed;
+  // The payload is read, not mapped: on the virtual machines where this was
+  // measured, setting up the page tables of a mapping cost about five times
+  // the copy that reading makes (0.35 s against 0.07 s for 512 MiB).
+  code = payload::DecryptAndVerify(h, key, in, out, digest, chunkBytes);
+  switch (code) {
+    case payload::kOk:
+      return Opened::kDone;
+    case payload::kDigestMismatch:
+      error = "the decrypted file does not match its stored digest (damaged payload)";
+      return Opened::kDigestMismatch;
+    case payload::kNoStoredDigest:
+      error = "cannot read the stored digest";
+      return Opened::kFailed;
+    default:
+      error = "decryption failed (code " + std::to_string(code) + ")";
+      return Opened::kFailed;
   }
-  if (std::memcmp(stored, digest, 20) != 0) {
-    error = "the decrypted file does not match its stored digest (damaged payload)";
-    return Opened::kDigestMismatch;
-  }
-  return Opened::kDone;
 }
 
 }  // namespace
@@ -203,8 +204,9 @@ int RunUnpack(const std::vector<std::string>& args) {
     out.write = ProgressOutput::Write;
     return &out;
   };
-  Opened opened =
-      DecryptPayloadInto(h, &pf.stream(), passwordBytes, passwordLength, openOutput, error);
+  int code = payload::kOk;
+  Opened opened = DecryptPayloadInto(h, &pf.stream(), passwordBytes, passwordLength, openOutput,
+                                     code, error);
   Wipe(passwordBytes, sizeof passwordBytes);
   progress.Finish();
   switch (opened) {
@@ -219,9 +221,11 @@ int RunUnpack(const std::vector<std::string>& args) {
     case Opened::kFailed:
       if (sink.interrupted) {
         error += ": interrupted";
-      } else if (sink.error) {
-        error += ": cannot write " + target.u8string() + ": " + std::strerror(sink.error);
-      } else if (pf.readError()) {
+      } else if (code == payload::kOutputFailed) {
+        error += ": cannot write " + target.u8string() + ": " +
+                 std::strerror(sink.error ? sink.error : EIO);
+      } else if ((code == payload::kPayloadDecryptFailed || code == payload::kNoStoredDigest) &&
+                 pf.readError()) {
         error += ": cannot read " + input.u8string() + ": " + std::strerror(pf.readError());
       }
       Report("unpack: " + error + "; nothing written");

@@ -49,6 +49,31 @@ int UnlockPayload(const PayloadHeader& header, const unsigned char* passwordByte
   return result;
 }
 
+int WrapFileKey(const FileKey& key, const unsigned char* passwordBytes, size_t passwordLength,
+                unsigned char wrappedKey[32], unsigned char keyCheck[kKeyCheckBytes]) {
+  const int keyBytes = static_cast<int>(key.size);
+  if (key.size != 16 && key.size != 24 && key.size != 32) return kBadKeyLength;
+  int error = kOk;
+  unsigned char* passwordKey = DerivePasswordKey(passwordBytes, passwordLength, keyBytes, &error);
+  if (!passwordKey) return error;
+  char* name = MakeCipherName(kModeCfb, keyBytes);
+  unsigned char wrapped[33];  // EncryptBuffer ends its output with a zero byte
+  int result = name ? EncryptBuffer(name, passwordKey, kIvText, key.bytes, key.size, wrapped,
+                                    nullptr)
+                    : kNoMemory;
+  ReleaseCipherName(name);
+  SecureWipe(passwordKey, key.size + 32);
+  ReleaseBuffer(passwordKey);
+  if (result == kOk) {
+    memcpy(wrappedKey, wrapped, key.size);
+    unsigned char* check = DigestBuffer(key.bytes, key.size, "sha1");
+    if (check) memcpy(keyCheck, check, kKeyCheckBytes);
+    ReleaseBuffer(check);
+    if (!check) result = kNoDigest;
+  }
+  return result;
+}
+
 int DecryptAndVerify(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
                      PayloadStream* output, const DigestPort* digest, size_t chunkBytes) {
   if (key.size != header.keyBytes || header.cipherBytes < 0) return kPayloadDecryptFailed;

@@ -43,6 +43,15 @@ struct FileKey {
 int UnlockPayload(const PayloadHeader& header, const unsigned char* passwordBytes,
                   size_t passwordLength, FileKey* key);
 
+// The writing side's counterpart of UnlockPayload: wraps `key` under the
+// password key of the password bytes, giving the two header fields that
+// UnlockPayload checks: wrappedKey (key.size bytes) and keyCheck (SHA-1 of
+// the key). kOk; kBadKeyLength; or the code of the derivation, the
+// encryption (kEncryptFailed) or the digest (kNoDigest). Intermediate keys
+// are wiped.
+int WrapFileKey(const FileKey& key, const unsigned char* passwordBytes, size_t passwordLength,
+                unsigned char wrappedKey[32], unsigned char keyCheck[kKeyCheckBytes]);
+
 // Decrypts header.cipherBytes from `payload`, positioned at the end of the
 // header, into `output` while hashing the plaintext, then reads the stored
 // digest behind the cipher text and compares. Results: kOk (the output is

@@ -85,7 +85,8 @@ def read_until(fd, marker, seen=b""):
 class RoundTrip(Base):
     def test_sizes_and_key_lengths(self):
         for bits in ("128", "192", "256"):
-            for size in (0, 1, 1023, 1024, 1025, 65536, 3 * 1024 * 1024 + 7):
+            # The largest size is hashed on a second thread, chunk by chunk.
+            for size in (0, 1, 1023, 1024, 1025, 65536, 3 * 1024 * 1024 + 7, 16 * 2**20 + 7):
                 with self.subTest(bits=bits, size=size):
                     content = os.urandom(size)
                     src = self.write("data.bin", content)
@@ -195,11 +196,16 @@ class Refusals(Base):
         good = payload_tool.build("a.txt".encode("utf-16-le"), "s\u00e9same", b"content" * 500)
         flipped = bytearray(good)
         flipped[len(good) - 30] ^= 1  # inside the cipher text
+        # Large enough to be hashed on a second thread; damaged in its last chunk.
+        large = bytearray(payload_tool.build("a.txt".encode("utf-16-le"), "s\u00e9same",
+                                             os.urandom(16 * 2**20 + 7)))
+        large[len(large) - 30] ^= 1
         head = image_tool.stub()
         head += bytes(PAYLOAD_OFFSET - len(head))
         cases = [
             ("wrong password", self.write("p1", good), self.write("w", b"sesame"), 3, b"wrong password"),
             ("digest", self.write("p2", bytes(flipped)), None, 4, b"digest"),
+            ("digest, large", self.write("p9", bytes(large)), None, 4, b"digest"),
             ("signature 0x11", self.payload(signature=0xF8EBD611), None, 5, b"signature"),
             ("keyBytes 20", self.payload(key_field=20), None, 5, b"key length"),
             ("long name", self.payload(name_bytes=b"a\0" * 1024), None, 5, b"2,046"),
