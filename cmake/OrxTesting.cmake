@@ -13,14 +13,26 @@ if(ORX_RUNS_HERE)
 endif()
 
 # orx_wine_test(NAME <name> COMMAND <target> [args...] [GUI] [LANG <locale>]
-#               [TIMEOUT <s>])
+#               [TIMEOUT <s>] [PREFIX <name>])
 # Adds a Windows test program run under wine64; only in the win64 preset.
+# GUI tests take their prefix's "desktop" lock, so that two of them never
+# share a screen. PREFIX runs the test in a Wine prefix of its own
+# (wineprefix-<name>, with its own server and display), so that slow
+# end-to-end runs go on beside the other GUI tests.
 function(orx_wine_test)
-  cmake_parse_arguments(T "GUI" "NAME;LANG;TIMEOUT" "COMMAND" ${ARGN})
+  cmake_parse_arguments(T "GUI" "NAME;LANG;TIMEOUT;PREFIX" "COMMAND" ${ARGN})
   if(NOT ORX_RUNS_HERE)
     return()
   endif()
-  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  set(command ${T_COMMAND})
+  set(desktop desktop)
+  if(T_PREFIX)
+    list(POP_FRONT command program)
+    set(command ${CMAKE_SOURCE_DIR}/testing/wine/wine-run.sh --prefix
+        ${CMAKE_BINARY_DIR}/wineprefix-${T_PREFIX} $<TARGET_FILE:${program}> ${command})
+    set(desktop desktop-${T_PREFIX})
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${command})
   set(env "ORX_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
   if(T_LANG)
     list(APPEND env "LANG=${T_LANG}" "LC_ALL=${T_LANG}")
@@ -33,7 +45,7 @@ function(orx_wine_test)
   set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
     LABELS wine)
   if(T_GUI)
-    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK desktop)
+    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK ${desktop})
   endif()
 endfunction()
 

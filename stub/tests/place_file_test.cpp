@@ -45,15 +45,6 @@ Bytes Pattern(size_t size, unsigned seed) {
   return b;
 }
 
-DWORD LinkCount(const std::wstring& path) {
-  HANDLE f = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-  BY_HANDLE_FILE_INFORMATION info = {};
-  bool ok = f != INVALID_HANDLE_VALUE && GetFileInformationByHandle(f, &info);
-  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-  return ok ? info.nNumberOfLinks : 0;
-}
-
 TEST(PlaceFile, NeverWritesThroughALinkWhenTheEntryStaysOrComesBack) {
   enum class At { OtherFile, LinkToVictim };
   struct Case {
@@ -108,7 +99,7 @@ TEST(PlaceFile, NeverWritesThroughALinkWhenTheEntryStaysOrComesBack) {
     EXPECT_EQ(orxtest::ReadBytes(kVictim), victimBytes) << "written through a link";
     if (c.result == stub::Placed::Ok) {
       EXPECT_EQ(orxtest::ReadBytes(kTarget), expected);
-      EXPECT_EQ(LinkCount(kTarget), 1u);
+      EXPECT_EQ(orxtest::LinkCount(kTarget), 1u);
       EXPECT_LT(elapsed, 1000u);
     } else {
       EXPECT_GE(elapsed, 1000u) << "gave up before the wait was over";

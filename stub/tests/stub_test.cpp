@@ -47,15 +47,6 @@ int CountProcesses(const wchar_t* exeName) {
   return count;
 }
 
-DWORD LinkCount(const std::wstring& path) {
-  HANDLE f = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-  BY_HANDLE_FILE_INFORMATION info = {};
-  bool ok = f != INVALID_HANDLE_VALUE && GetFileInformationByHandle(f, &info);
-  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-  return ok ? info.nNumberOfLinks : 0;
-}
-
 class StubTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -69,19 +60,25 @@ class StubTest : public ::testing::Test {
     DeleteFileW(PayloadPath().c_str());
   }
 
-  // Builds an archive with `orx archive` and returns its bytes.
+  // Lays out an archive around the real stub and cleanup tool, with a
+  // stand-in program in the decryptor's slot (orx archive, which refuses
+  // programs unfit for their slots, is tested on its own), and returns its
+  // bytes.
   Bytes BuildArchive(const std::wstring& archive, const Bytes& payload,
                      const wchar_t* decryptor = L"orx_recorder.exe") {
-    std::wstring payloadFile = root_ + L"\\payload.bin";
-    EXPECT_TRUE(orxtest::WriteBytes(payloadFile, payload.data(), payload.size()));
-    std::wstring cmd = L"\"" + Bin(L"orx.exe") + L"\" archive --stub \"" + Bin(L"Tarrow.exe") +
-                       L"\" --cleanup \"" + Bin(L"Orx_DelTool.exe") + L"\" --decryptor \"" +
-                       Bin(decryptor) + L"\" --payload \"" + payloadFile + L"\" -o \"" +
-                       archive + L"\"";
-    orxtest::Process p = orxtest::Start(cmd);
-    EXPECT_EQ(orxtest::WaitExit(p, 60000), 0) << "orx archive failed";
-    orxtest::Close(p);
-    Bytes bytes = orxtest::ReadBytes(archive);
+    Bytes bytes;
+    const struct {
+      const wchar_t* program;
+      size_t slot;
+    } parts[] = {{L"Tarrow.exe", 0x6000}, {L"Orx_DelTool.exe", 0x3000}, {decryptor, 0xA200}};
+    for (const auto& part : parts) {
+      Bytes image = orxtest::ReadBytes(Bin(part.program));
+      EXPECT_TRUE(!image.empty() && image.size() <= part.slot) << orxtest::WideToUtf8(part.program);
+      image.resize(part.slot, 0);
+      bytes.insert(bytes.end(), image.begin(), image.end());
+    }
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    EXPECT_TRUE(orxtest::WriteBytes(archive, bytes.data(), bytes.size()));
     EXPECT_EQ(bytes.size(), kPayloadOffset + payload.size());
     return bytes;
   }
@@ -334,12 +331,12 @@ TEST_F(StubTest, ReplacesAHardLinkAtItsPathsAndLeavesTheLinkedFileAlone) {
     DeleteFileW(victim.c_str());
     ASSERT_TRUE(orxtest::WriteBytes(victim, victimBytes.data(), victimBytes.size()));
     ASSERT_TRUE(CreateHardLinkW(paths[t].c_str(), victim.c_str(), nullptr));
-    ASSERT_EQ(LinkCount(victim), 2u);
+    ASSERT_EQ(orxtest::LinkCount(victim), 2u);
 
     EXPECT_EQ(RunStub(archive, folder), 0);
     EXPECT_FALSE(WaitForStart().empty()) << "the decryptor was not started";
     EXPECT_EQ(orxtest::ReadBytes(victim), victimBytes);
-    EXPECT_EQ(LinkCount(victim), 1u);
+    EXPECT_EQ(orxtest::LinkCount(victim), 1u);
     EXPECT_EQ(orxtest::ReadBytes(paths[t]), expected[t]);
   }
 }
