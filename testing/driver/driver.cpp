@@ -310,6 +310,15 @@ void Close(Process& process) {
   process = Process{};
 }
 
+DWORD LinkCount(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  BY_HANDLE_FILE_INFORMATION info = {};
+  bool ok = f != INVALID_HANDLE_VALUE && GetFileInformationByHandle(f, &info);
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  return ok ? info.nNumberOfLinks : 0;
+}
+
 bool FileExists(const std::wstring& path) {
   DWORD attrs = GetFileAttributesW(path.c_str());
   return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);

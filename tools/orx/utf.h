@@ -9,4 +9,7 @@ namespace orx {
 bool Utf8ToUtf16(const std::string& in, std::u16string& out);
 bool Utf16ToUtf8(const std::u16string& in, std::string& out);
 
+// Appends one code point (below 0x110000, not a surrogate) as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 }  // namespace orx

@@ -204,7 +204,6 @@ unsigned char* DecryptWithKey(const unsigned char* data, size_t dataLength,
 
 namespace {
 
-// The digest made in the decrypting thread itself.
 bool Sha1PortUpdate(void* c, const unsigned char* data, size_t size) {
   return crypto::Sha1Update(static_cast<crypto::Sha1*>(c), data, size);
 }
@@ -213,6 +212,11 @@ bool Sha1PortFinal(void* c, unsigned char digest[kSha1Bytes]) {
 }
 
 }  // namespace
+
+DigestPort Sha1DigestPort(crypto::Sha1* sha) {
+  DigestPort port = {sha, Sha1PortUpdate, Sha1PortFinal};
+  return port;
+}
 
 int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv,
                       PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
@@ -272,7 +276,7 @@ int DecryptPayload(const char* cipherName, const unsigned char* fileKey, const c
   const CipherInfo* cipher = LookupCipher(cipherName);
   int result = kNoSuchCipher;
   if (cipher) {
-    const DigestPort here = {&sha, Sha1PortUpdate, Sha1PortFinal};
+    const DigestPort here = Sha1DigestPort(&sha);
     result = DecryptCipherText(cipher->keyBytes, fileKey, iv, payload, cipherLength, output,
                                &here, 0, digestOut);
   }

@@ -22,6 +22,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "payload/crypto_port.h"
 #include "payload/payload_stream.h"
 
 namespace orx::payload {
@@ -141,6 +142,10 @@ struct DigestPort {
   bool (*update)(void* context, const unsigned char* data, size_t size);
   bool (*final)(void* context, unsigned char digest[kSha1Bytes]);
 };
+
+// A DigestPort that hashes in the caller's thread with the crypto port's
+// SHA-1 state `sha` (initialised by the caller).
+DigestPort Sha1DigestPort(crypto::Sha1* sha);
 
 // DecryptPayload's loop with a chosen digest and chunk size: the cipher text
 // of `keyBytes`-byte key AES-CFB128 (IV: the first 16 bytes of `iv`) read

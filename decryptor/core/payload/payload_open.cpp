@@ -7,17 +7,6 @@
 
 namespace orx::payload {
 
-namespace {
-
-bool Sha1PortUpdate(void* c, const unsigned char* data, size_t size) {
-  return crypto::Sha1Update(static_cast<crypto::Sha1*>(c), data, size);
-}
-bool Sha1PortFinal(void* c, unsigned char digest[kSha1Bytes]) {
-  return crypto::Sha1Final(static_cast<crypto::Sha1*>(c), digest);
-}
-
-}  // namespace
-
 int UnlockPayload(const PayloadHeader& header, const unsigned char* passwordBytes,
                   size_t passwordLength, FileKey* key) {
   SecureWipe(key, sizeof *key);
@@ -78,7 +67,7 @@ int DecryptAndVerify(const PayloadHeader& header, const FileKey& key, PayloadStr
                      PayloadStream* output, const DigestPort* digest, size_t chunkBytes) {
   if (key.size != header.keyBytes || header.cipherBytes < 0) return kPayloadDecryptFailed;
   crypto::Sha1 sha = {};
-  const DigestPort here = {&sha, Sha1PortUpdate, Sha1PortFinal};
+  const DigestPort here = Sha1DigestPort(&sha);
   if (!digest) {
     if (!crypto::Sha1Init(&sha)) return kNoDigest;
     digest = &here;

@@ -80,6 +80,8 @@ void Close(Process& process);
 
 // Small file helpers for tests.
 bool FileExists(const std::wstring& path);
+// How many names (hard links) the file has; 0 when it cannot be opened.
+DWORD LinkCount(const std::wstring& path);
 std::vector<unsigned char> ReadBytes(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const void* data, size_t size);
 // Removes a folder and everything in it; a missing folder is fine.
