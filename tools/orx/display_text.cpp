@@ -31,34 +31,6 @@ void AppendCodePoint(std::string& out, char32_t cp) {
   }
 }
 
-// The length of the well-formed UTF-8 sequence at `i` and its code point, or
-// 0 when the bytes there are not one.
-size_t DecodeUtf8(const std::string& s, size_t i, char32_t& cp) {
-  auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char b = byte(i);
-  size_t extra;
-  char32_t minimum;
-  if (b < 0x80) {
-    cp = b;
-    return 1;
-  } else if ((b & 0xE0) == 0xC0) {
-    cp = b & 0x1F, extra = 1, minimum = 0x80;
-  } else if ((b & 0xF0) == 0xE0) {
-    cp = b & 0x0F, extra = 2, minimum = 0x800;
-  } else if ((b & 0xF8) == 0xF0) {
-    cp = b & 0x07, extra = 3, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (s.size() - i <= extra) return 0;
-  for (size_t k = 1; k <= extra; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return extra + 1;
-}
-
 }  // namespace
 
 std::string DisplayText(const std::string& utf8) {

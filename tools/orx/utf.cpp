@@ -2,32 +2,38 @@
 
 namespace orx {
 
+size_t DecodeUtf8(const std::string& s, size_t i, char32_t& cp) {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  unsigned char b = byte(i);
+  size_t extra;
+  char32_t minimum;
+  if (b < 0x80) {
+    cp = b;
+    return 1;
+  } else if ((b & 0xE0) == 0xC0) {
+    cp = b & 0x1F, extra = 1, minimum = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    cp = b & 0x0F, extra = 2, minimum = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    cp = b & 0x07, extra = 3, minimum = 0x10000;
+  } else {
+    return 0;
+  }
+  if (s.size() - i <= extra) return 0;
+  for (size_t k = 1; k <= extra; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return extra + 1;
+}
+
 bool Utf8ToUtf16(const std::string& in, std::u16string& out) {
   out.clear();
-  size_t i = 0;
-  while (i < in.size()) {
-    unsigned char b = static_cast<unsigned char>(in[i]);
-    char32_t cp;
-    size_t extra;
-    char32_t minimum;
-    if (b < 0x80) {
-      cp = b, extra = 0, minimum = 0;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F, extra = 1, minimum = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F, extra = 2, minimum = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07, extra = 3, minimum = 0x10000;
-    } else {
-      return false;
-    }
-    if (in.size() - i <= extra) return false;  // truncated sequence
-    for (size_t k = 1; k <= extra; ++k) {
-      unsigned char c = static_cast<unsigned char>(in[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  for (size_t i = 0; i < in.size();) {
+    char32_t cp = 0;
+    size_t n = DecodeUtf8(in, i, cp);
+    if (n == 0) return false;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -35,7 +41,7 @@ bool Utf8ToUtf16(const std::string& in, std::u16string& out) {
     } else {
       out.push_back(static_cast<char16_t>(cp));
     }
-    i += extra + 1;
+    i += n;
   }
   return true;
 }

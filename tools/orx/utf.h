@@ -9,6 +9,11 @@ namespace orx {
 bool Utf8ToUtf16(const std::string& in, std::u16string& out);
 bool Utf16ToUtf8(const std::u16string& in, std::string& out);
 
+// The length of the well-formed UTF-8 sequence at `i` (1 to 4) with its
+// code point in `cp`, or 0 when the bytes there are not one (bad, overlong,
+// cut short, a surrogate or beyond U+10FFFF).
+size_t DecodeUtf8(const std::string& s, size_t i, char32_t& cp);
+
 // Appends one code point (below 0x110000, not a surrogate) as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 
