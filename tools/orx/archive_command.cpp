@@ -41,16 +41,9 @@ int RunArchive(const std::vector<std::string>& args) {
   fs::path payloadPath = PathArg(parsed.Value("--payload"));
   fs::path out = PathArg(parsed.Value("-o"));
 
-  fs::path same;
-  if (OutputIsInput(out, {parts.stub, parts.cleanup, parts.decryptor, payloadPath}, same)) {
-    Report("archive: the output " + out.u8string() + " is the input " + same.u8string() +
-           "; nothing written");
-    return kExitFailure;
-  }
-  std::error_code ec;
-  if (!force && fs::exists(fs::symlink_status(out, ec))) {
-    Report("archive: " + out.u8string() + " exists already; --force replaces it");
-    return kExitExists;
+  if (int refused = GuardOutput("archive", out, {parts.stub, parts.cleanup, parts.decryptor,
+                                                 payloadPath}, force)) {
+    return refused;
   }
   std::string head;
   bool ioFailure = false;

@@ -2,6 +2,9 @@
 
 #include <cerrno>
 
+#include "exit_codes.h"
+#include "report.h"
+
 #if defined(_WIN32)
 #include <io.h>
 #include <windows.h>
@@ -106,6 +109,22 @@ bool OutputIsInput(const std::filesystem::path& output,
     }
   }
   return false;
+}
+
+int GuardOutput(const char* command, const std::filesystem::path& output,
+                const std::vector<std::filesystem::path>& inputs, bool force) {
+  std::filesystem::path same;
+  if (OutputIsInput(output, inputs, same)) {
+    Report(std::string(command) + ": the output " + output.u8string() + " is the input " +
+           same.u8string() + "; nothing written");
+    return kExitFailure;
+  }
+  std::error_code ec;
+  if (!force && std::filesystem::exists(std::filesystem::symlink_status(output, ec))) {
+    Report(std::string(command) + ": " + output.u8string() + " exists already; --force replaces it");
+    return kExitExists;
+  }
+  return kExitOk;
 }
 
 }  // namespace orx

@@ -32,6 +32,13 @@ bool OutputIsInput(const std::filesystem::path& output,
                    const std::vector<std::filesystem::path>& inputs,
                    std::filesystem::path& which);
 
+// The guard of every command's output, before anything is written: an
+// output that is one of the inputs is refused (exit kExitFailure), an
+// existing one (a dangling link included) needs `force` (exit kExitExists).
+// Reports as "<command>: ..." and returns the exit code, or kExitOk.
+int GuardOutput(const char* command, const std::filesystem::path& output,
+                const std::vector<std::filesystem::path>& inputs, bool force);
+
 inline bool SameFile(const FileFacts& a, const FileFacts& b) {
   return a.device == b.device && a.inode == b.inode;
 }

@@ -82,17 +82,7 @@ int RunPack(const std::vector<std::string>& args) {
   fs::path out = PathArg(a.Value("-o"));
   std::vector<fs::path> inputs{input};
   if (archive) inputs.insert(inputs.end(), {parts.stub, parts.cleanup, parts.decryptor});
-  fs::path same;
-  if (OutputIsInput(out, inputs, same)) {
-    Report("pack: the output " + out.u8string() + " is the input " + same.u8string() +
-           "; nothing written");
-    return kExitFailure;
-  }
-  std::error_code ec;
-  if (!force && fs::exists(fs::symlink_status(out, ec))) {
-    Report("pack: " + out.u8string() + " exists already; --force replaces it");
-    return kExitExists;
-  }
+  if (int refused = GuardOutput("pack", out, inputs, force)) return refused;
   std::string head;
   bool ioFailure = false;
   if (archive && !LoadArchiveParts(parts, head, error, ioFailure)) {

@@ -166,17 +166,7 @@ int RunUnpack(const std::vector<std::string>& args) {
     return kExitFailure;
   }
   const fs::path target = dir / fs::u8path(name);
-  fs::path same;
-  if (OutputIsInput(target, {input}, same)) {
-    Report("unpack: the output " + target.u8string() + " is the input " + input.u8string() +
-           "; nothing written");
-    return kExitFailure;
-  }
-  // symlink_status: a dangling link is something existing too.
-  if (fs::exists(fs::symlink_status(target, ec)) && !force) {
-    Report("unpack: " + target.u8string() + " exists already; --force replaces it");
-    return kExitExists;
-  }
+  if (int refused = GuardOutput("unpack", target, {input}, force)) return refused;
 
   std::u16string password;
   unsigned char passwordBytes[payload::kPasswordBytesCapacity];

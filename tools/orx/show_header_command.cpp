@@ -1,4 +1,4 @@
-// orx inspect ARCHIVE-OR-PAYLOAD: the header fields and the cipher.
+// orx inspect ARCHIVE-OR-PAYLOAD: shows the header fields and the cipher.
 #include <cinttypes>
 #include <cstdio>
 
