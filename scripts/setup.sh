@@ -47,4 +47,13 @@ if [ $need_gen = 1 ]; then
   $SUDO locale-gen >/dev/null
 fi
 
+# A local user without administrator rights: the tests that run the archive
+# as most recipients do run Wine as this user (testing/wine/wine-run.sh
+# --user). Only root can make it, and only root can switch to it.
+RECIPIENT=orxrecipient
+if ! id "$RECIPIENT" >/dev/null 2>&1; then
+  echo "setup: adding the local user $RECIPIENT"
+  $SUDO useradd --create-home --shell /usr/sbin/nologin "$RECIPIENT"
+fi
+
 echo "setup: ready"
