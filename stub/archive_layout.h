@@ -18,9 +18,14 @@ static_assert(kCleanupOffset == kStubSize, "slot 1 follows the stub");
 static_assert(kCleanupOffset + kCleanupSize == kDecryptorOffset, "slots are adjacent");
 static_assert(kDecryptorOffset + kDecryptorSize == kPayloadOffset, "payload follows slot 2");
 
-// Names of the files the stub writes.
-constexpr const wchar_t kCleanupName[] = L"\\Orx_DelTool.exe";        // under the Windows folder
-constexpr const wchar_t kDecryptorName[] = L"Orx_DecryptFile.exe";    // in the current folder
+// Names of the files the stub writes. The cleanup tool and the payload go
+// under the Windows folder where the recipient may write there, and
+// otherwise both into the recipient's own folder (kUserFolderName under
+// the user's temporary folder).
+constexpr const wchar_t kCleanupName[] = L"\\Orx_DelTool.exe";        // under either folder
+constexpr const wchar_t kDecryptorName[] = L"\\Orx_DecryptFile.exe";  // under the current folder
 constexpr const wchar_t kPayloadName[] = L"\\temp\\Orx_Decrypt.tmp";  // under the Windows folder
+constexpr const wchar_t kUserPayloadName[] = L"\\Orx_Decrypt.tmp";    // under the user's folder
+constexpr const wchar_t kUserFolderName[] = L"Orx_Decrypt";           // under the user's temp folder
 
 }  // namespace archive

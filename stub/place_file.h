@@ -35,7 +35,17 @@ struct Buffers {
   unsigned char* compare;
 };
 
-enum class Placed { Ok, ReadFailed, Failed };
+// Written: the file holds the source's bytes, written by this call. Kept:
+// a file in use already held exactly those bytes. ReadFailed: the archive
+// could not be read. Denied: this user may not create the file there, nor
+// write or remove what stands there (the folder's access list, not a
+// program holding the file). Failed: anything else, a file in use that
+// stayed so for the whole wait included.
+enum class Placed { Written, Kept, ReadFailed, Denied, Failed };
+struct Placement {
+  Placed how;
+  DWORD error;  // the system's reason when the file was not placed
+};
 
 constexpr DWORD kRetryIntervalMs = 250;
 
@@ -73,15 +83,29 @@ Walk WalkSource(const Source& source, const Buffers& buffers, Step step) {
   }
 }
 
-// Writes the source into `out`; an empty last chunk is written too.
-inline Placed Fill(HANDLE out, const Source& source, const Buffers& buffers) {
+// Writes the source into `out`; an empty last chunk is written too. A file
+// that could not be completed does not stay half-written: one made by this
+// call (opened with DELETE access) is removed, one written in place is
+// emptied.
+inline Placement Fill(HANDLE out, const Source& source, const Buffers& buffers, bool made) {
   bool written = true;
+  DWORD error = ERROR_SUCCESS;
   Walk walk = WalkSource(source, buffers, [&](DWORD got) {
     DWORD put = 0;
-    return written = WriteFile(out, buffers.copy, got, &put, nullptr) && put == got;
+    written = WriteFile(out, buffers.copy, got, &put, nullptr) && put == got;
+    if (!written) error = put == got ? GetLastError() : ERROR_DISK_FULL;
+    return written;
   });
-  if (walk == Walk::ReadFailed) return Placed::ReadFailed;
-  return written ? Placed::Ok : Placed::Failed;
+  if (walk == Walk::ReadFailed) error = GetLastError();
+  if (walk != Walk::ReadFailed && written) return {Placed::Written, ERROR_SUCCESS};
+  if (made) {
+    FILE_DISPOSITION_INFO remove = {TRUE};
+    SetFileInformationByHandle(out, FileDispositionInfo, &remove, sizeof remove);
+  } else {
+    SetFilePointer(out, 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(out);
+  }
+  return {walk == Walk::ReadFailed ? Placed::ReadFailed : Placed::Failed, error};
 }
 
 // A file with this one name only: no other hard link to it, no reparse
@@ -138,41 +162,61 @@ inline Existing Inspect(const wchar_t* path, const Source& source, const Buffers
 // without following a reparse point and without sharing, shows a plain file
 // with this one name; the check is made on the handle that is written
 // through, so a link planted before it cannot slip in. An entry that cannot
-// be opened for writing, being in use, is kept when it already holds exactly
-// the source's bytes (a second start of the same archive); a link that
-// stays, or a file in use with other bytes, is retried for up to `waitMs`
-// before giving up. A folder at the path, or a missing folder on it, fails
-// at once.
+// be opened for writing is kept when it already holds exactly the source's
+// bytes (a second start of the same archive). Otherwise one that this user
+// may not touch at all is Denied at once, like a folder that takes no new
+// files from this user; a link that stays, or a file in use with other
+// bytes, is retried for up to `waitMs` before giving up. A folder at the
+// path, or a missing folder on it, fails at once.
 template <typename Removal = SystemRemoval>
-Placed PlaceFile(const wchar_t* path, const Source& source, const Buffers& buffers, DWORD waitMs) {
+Placement PlaceFile(const wchar_t* path, const Source& source, const Buffers& buffers,
+                    DWORD waitMs) {
   const DWORD start = GetTickCount();
+  DWORD error = ERROR_SUCCESS;
   for (;;) {
-    if (Removal::Remove(path) || GetLastError() == ERROR_FILE_NOT_FOUND) {
-      orx::FileHandle fresh(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    bool removed = Removal::Remove(path) != 0;
+    if (removed || GetLastError() == ERROR_FILE_NOT_FOUND) {
+      orx::FileHandle fresh(CreateFileW(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                         nullptr));
-      if (fresh) return detail::Fill(fresh.get(), source, buffers);
+      if (fresh) return detail::Fill(fresh.get(), source, buffers, /*made=*/true);
+      error = GetLastError();
+      // Nothing there, and still no new file: the folder refuses this user.
+      if (error == ERROR_ACCESS_DENIED && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
+          GetLastError() == ERROR_FILE_NOT_FOUND) {
+        return {Placed::Denied, error};
+      }
+      // A removal reported done while the name still stands for an existing
+      // file did not happen (a pending delete makes CREATE_NEW fail with
+      // ERROR_ACCESS_DENIED instead).
+      if (error == ERROR_FILE_EXISTS) removed = false;
     }
     orx::FileHandle existing(CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (existing) {
       if (detail::IsPlainFile(existing.get())) {
-        if (!SetEndOfFile(existing.get())) return Placed::Failed;
-        return detail::Fill(existing.get(), source, buffers);
+        if (!SetEndOfFile(existing.get())) return {Placed::Failed, GetLastError()};
+        return detail::Fill(existing.get(), source, buffers, /*made=*/false);
       }
+      error = ERROR_ACCESS_DENIED;  // a link that stays: retried like a file in use
     } else {
       // In use (a running program's image, a file open without sharing, a
       // removed file that keeps its name until its last handle is closed),
-      // or something else: a missing folder, a folder without write access.
-      DWORD error = GetLastError();
-      if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return Placed::Failed;
+      // not this user's to write, or something else: a missing folder.
+      error = GetLastError();
+      if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) {
+        return {Placed::Failed, error};
+      }
       switch (detail::Inspect(path, source, buffers)) {
-        case detail::Existing::Same: return Placed::Ok;
-        case detail::Existing::Blocking: return Placed::Failed;
+        case detail::Existing::Same: return {Placed::Kept, ERROR_SUCCESS};
+        case detail::Existing::Blocking: return {Placed::Failed, error};
         case detail::Existing::Different: break;
       }
+      // Neither removable nor writable for lack of rights, not for being in
+      // use: waiting would not change that.
+      if (error == ERROR_ACCESS_DENIED && !removed) return {Placed::Denied, error};
     }
-    if (GetTickCount() - start >= waitMs) return Placed::Failed;
+    if (GetTickCount() - start >= waitMs) return {Placed::Failed, error};
     Sleep(kRetryIntervalMs);
   }
 }

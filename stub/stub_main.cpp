@@ -1,11 +1,22 @@
 // The archive stub: the program at the head of every self-decrypting archive.
 //
-// It copies the cleanup tool (slot 1) to the Windows folder, the decryptor
-// (slot 2) to the current folder and the payload (everything behind the
-// slots) to the Windows folder's temp file, then starts the decryptor with
-// its own path in double quotes and ends. It has no window and shows one
-// message at most. Exit code 0 once the decryptor has been started, 1 after
-// any failure; files completed before a failure stay.
+// It copies the decryptor (slot 2) to the current folder, the cleanup tool
+// (slot 1) and the payload (everything behind the slots) to their folder,
+// then starts the decryptor with its own path in double quotes and ends.
+// Exit code 0 once the decryptor has been started, 1 after any failure.
+//
+// Their folder is the Windows folder (the payload in its temp subfolder)
+// where the recipient may create files there. A recipient without
+// administrator rights may not, on every system with UAC, so the two then
+// go into the recipient's own folder under the user's temporary folder, and
+// the decryptor is told so by a second argument (archive_folders.h).
+//
+// The recipient is never left with nothing happening: every failure shows
+// one message box that names the file or folder and gives the system's own
+// reason ("Read file fail!" for a slot that cannot be read), and a failure
+// leaves no file of this run behind, half-written or not. The decryptor
+// comes first, so that an archive opened where the recipient may not write
+// is refused before anything is written anywhere.
 //
 // No output is ever written through a link that someone planted at its
 // path. Files of an earlier run that are still in use (a second start of
@@ -18,15 +29,18 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <initializer_list>
+
+#include "archive_folders.h"
 #include "archive_layout.h"
 #include "place_file.h"
+#include "user_folder.h"
 #include "orx/system_dlls.h"
 #include "orx/unique_handle.h"
 #include "orx/wide_text.h"
 
 namespace {
 
-constexpr DWORD kPathUnits = MAX_PATH;  // 260, terminator included
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 
@@ -34,74 +48,165 @@ constexpr int kExitFailed = 1;
 // cleanup tool keeps its program file busy for about 5.5 s.
 constexpr DWORD kInUseWaitMs = 7000;
 
+constexpr wchar_t kCaption[] = L"Orvanta";
+constexpr wchar_t kCannotRead[] = L"The archive cannot read this file:";
+constexpr wchar_t kCannotWrite[] = L"The archive cannot write this file:";
+constexpr wchar_t kCannotUseFolder[] = L"The archive cannot use this folder:";
+constexpr wchar_t kCannotStart[] = L"The archive cannot start this program:";
+
 // One copy buffer for all three copies, and one for comparing with a file
 // already in place. Static, so that they cost no file space and need no
 // stack probe.
 unsigned char g_copyBuffer[0x10000];
 unsigned char g_compareBuffer[0x10000];
+wchar_t g_message[3 * MAX_PATH + 1024];
 
 void ShowReadFailure() { MessageBoxA(nullptr, "Read file fail!", "Orvanta", MB_OK); }
 
-int RunStub() {
-  wchar_t ownPath[kPathUnits] = {};
-  wchar_t windowsFolder[kPathUnits] = {};
-  DWORD ownLength = GetModuleFileNameW(nullptr, ownPath, kPathUnits);
-  if (ownLength == 0 || ownLength >= kPathUnits) return kExitFailed;  // truncated path
-  DWORD folderLength = GetWindowsDirectoryW(windowsFolder, kPathUnits);
-  if (folderLength == 0 || folderLength >= kPathUnits) return kExitFailed;
+// What could not be done, to which file or folder, and why in the system's
+// words and language. Returns the exit code of a failed run.
+int Refuse(const wchar_t* what, const wchar_t* path, DWORD error) {
+  wchar_t reason[1024];
+  if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                      0, reason, ARRAYSIZE(reason), nullptr)) {
+    reason[0] = 0;
+  }
+  g_message[0] = 0;
+  for (const wchar_t* part : {what, L"\n", path, L"\n\n", static_cast<const wchar_t*>(reason)}) {
+    orx::AppendWide(g_message, ARRAYSIZE(g_message), part);
+  }
+  MessageBoxW(nullptr, g_message, kCaption, MB_OK | MB_ICONERROR);
+  return kExitFailed;
+}
 
-  wchar_t cleanupPath[kPathUnits] = {};
-  wchar_t payloadPath[kPathUnits] = {};
-  if (!orx::AppendWide(cleanupPath, kPathUnits, windowsFolder) ||
-      !orx::AppendWide(cleanupPath, kPathUnits, archive::kCleanupName) ||
-      !orx::AppendWide(payloadPath, kPathUnits, windowsFolder) ||
-      !orx::AppendWide(payloadPath, kPathUnits, archive::kPayloadName)) {
-    return kExitFailed;
+bool Placed(const stub::Placement& placement) {
+  return placement.how == stub::Placed::Written || placement.how == stub::Placed::Kept;
+}
+
+// Where this run puts the cleanup tool and the payload.
+struct Companions {
+  wchar_t folder[MAX_PATH];  // the user's own folder; empty for the Windows folder
+  wchar_t cleanup[MAX_PATH];
+  wchar_t payload[MAX_PATH];
+};
+
+class Stub {
+ public:
+  int Run();
+
+ private:
+  stub::Placement Place(const wchar_t* path, const stub::Source& source) {
+    return stub::PlaceFile(path, source, {g_copyBuffer, g_compareBuffer}, kInUseWaitMs);
+  }
+  // The cleanup tool, then the payload, at `at`; the first that fails.
+  stub::Placement PlaceCompanions(const Companions& at, const wchar_t** failedPath);
+  // Removes the decryptor this run wrote, then refuses.
+  int Fail(const wchar_t* what, const wchar_t* path, DWORD error) {
+    if (decryptorWritten_) DeleteFileW(decryptor_);
+    return Refuse(what, path, error);
   }
 
-  orx::FileHandle archiveFile(CreateFileW(ownPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!archiveFile) return kExitFailed;
+  orx::FileHandle archive_;
+  stub::Source cleanupSlot_ = {}, decryptorSlot_ = {}, payload_ = {};
+  wchar_t decryptor_[MAX_PATH] = {};
+  bool decryptorWritten_ = false;
+};
+
+stub::Placement Stub::PlaceCompanions(const Companions& at, const wchar_t** failedPath) {
+  *failedPath = at.cleanup;
+  stub::Placement placed = Place(at.cleanup, cleanupSlot_);
+  if (!Placed(placed)) return placed;
+  *failedPath = at.payload;
+  return Place(at.payload, payload_);
+}
+
+int Stub::Run() {
+  wchar_t ownPath[MAX_PATH] = {};
+  DWORD ownLength = GetModuleFileNameW(nullptr, ownPath, MAX_PATH);
+  if (ownLength == 0 || ownLength >= MAX_PATH) {  // truncated path
+    return Refuse(kCannotRead, ownPath, ERROR_FILENAME_EXCED_RANGE);
+  }
+  archive_.reset(CreateFileW(ownPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!archive_) return Refuse(kCannotRead, ownPath, GetLastError());
 
   // A truncated archive (a download cut short) would otherwise leave a
   // half decryptor behind and start it: refuse it before writing anything.
   LARGE_INTEGER archiveSize;
-  if (!GetFileSizeEx(archiveFile.get(), &archiveSize) ||
+  if (!GetFileSizeEx(archive_.get(), &archiveSize) ||
       archiveSize.QuadPart < static_cast<LONGLONG>(archive::kPayloadOffset)) {
     ShowReadFailure();
     return kExitFailed;
   }
+  cleanupSlot_ = {archive_.get(), archive::kCleanupOffset, archive::kCleanupSize};
+  decryptorSlot_ = {archive_.get(), archive::kDecryptorOffset, archive::kDecryptorSize};
+  payload_ = {archive_.get(), archive::kPayloadOffset, stub::kToEnd};
 
-  // Slot 1, slot 2, then the payload; a failed read of a slot is the one
-  // failure the recipient is told about.
-  struct Output {
-    const wchar_t* path;
-    stub::Source source;
-  };
-  const Output outputs[] = {
-      {cleanupPath, {archiveFile.get(), archive::kCleanupOffset, archive::kCleanupSize}},
-      {archive::kDecryptorName,
-       {archiveFile.get(), archive::kDecryptorOffset, archive::kDecryptorSize}},
-      {payloadPath, {archiveFile.get(), archive::kPayloadOffset, stub::kToEnd}},
-  };
-  const stub::Buffers buffers = {g_copyBuffer, g_compareBuffer};
-  for (const Output& output : outputs) {
-    switch (stub::PlaceFile(output.path, output.source, buffers, kInUseWaitMs)) {
-      case stub::Placed::Ok: break;
-      case stub::Placed::ReadFailed:
-        if (output.path != payloadPath) ShowReadFailure();
-        return kExitFailed;
-      case stub::Placed::Failed: return kExitFailed;
+  // The decryptor, into the current folder (where the decrypted file will
+  // land too), by its full path.
+  wchar_t current[MAX_PATH] = {};
+  DWORD currentLength = GetCurrentDirectoryW(MAX_PATH, current);
+  if (currentLength == 0 || currentLength >= MAX_PATH ||
+      !archive::JoinPath(decryptor_, current, archive::kDecryptorName)) {
+    return Refuse(kCannotWrite, current, ERROR_FILENAME_EXCED_RANGE);
+  }
+  stub::Placement placed = Place(decryptor_, decryptorSlot_);
+  if (placed.how == stub::Placed::ReadFailed) {
+    ShowReadFailure();
+    return kExitFailed;
+  }
+  if (!Placed(placed)) return Refuse(kCannotWrite, decryptor_, placed.error);
+  decryptorWritten_ = placed.how == stub::Placed::Written;
+
+  // The cleanup tool and the payload: the Windows folder where it takes
+  // them, the recipient's own folder where this user may not write there.
+  Companions at = {};
+  wchar_t windows[MAX_PATH];
+  if (!archive::WindowsFolder(windows) ||
+      !archive::JoinPath(at.cleanup, windows, archive::kCleanupName) ||
+      !archive::JoinPath(at.payload, windows, archive::kPayloadName)) {
+    return Fail(kCannotUseFolder, windows, ERROR_FILENAME_EXCED_RANGE);
+  }
+  const wchar_t* failedPath = nullptr;
+  placed = PlaceCompanions(at, &failedPath);
+  orx::FileHandle userFolder;  // held, so that it cannot be swapped until the decryptor runs
+  if (placed.how == stub::Placed::Denied) {
+    if (!archive::UserFolder(at.folder)) return Fail(kCannotUseFolder, windows, ERROR_PATH_NOT_FOUND);
+    DWORD error = ERROR_SUCCESS;
+    userFolder = stub::PrepareUserFolder(at.folder, &error);
+    if (!userFolder) return Fail(kCannotUseFolder, at.folder, error);
+    if (!archive::JoinPath(at.cleanup, at.folder, archive::kCleanupName) ||
+        !archive::JoinPath(at.payload, at.folder, archive::kUserPayloadName)) {
+      return Fail(kCannotUseFolder, at.folder, ERROR_FILENAME_EXCED_RANGE);
+    }
+    placed = PlaceCompanions(at, &failedPath);
+  }
+  if (placed.how == stub::Placed::ReadFailed && failedPath == at.cleanup) {
+    if (decryptorWritten_) DeleteFileW(decryptor_);
+    ShowReadFailure();
+    return kExitFailed;
+  }
+  if (!Placed(placed)) return Fail(kCannotWrite, failedPath, placed.error);
+  // Opened without sharing: closed before the decryptor runs.
+  archive_.reset();
+
+  // "archive path" and, for the recipient's own folder, "folder".
+  wchar_t arguments[2 * MAX_PATH + 8] = {};
+  for (const wchar_t* part : {L"\"", static_cast<const wchar_t*>(ownPath), L"\""}) {
+    orx::AppendWide(arguments, ARRAYSIZE(arguments), part);
+  }
+  if (at.folder[0]) {
+    for (const wchar_t* part : {L" \"", static_cast<const wchar_t*>(at.folder), L"\""}) {
+      orx::AppendWide(arguments, ARRAYSIZE(arguments), part);
     }
   }
-  // Opened without sharing: closed before the decryptor runs.
-  archiveFile.reset();
-
-  wchar_t arguments[kPathUnits + 2] = {};
-  orx::AppendWide(arguments, kPathUnits + 2, L"\"");
-  orx::AppendWide(arguments, kPathUnits + 2, ownPath);
-  orx::AppendWide(arguments, kPathUnits + 2, L"\"");
-  ShellExecuteW(nullptr, L"open", archive::kDecryptorName, arguments, nullptr, SW_SHOWNORMAL);
+  HINSTANCE started =
+      ShellExecuteW(nullptr, L"open", decryptor_, arguments, nullptr, SW_SHOWNORMAL);
+  if (reinterpret_cast<INT_PTR>(started) <= 32) {
+    DWORD error = GetLastError();
+    return Fail(kCannotStart, decryptor_,
+                error ? error : static_cast<DWORD>(reinterpret_cast<INT_PTR>(started)));
+  }
   return kExitOk;
 }
 
@@ -110,5 +215,6 @@ int RunStub() {
 extern "C" void __stdcall StubEntry() {
   // The archive runs from a download folder: no DLL may come from there.
   orx::RestrictDllSearchToSystemFolder();
-  ExitProcess(static_cast<UINT>(RunStub()));
+  Stub stub;
+  ExitProcess(static_cast<UINT>(stub.Run()));
 }

@@ -3,13 +3,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "archive_layout.h"
+#include "archive_files.h"
 
 namespace orx {
 namespace {
 
 constexpr int kPathUnits = 260;  // every buffer here, terminator included
-constexpr const wchar_t (&kToolName)[ARRAYSIZE(archive::kCleanupName)] = archive::kCleanupName;
 
 // Writes "\"path\"" into out; false, with nothing started, when it does not
 // fit in kPathUnits units.
@@ -30,13 +29,12 @@ void StartTool(const wchar_t* tool, const wchar_t* path, wchar_t (&parameter)[kP
 }  // namespace
 
 void LaunchCleanup(const wchar_t* extraPath) {
-  wchar_t tool[kPathUnits];
+  ArchiveFiles files;
   wchar_t own[kPathUnits];
   wchar_t parameter[kPathUnits];  // reused for both starts
-  UINT folder = GetWindowsDirectoryW(tool, kPathUnits);
-  // A Windows folder that leaves no room for the tool's name cannot name it.
-  if (folder == 0 || folder + ARRAYSIZE(kToolName) > static_cast<UINT>(kPathUnits)) return;
-  CopyMemory(tool + folder, kToolName, sizeof(kToolName));
+  // A folder that leaves no room for the tool's name cannot name it.
+  if (!LocateArchiveFiles(&files)) return;
+  const wchar_t* tool = files.cleanupTool;
   // A module path of kPathUnits units or more comes back cut short: unusable.
   DWORD ownLength = GetModuleFileNameW(nullptr, own, kPathUnits);
 

@@ -3,7 +3,7 @@
 
 namespace orx {
 
-// Starts "<Windows folder>\Orx_DelTool.exe" hidden, through the shell's
+// Starts the cleanup tool where the stub put it (archive_files.h) hidden, through the shell's
 // "open" verb, with one double-quoted path: first for extraPath when given,
 // then always for the running program's own file. Returns at once without
 // waiting for either start, and reports nothing: a start that fails, or a

@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "archive_layout.h"
+#include "archive_files.h"
 #include "cleanup_launch.h"
 #include "decryptor_dialog.h"
 #include "orx/wide_text.h"
@@ -51,11 +51,9 @@ void DecryptionFlow::Run() {
 // 32, or a payload too short for its trailing digest is refused before
 // anything else is done.
 DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
-  UINT folder = GetWindowsDirectoryW(payloadPath_, MAX_PATH);
-  if (folder == 0 || folder >= MAX_PATH ||
-      !AppendWide(payloadPath_, MAX_PATH, archive::kPayloadName)) {
-    return kOsError;
-  }
+  ArchiveFiles files;
+  if (!LocateArchiveFiles(&files)) return kOsError;
+  memcpy(payloadPath_, files.payload, sizeof payloadPath_);
   payload_.reset(_wfopen(payloadPath_, L"rb"));
   if (!payload_) return kOsError;
   pl::PayloadStream stream = pl::PayloadStreamOverFile(payload_.get());

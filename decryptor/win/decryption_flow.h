@@ -1,9 +1,9 @@
-// What OK in the password dialog leads to: the payload the stub left in the
-// Windows folder is opened with the password, decrypted into a temporary
-// file beside the output and verified; the verified file takes the stored
-// name in the current folder, gets the archive's zone information and is
-// offered for opening; every ending has the cleanup tool remove the
-// decryptor.
+// What OK in the password dialog leads to: the payload the stub left (in
+// the Windows folder or the recipient's own, archive_files.h) is opened
+// with the password, decrypted into a temporary file beside the output and
+// verified; the verified file takes the stored name in the current folder,
+// gets the archive's zone information and is offered for opening; every
+// ending has the cleanup tool remove the decryptor.
 //
 // One pass, named steps, one exit: each step either lets the flow go on or
 // ends it with an outcome, and End() turns the outcome into its message,

@@ -84,19 +84,45 @@ class StubTest : public ::testing::Test {
   }
 
   // The stub's exit code; its run time in `elapsedMs` when asked. Handles
-  // in `release` are closed `releaseMs` after the start, while it runs.
+  // in `release` are closed `releaseMs` after the start, while it runs. A
+  // message box the stub shows is read into message_ and answered with OK.
   int RunStub(const std::wstring& archive, const std::wstring& folder, DWORD* elapsedMs = nullptr,
               HANDLE release = nullptr, DWORD releaseMs = 0) {
+    message_ = {};
     DWORD start = GetTickCount();
     orxtest::Process p = orxtest::Start(L"\"" + archive + L"\"", folder);
-    if (release) {
-      Sleep(releaseMs);
-      CloseHandle(release);
+    bool released = release == nullptr;
+    while (WaitForSingleObject(p.handle, 50) == WAIT_TIMEOUT && GetTickCount() - start < 30000) {
+      if (!released && GetTickCount() - start >= releaseMs) {
+        CloseHandle(release);
+        released = true;
+      }
+      for (HWND w : orxtest::VisibleWindowsOf(p.pid)) {
+        if (message_.caption.empty() && orxtest::ClassName(w) == L"#32770") {
+          message_ = orxtest::ReadMessageBox(w);
+          orxtest::PressButton(w, IDOK);
+        }
+      }
     }
-    int code = orxtest::WaitExit(p, 30000);
+    if (!released) CloseHandle(release);
+    int code = orxtest::WaitExit(p, 1000);
     if (elapsedMs) *elapsedMs = GetTickCount() - start;
     orxtest::Close(p);
     return code;
+  }
+
+  // The message a failed run shows: what, the file, the system's reason.
+  static std::wstring Refusal(const wchar_t* what, const std::wstring& path, DWORD error) {
+    wchar_t reason[1024] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   reason, 1024, nullptr);
+    return std::wstring(what) + L"\n" + path + L"\n\n" + reason;
+  }
+  void ExpectRefusal(const wchar_t* what, const std::wstring& path, DWORD error) {
+    EXPECT_EQ(message_.caption, L"Orvanta");
+    EXPECT_EQ(message_.text, Refusal(what, path, error));
+    EXPECT_EQ(message_.icon, orxtest::BoxIcon::Error);
+    EXPECT_EQ(message_.buttons, std::vector<int>{IDOK});
   }
 
   // The recorder's log line once the started decryptor has written it.
@@ -120,7 +146,10 @@ class StubTest : public ::testing::Test {
 
   std::wstring root_;
   std::wstring log_;
+  orxtest::MessageBoxInfo message_;
 };
+
+constexpr wchar_t kCannotWrite[] = L"The archive cannot write this file:";
 
 TEST_F(StubTest, WritesTheThreeFilesAndStartsTheDecryptorForEveryPayloadSize) {
   // 0: a bare stub; 65,535: one full chunk then an empty read; 65,536: one
@@ -144,6 +173,7 @@ TEST_F(StubTest, WritesTheThreeFilesAndStartsTheDecryptorForEveryPayloadSize) {
     ASSERT_EQ(image.size(), kPayloadOffset + size);
 
     EXPECT_EQ(RunStub(archive, folder), 0);
+    EXPECT_EQ(message_.caption, L"") << "a message on success";
     EXPECT_EQ(orxtest::ReadBytes(CleanupPath()), Slice(image, kCleanupOffset, kCleanupSize));
     std::string line = WaitForStart();
     ASSERT_FALSE(line.empty()) << "the decryptor was not started";
@@ -169,23 +199,27 @@ TEST_F(StubTest, PassesAPathWithBlanksAsOneQuotedArgument) {
   EXPECT_NE(line.find(" \"" + orxtest::WideToUtf8(archive) + "\"\t"), std::string::npos) << line;
 }
 
-TEST_F(StubTest, FailsWithoutStartingWhenAFileCannotBeCreated) {
+// A file that cannot be written is named in a message with the system's
+// reason; the run then leaves none of its files behind and starts nothing.
+TEST_F(StubTest, NamesAFileItCannotWriteAndLeavesNothingOfTheRun) {
   std::wstring archive = root_ + L"\\archive.exe";
   Bytes image = BuildArchive(archive, Pattern(5000, 3));
 
   // The decryptor's place in the current folder is taken by a folder of
-  // that name: it cannot be created, whoever runs the test.
+  // that name: it cannot be created, whoever runs the test. It comes first,
+  // so nothing is written anywhere.
   std::wstring folder = root_ + L"\\blocked";
   CreateDirectoryW(folder.c_str(), nullptr);
   CreateDirectoryW((folder + L"\\Orx_DecryptFile.exe").c_str(), nullptr);
   EXPECT_EQ(RunStub(archive, folder), 1);
-  EXPECT_EQ(orxtest::ReadBytes(CleanupPath()), Slice(image, kCleanupOffset, kCleanupSize))
-      << "the cleanup tool comes first and stays";
+  ExpectRefusal(kCannotWrite, folder + L"\\Orx_DecryptFile.exe", ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(orxtest::FileExists(CleanupPath()));
   EXPECT_FALSE(orxtest::FileExists(PayloadPath()));
   ExpectNoStart();
 
   // Without the Windows folder's temp subfolder the payload cannot be
-  // written; the stub does not create the folder.
+  // written; the stub does not create the folder, and takes back the
+  // decryptor it wrote.
   std::wstring temp = orxtest::WindowsFolder() + L"\\temp";
   std::wstring moved = orxtest::WindowsFolder() + L"\\temp-moved-by-test";
   ASSERT_TRUE(MoveFileW(temp.c_str(), moved.c_str()));
@@ -195,8 +229,9 @@ TEST_F(StubTest, FailsWithoutStartingWhenAFileCannotBeCreated) {
   bool tempCreated = GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES;
   MoveFileW(moved.c_str(), temp.c_str());
   EXPECT_EQ(code, 1);
+  ExpectRefusal(kCannotWrite, PayloadPath(), ERROR_PATH_NOT_FOUND);
   EXPECT_FALSE(tempCreated);
-  EXPECT_TRUE(orxtest::FileExists(okFolder + L"\\Orx_DecryptFile.exe"));
+  EXPECT_FALSE(orxtest::FileExists(okFolder + L"\\Orx_DecryptFile.exe"));
   ExpectNoStart();
 }
 
@@ -295,11 +330,13 @@ TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
     EXPECT_GE(elapsed, c.minMs);
     EXPECT_LE(elapsed, c.maxMs);
     if (c.exitCode == 0) {
+      EXPECT_EQ(message_.caption, L"") << orxtest::WideToUtf8(message_.text);
       EXPECT_FALSE(WaitForStart().empty()) << "the decryptor was not started";
       for (int t : {kCleanup, kDecryptor, kPayload}) {
         EXPECT_EQ(orxtest::ReadBytes(paths[t]), expected[t]) << orxtest::WideToUtf8(paths[t]);
       }
     } else {
+      ExpectRefusal(kCannotWrite, path, ERROR_SHARING_VIOLATION);
       ExpectNoStart();
       EXPECT_EQ(orxtest::ReadBytes(path), held) << "the held file was changed";
     }
