@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job, end to end on this machine: builds everything, makes a
 # self-decrypting archive from a sample file with a password, runs it under
-# Wine as a recipient would (the password typed into the real dialog) and
-# checks the decrypted file against the original.
+# Wine as a recipient would (a user without administrator rights, the
+# password typed into the real dialog) and checks the decrypted file
+# against the original.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,18 +32,21 @@ for preset in win32 win64; do
 done
 build/host/bin/orx inspect "$work/archive-win64.exe"
 
-prefix=build/win64/wineprefix
-wine_run() { testing/wine/wine-run.sh --prefix "$prefix" "$@"; }
-drive_c="$prefix/drive_c"
-wine_run cmd /c echo prefix ready >/dev/null   # makes the prefix on first use
-mkdir -p "$drive_c/orx-demo/Recipient folder"
-cp "$work/archive-win64.exe" "$drive_c/orx-demo/Quarterly report.exe"
-cp "$sample" "$drive_c/orx-demo/Quarterly report.txt"
+# The recipient is a local user without administrator rights, as most are:
+# Windows then refuses the Windows folder and the archive uses the user's
+# own folder.
+user=orxrecipient
+wine_run() { testing/wine/wine-run.sh --prefix build/win64/wineprefix-demo --user "$user" "$@"; }
+drive_c="$(wine_run --show-prefix)/drive_c"
+install -d -o "$user" -g "$user" "$drive_c/orx-demo" "$drive_c/orx-demo/Recipient folder"
+install -o "$user" -g "$user" -m 644 "$work/archive-win64.exe" "$drive_c/orx-demo/Quarterly report.exe"
+install -o "$user" -g "$user" -m 644 "$sample" "$drive_c/orx-demo/Quarterly report.txt"
 rm -f "$drive_c/orx-demo/Recipient folder/Quarterly report.txt"
 
 wine_run build/win64/bin/orx_demo_recipient.exe \
   'C:\orx-demo\Quarterly report.exe' 'C:\orx-demo\Recipient folder' 'OpenSesame42' \
   'C:\orx-demo\Quarterly report.txt' 'C:\orx-demo\decrypted-message.bmp'
+echo "recipient's own folder after the run: $(ls "$drive_c/users/$user/Temp/Orx_Decrypt" | tr '\n' ' ')"
 
 # The same archive opens without Windows too.
 mkdir -p "$work/unpacked"

@@ -97,13 +97,13 @@ class ArchiveE2E : public ::testing::Test {
 
   // Packs `content` stored as `name` with the password into an archive.
   std::wstring Pack(const std::wstring& name, const Bytes& content, const std::string& password,
-                    int keyBits = 256) {
+                    int keyBits = 256, const std::wstring& archiveName = L"archive.exe") {
     std::wstring file = source_ + L"\\" + name;
     EXPECT_TRUE(orxtest::WriteBytes(file, content.data(), content.size()));
     std::wstring passwordFile = root_ + L"\\password.txt";
     std::string line = password + "\n";
     EXPECT_TRUE(orxtest::WriteBytes(passwordFile, line.data(), line.size()));
-    std::wstring archive = root_ + L"\\archive.exe";
+    std::wstring archive = root_ + L"\\" + archiveName;
     std::wstring bin = orxtest::ModuleFolder();
     // The decryptor takes passwords outside the product's rules too; a test
     // may pack twice into the same archive.
@@ -582,6 +582,156 @@ TEST_F(ArchiveE2E, TwoQuickStartsShowOneDialogAndNoMessage) {
   run.Answer(IDNO);
   EXPECT_EQ(run.WaitForEnd(), 0);
   EXPECT_EQ(orxtest::ReadBytes(Output(L"twice.bin")), Sample(500, 19));
+}
+
+// The archive as most recipients run it: without administrator rights, so
+// that the Windows folder refuses new files and the cleanup tool and the
+// payload go into the recipient's own folder under the user's temporary
+// folder. This suite runs as such a user (wine-run.sh --user); the other
+// suites run with full rights and keep the Windows folder's paths.
+class StandardUserE2E : public ArchiveE2E {
+ protected:
+  void SetUp() override {
+    ArchiveE2E::SetUp();
+    HANDLE probe = CreateFileW((orxtest::WindowsFolder() + L"\\orx-probe.tmp").c_str(),
+                               GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE,
+                               nullptr);
+    DWORD error = GetLastError();
+    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+    ASSERT_EQ(probe, INVALID_HANDLE_VALUE) << "must run as a user who may not write the Windows folder";
+    ASSERT_EQ(error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    userFolder_ = std::wstring(temp) + L"Orx_Decrypt";
+  }
+
+  // Names in the recipient's own folder.
+  std::vector<std::wstring> UserFolderFiles() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((userFolder_ + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+      std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // Once the cleanup tools have ended: nothing but the cleanup tool's own
+  // file, in the recipient's folder, and no copy of the payload anywhere.
+  void ExpectOnlyTheCleanupToolLeft() {
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    EXPECT_EQ(UserFolderFiles(), std::vector<std::wstring>{L"Orx_DelTool.exe"});
+    EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile()));
+    EXPECT_FALSE(orxtest::FileExists(recipient::CleanupTool()));
+    EXPECT_FALSE(orxtest::FileExists(Decryptor()));
+    EXPECT_EQ(TempOutputs(folder_), 0);
+  }
+
+  // The system's text for an error, as the stub shows it.
+  static std::wstring SystemText(DWORD error) {
+    wchar_t text[1024] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   text, 1024, nullptr);
+    return text;
+  }
+
+  std::wstring userFolder_;
+};
+
+TEST_F(StandardUserE2E, DecryptsVerifiesAndLeavesOnlyTheCleanupTool) {
+  Bytes content = Sample(70000, 21);
+  std::wstring archive = Pack(L"budget.xlsx", content, "s3cret");
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok()) << "no password dialog for a user without rights";
+  run.EnterPassword(L"s3cret");
+  EXPECT_EQ(run.Answer(IDNO).text, L"budget.xlsx" + Expected().decrypted);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"budget.xlsx")), content);
+  ExpectOnlyTheCleanupToolLeft();
+}
+
+// A wrong password, then the archive again at once: the first run's
+// cleanup tool still runs from the recipient's folder and the payload it
+// left is there; the retry keeps the one and replaces the other.
+TEST_F(StandardUserE2E, AWrongPasswordThenTheRightOneAtOnce) {
+  std::wstring archive = Pack(L"retry.bin", Sample(9000, 22), "right");
+  ExpectOneMessage(archive, L"wrong", Expected().wrongPassword, BoxIcon::Warning);
+  EXPECT_EQ(UserFolderFiles(), (std::vector<std::wstring>{L"Orx_Decrypt.tmp", L"Orx_DelTool.exe"}));
+  ASSERT_GE(recipient::CountProcesses(L"Orx_DelTool.exe"), 1) << "the retry is not at once";
+  recipient::ArchiveRun again(archive, folder_);
+  ASSERT_TRUE(again.ok()) << "the retry must start";
+  again.EnterPassword(L"right");
+  EXPECT_EQ(again.Answer(IDNO).text, L"retry.bin" + Expected().decrypted);
+  EXPECT_EQ(again.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"retry.bin")), Sample(9000, 22));
+  ExpectOnlyTheCleanupToolLeft();
+}
+
+TEST_F(StandardUserE2E, TwoArchivesOneAfterTheOther) {
+  std::wstring first = Pack(L"first.bin", Sample(30000, 23), "one", 256, L"first.exe");
+  std::wstring second = Pack(L"second.bin", Sample(40000, 24), "two", 128, L"second.exe");
+  for (const auto& [archive, password] : {std::pair{first, L"one"}, std::pair{second, L"two"}}) {
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok()) << orxtest::WideToUtf8(archive);
+    run.EnterPassword(password);
+    run.Answer(IDNO);
+    EXPECT_EQ(run.WaitForEnd(), 0);
+  }
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"first.bin")), Sample(30000, 23));
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"second.bin")), Sample(40000, 24));
+  ExpectOnlyTheCleanupToolLeft();
+}
+
+// A temporary folder others can write to (TMP pointed at the Windows
+// folder's temp): a folder someone else made there at the name of the
+// recipient's own folder is not used, even though it lets everyone in.
+TEST_F(StandardUserE2E, AFolderSomeoneElseMadeAtItsNameIsNotUsed) {
+  const std::wstring shared = orxtest::WindowsFolder() + L"\\temp";
+  const std::wstring planted = shared + L"\\Orx_Decrypt";  // made by the harness as root
+  ASSERT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);
+  std::wstring archive = Pack(L"not-there.bin", Sample(5000, 26), "pw");
+  SetEnvironmentVariableW(L"TMP", shared.c_str());
+  orxtest::Process stub = orxtest::Start(L"\"" + archive + L"\"", folder_);
+  SetEnvironmentVariableW(L"TMP", nullptr);
+  HWND box = orxtest::WaitForWindow(L"Orvanta", L"#32770", 20000, stub.pid);
+  ASSERT_NE(box, nullptr) << "the archive ended in silence";
+  orxtest::MessageBoxInfo info = orxtest::ReadMessageBox(box);
+  orxtest::PressButton(box, IDOK);
+  EXPECT_EQ(orxtest::WaitExit(stub, 15000), 1);
+  orxtest::Close(stub);
+  EXPECT_EQ(info.text, L"The archive cannot use this folder:\n" + planted + L"\n\n" +
+                           SystemText(ERROR_ACCESS_DENIED));
+  EXPECT_FALSE(orxtest::FileExists(planted + L"\\Orx_DelTool.exe"));
+  EXPECT_FALSE(orxtest::FileExists(planted + L"\\Orx_Decrypt.tmp"));
+  EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
+}
+
+// Opened where the recipient may not write (a read-only share, a protected
+// stick): the archive says which file it could not write and why, in the
+// system's words, and writes nothing anywhere.
+TEST_F(StandardUserE2E, AnArchiveWhereTheRecipientMayNotWriteSaysWhyAndWritesNothing) {
+  const std::wstring readOnly = L"C:\\orx-readonly";  // made by the harness, not ours to write
+  std::wstring archive = Pack(L"kept-out.bin", Sample(5000, 25), "pw");
+  std::vector<std::wstring> before = UserFolderFiles();
+  orxtest::Process stub = orxtest::Start(L"\"" + archive + L"\"", readOnly);
+  HWND box = orxtest::WaitForWindow(L"Orvanta", L"#32770", 20000, stub.pid);
+  ASSERT_NE(box, nullptr) << "the archive ended in silence";
+  orxtest::MessageBoxInfo info = orxtest::ReadMessageBox(box);
+  orxtest::PressButton(box, IDOK);
+  EXPECT_EQ(orxtest::WaitExit(stub, 15000), 1);
+  orxtest::Close(stub);
+  EXPECT_EQ(info.text, L"The archive cannot write this file:\n" + readOnly +
+                           L"\\Orx_DecryptFile.exe\n\n" + SystemText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(info.icon, BoxIcon::Error);
+  EXPECT_EQ(info.buttons, std::vector<int>{IDOK});
+  EXPECT_FALSE(orxtest::FileExists(readOnly + L"\\Orx_DecryptFile.exe"));
+  EXPECT_EQ(UserFolderFiles(), before);
+  EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile()));
+  EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
 }
 
 }  // namespace
