@@ -1,4 +1,4 @@
-#include "password_input.h"
+#include "password_source.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include "exit_codes.h"
 #include "interrupt.h"
-#include "open_file.h"
+#include "output_guard.h"
 #include "orx/secure_wipe.h"
 #include "ostrel.h"
 #include "core/password_rules.h"

@@ -25,7 +25,7 @@
 #include <filesystem>
 #include <string>
 
-#include "open_file.h"
+#include "output_guard.h"
 
 namespace orx {
 

@@ -6,7 +6,7 @@
 #include "archive_layout.h"
 #include "display_text.h"
 #include "header_fault.h"
-#include "open_file.h"
+#include "output_guard.h"
 #include "payload/payload_crypto.h"
 #include "utf.h"
 

@@ -1,4 +1,4 @@
-#include "open_file.h"
+#include "output_guard.h"
 
 #include <cerrno>
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "archive_layout.h"
-#include "open_file.h"
+#include "output_guard.h"
 #include "pending_file.h"
 #include "program_image.h"
 

@@ -1,4 +1,4 @@
-#include "digest_thread.h"
+#include "hashed_output.h"
 
 #include <system_error>
 
