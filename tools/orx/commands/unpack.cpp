@@ -8,13 +8,14 @@
 #include "hashed_output.h"
 #include "display_text.h"
 #include "exit_codes.h"
-#include "interrupt.h"
 #include "output_guard.h"
+#include "orx/unique_handle.h"
 #include "password_source.h"
 #include "path_arg.h"
 #include "payload/payload_open.h"
 #include "payload_file.h"
 #include "pending_file.h"
+#include "platform.h"
 #include "progress_bar.h"
 #include "report.h"
 
@@ -33,12 +34,6 @@ namespace {
 constexpr int64_t kPipelineFrom = 16 << 20;
 constexpr size_t kPipelineChunk = 1 << 20;
 
-// The file key, wiped on every way out.
-struct WipedFileKey : payload::FileKey {
-  WipedFileKey() : payload::FileKey{} {}
-  ~WipedFileKey() { Wipe(static_cast<payload::FileKey*>(this), sizeof(payload::FileKey)); }
-};
-
 // The output port: the pending file, advancing the progress bar. Keeps the
 // OS reason of a failed write, and fails once an interrupt is requested.
 struct ProgressOutput {
@@ -48,7 +43,7 @@ struct ProgressOutput {
   bool interrupted = false;
   static size_t Write(void* c, const void* data, size_t size) {
     auto* self = static_cast<ProgressOutput*>(c);
-    if (interrupt::Requested()) {
+    if (platform::InterruptRequested()) {
       self->interrupted = true;
       return 0;
     }
@@ -71,7 +66,8 @@ Opened DecryptPayloadInto(const payload::PayloadHeader& h, payload::PayloadStrea
                           const unsigned char* passwordBytes, size_t passwordLength,
                           const std::function<payload::PayloadStream*(std::string&)>& openOutput,
                           int& code, std::string& error) {
-  WipedFileKey key;
+  Secret<payload::FileKey> secret;
+  payload::FileKey& key = secret.value;
   code = payload::UnlockPayload(h, passwordBytes, passwordLength, &key);
   switch (code) {
     case payload::kOk:
@@ -168,17 +164,17 @@ int RunUnpack(const std::vector<std::string>& args) {
   const fs::path target = dir / fs::u8path(name);
   if (int refused = GuardOutput("unpack", target, {input}, force)) return refused;
 
-  std::u16string password;
-  unsigned char passwordBytes[payload::kPasswordBytesCapacity];
-  size_t passwordLength = 0;
-  int rc = ReadPassword(source, false, password, error);
-  if (rc == kExitOk && !PasswordBytesFor(password, passwordBytes, passwordLength, error)) {
-    rc = kExitPassword;
-  }
-  Wipe(password);
-  if (rc != kExitOk) {
-    Report("unpack: " + error + "; nothing written");
-    return rc;
+  Secret<PasswordBytes> password;
+  {
+    Secret<PasswordText> text;
+    int rc = ReadPassword(source, false, text.value, error);
+    if (rc == kExitOk && !PasswordBytesFor(text.value, password.value, error)) {
+      rc = kExitPassword;
+    }
+    if (rc != kExitOk) {
+      Report("unpack: " + error + "; nothing written");
+      return rc;
+    }
   }
 
   PendingFile output;
@@ -195,9 +191,8 @@ int RunUnpack(const std::vector<std::string>& args) {
     return &out;
   };
   int code = payload::kOk;
-  Opened opened = DecryptPayloadInto(h, &pf.stream(), passwordBytes, passwordLength, openOutput,
-                                     code, error);
-  Wipe(passwordBytes, sizeof passwordBytes);
+  Opened opened = DecryptPayloadInto(h, &pf.stream(), password.value.bytes,
+                                     password.value.length, openOutput, code, error);
   progress.Finish();
   switch (opened) {
     case Opened::kDone:

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "archive_layout.h"
-#include "output_guard.h"
 #include "pending_file.h"
+#include "platform.h"
 #include "program_image.h"
 
 namespace orx {
@@ -16,7 +16,7 @@ namespace {
 
 bool ReadSmallFile(const fs::path& path, std::uint64_t limit, std::string& bytes,
                    std::string& error) {
-  std::FILE* f = OpenFile(path, "rb");
+  std::FILE* f = platform::OpenFile(path, "rb");
   if (!f) {
     error = "cannot open " + path.u8string() + ": " + std::strerror(errno);
     return false;

@@ -6,7 +6,7 @@
 #include "archive_layout.h"
 #include "display_text.h"
 #include "header_fault.h"
-#include "output_guard.h"
+#include "platform.h"
 #include "payload/payload_crypto.h"
 #include "utf.h"
 
@@ -37,13 +37,13 @@ int64_t PayloadFile::Tell(void* context) {
 PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where where,
                                       std::string& error) {
   const std::string name = path.u8string();
-  file_ = OpenFile(path, "rb");
+  file_ = platform::OpenFile(path, "rb");
   if (!file_) {
     error = "cannot open " + name + ": " + std::strerror(errno);
     return Result::kIoFailure;
   }
-  FileFacts facts;
-  if (!FactsOfFile(file_, facts)) {
+  platform::FileFacts facts;
+  if (!platform::FactsOfFile(file_, facts)) {
     error = "cannot examine " + name + ": " + std::strerror(errno);
     return Result::kIoFailure;
   }

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "interrupt.h"
 #include "orx/secure_wipe.h"
 #include "orx/unique_handle.h"
 #include "payload/cfb128.h"
@@ -12,6 +11,7 @@
 #include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
 #include "payload/payload_open.h"
+#include "platform.h"
 #include "progress_bar.h"
 
 namespace orx {
@@ -110,7 +110,7 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
       error = WriteFailure();
       return false;
     }
-    if (interrupt::Requested()) {
+    if (platform::InterruptRequested()) {
       error = "interrupted";
       return false;
     }
