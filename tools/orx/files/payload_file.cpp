@@ -12,15 +12,11 @@
 
 namespace orx {
 
-PayloadFile::~PayloadFile() {
-  if (file_) std::fclose(file_);
-}
-
 size_t PayloadFile::Read(void* context, void* buffer, size_t size) {
   auto* self = static_cast<PayloadFile*>(context);
   errno = 0;
   size_t got = self->fileStream_.read(self->fileStream_.context, buffer, size);
-  if (got < size && std::ferror(self->file_)) self->readError_ = errno ? errno : EIO;
+  if (got < size && std::ferror(self->file_.get())) self->readError_ = errno ? errno : EIO;
   return got;
 }
 
@@ -37,13 +33,13 @@ int64_t PayloadFile::Tell(void* context) {
 PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where where,
                                       std::string& error) {
   const std::string name = path.u8string();
-  file_ = platform::OpenFile(path, "rb");
+  file_.reset(platform::OpenFile(path, "rb"));
   if (!file_) {
     error = "cannot open " + name + ": " + std::strerror(errno);
     return Result::kIoFailure;
   }
   platform::FileFacts facts;
-  if (!platform::FactsOfFile(file_, facts)) {
+  if (!platform::FactsOfFile(file_.get(), facts)) {
     error = "cannot examine " + name + ": " + std::strerror(errno);
     return Result::kIoFailure;
   }
@@ -52,7 +48,7 @@ PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where w
             "from a file it can seek in, since its length is known only from the end";
     return Result::kNotSeekable;
   }
-  fileStream_ = payload::PayloadStreamOverFile(file_);
+  fileStream_ = payload::PayloadStreamOverFile(file_.get());
   stream_ = fileStream_;
   stream_.context = this;
   stream_.read = Read;

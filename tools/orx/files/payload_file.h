@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "orx/unique_handle.h"
 #include "payload/payload_header.h"
 
 namespace orx {
@@ -27,14 +28,13 @@ class PayloadFile {
   PayloadFile() = default;
   PayloadFile(const PayloadFile&) = delete;
   PayloadFile& operator=(const PayloadFile&) = delete;
-  ~PayloadFile();
 
   // Opens the file, finds the payload (at 0, or at the payload offset of an
   // archive) and reads its header. Every result but kOk sets `error` to a
   // sentence that names what is wrong; the fields read so far are kept.
   Result Open(const std::filesystem::path& path, Where where, std::string& error);
 
-  std::FILE* file() const { return file_; }
+  std::FILE* file() const { return file_.get(); }
   // Reads from the file; a read error leaves its errno in readError().
   payload::PayloadStream& stream() { return stream_; }
   int readError() const { return readError_; }
@@ -53,7 +53,7 @@ class PayloadFile {
   static int Seek(void* context, int64_t offset, int origin);
   static int64_t Tell(void* context);
 
-  std::FILE* file_ = nullptr;
+  CFile file_;
   payload::PayloadStream fileStream_{};  // the C runtime file as a stream
   payload::PayloadStream stream_{};      // the same, noting read errors
   payload::PayloadHeader header_{};
