@@ -1,69 +1,118 @@
 #include "hashed_output.h"
 
+#include <cerrno>
+#include <cstring>
 #include <system_error>
+
+#include "platform.h"
 
 namespace orx {
 
-DigestThread::~DigestThread() {
-  Stop();
-  crypto::Sha1Release(&sha_);
+HashedOutput::HashedOutput(std::FILE* file, ProgressBar& progress)
+    : file_(file), progress_(progress), shaOwner_(&sha_) {
+  stream_ = payload::PayloadStreamOverFile(file);
+  stream_.context = this;
+  stream_.write = Write;
 }
 
-bool DigestThread::Start() {
+HashedOutput::~HashedOutput() { Stop(); }
+
+bool HashedOutput::Start(std::uint64_t bytes) {
   if (!crypto::Sha1Init(&sha_)) return false;
+  if (bytes < kThreadFrom) return true;
   try {
-    worker_ = std::thread(&DigestThread::Run, this);
-  } catch (const std::system_error&) {
-    crypto::Sha1Release(&sha_);
+    buffers_ = std::make_unique<Secret<unsigned char[2][kChunkBytes]>>();
+    worker_ = std::thread(&HashedOutput::Run, this);
+  } catch (const std::exception&) {
+    buffers_.reset();  // hashed at once instead
+  }
+  return true;
+}
+
+size_t HashedOutput::Write(void* context, const void* data, size_t size) {
+  auto* self = static_cast<HashedOutput*>(context);
+  if (platform::InterruptRequested()) {
+    self->interrupted_ = true;
+    return 0;
+  }
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  if (!self->worker_.joinable()) {
+    if (!self->WriteToFile(bytes, size)) return 0;
+    if (!crypto::Sha1Update(&self->sha_, bytes, size)) {
+      self->digestFailed_ = true;
+      return 0;
+    }
+    return size;
+  }
+  for (size_t left = size; left > 0;) {
+    size_t n = left < kChunkBytes - self->gathered_ ? left : kChunkBytes - self->gathered_;
+    unsigned char* chunk = self->buffers_->value[self->posted_ % 2];
+    std::memcpy(chunk + self->gathered_, bytes, n);
+    self->gathered_ += n;
+    bytes += n;
+    left -= n;
+    if (self->gathered_ == kChunkBytes && !self->Hand(kChunkBytes)) return 0;
+  }
+  return size;
+}
+
+bool HashedOutput::WriteToFile(const unsigned char* data, size_t size) {
+  errno = 0;
+  size_t n = std::fwrite(data, 1, size, file_);
+  progress_.Advance(n);
+  if (n < size) {
+    writeError_ = errno ? errno : EIO;
     return false;
   }
   return true;
 }
 
-void DigestThread::Run() {
+bool HashedOutput::Hand(size_t size) {
+  const std::uint64_t n = posted_;
+  gathered_ = 0;
+  if (!WriteToFile(buffers_->value[n % 2], size)) return false;
+  std::unique_lock<std::mutex> lock(mutex_);
+  sizes_[n % 2] = size;
+  posted_ = n + 1;
+  handed_.notify_one();
+  // Chunk n - 1's buffer is the one filled next.
+  hashed_.wait(lock, [this, n] { return done_ >= n; });
+  return !digestFailed_;
+}
+
+void HashedOutput::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    queued_.wait(lock, [this] { return done_ < posted_ || stop_; });
+    handed_.wait(lock, [this] { return done_ < posted_ || stop_; });
     if (done_ == posted_) return;  // stopped with nothing left
-    Chunk chunk = chunks_[done_ % 2];
-    bool skip = failed_;
+    const unsigned char* chunk = buffers_->value[done_ % 2];
+    size_t size = sizes_[done_ % 2];
+    bool skip = digestFailed_;
     lock.unlock();
-    // Only the worker touches the state until it has ended.
-    bool ok = skip || crypto::Sha1Update(&sha_, chunk.data, chunk.size);
+    bool ok = skip || crypto::Sha1Update(&sha_, chunk, size);
     lock.lock();
-    if (!ok) failed_ = true;
+    if (!ok) digestFailed_ = true;
     ++done_;
     hashed_.notify_one();
   }
 }
 
-bool DigestThread::Update(void* context, const unsigned char* data, size_t size) {
-  auto* self = static_cast<DigestThread*>(context);
-  std::unique_lock<std::mutex> lock(self->mutex_);
-  if (self->stop_) return false;
-  const std::uint64_t n = self->posted_;
-  self->chunks_[n % 2] = Chunk{data, size};
-  self->posted_ = n + 1;
-  self->queued_.notify_one();
-  // Chunk n - 1's buffer is the next one the core fills.
-  self->hashed_.wait(lock, [self, n] { return self->done_ >= n; });
-  return !self->failed_;
+bool HashedOutput::Finish(unsigned char digest[payload::kSha1Bytes]) {
+  if (worker_.joinable() && gathered_ > 0 && !Hand(gathered_)) {
+    Stop();
+    return false;
+  }
+  Stop();
+  return !digestFailed_ && crypto::Sha1Final(&sha_, digest);
 }
 
-bool DigestThread::Final(void* context, unsigned char digest[payload::kSha1Bytes]) {
-  auto* self = static_cast<DigestThread*>(context);
-  self->Stop();
-  // The worker has ended: the state is this thread's now.
-  return !self->failed_ && self->sha_.handle && crypto::Sha1Final(&self->sha_, digest);
-}
-
-void DigestThread::Stop() {
+void HashedOutput::Stop() {
   if (!worker_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;  // the worker hashes what was handed over, then ends
+    stop_ = true;  // the thread hashes what was handed over, then ends
   }
-  queued_.notify_one();
+  handed_.notify_one();
   worker_.join();
 }
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "archive_layout.h"
 #include "display_text.h"
@@ -12,22 +13,57 @@
 
 namespace orx {
 
+size_t PayloadFile::ReadFile(void* buffer, size_t size) {
+  errno = 0;
+  size_t got = fileStream_.read(fileStream_.context, buffer, size);
+  if (got < size && std::ferror(file_.get())) readError_ = errno ? errno : EIO;
+  return got;
+}
+
 size_t PayloadFile::Read(void* context, void* buffer, size_t size) {
   auto* self = static_cast<PayloadFile*>(context);
-  errno = 0;
-  size_t got = self->fileStream_.read(self->fileStream_.context, buffer, size);
-  if (got < size && std::ferror(self->file_.get())) self->readError_ = errno ? errno : EIO;
-  return got;
+  size_t lent = self->aheadEnd_ - self->aheadAt_;
+  if (lent > size) lent = size;
+  if (lent) std::memcpy(buffer, self->ahead_.get() + self->aheadAt_, lent);
+  self->aheadAt_ += lent;
+  if (lent == size) return size;
+  return lent + self->ReadFile(static_cast<unsigned char*>(buffer) + lent, size - lent);
+}
+
+const void* PayloadFile::View(void* context, size_t size) {
+  auto* self = static_cast<PayloadFile*>(context);
+  if (size > self->aheadCapacity_) return nullptr;
+  if (self->aheadEnd_ - self->aheadAt_ < size) {
+    unsigned char* ahead = self->ahead_.get();
+    size_t kept = self->aheadEnd_ - self->aheadAt_;
+    std::memmove(ahead, ahead + self->aheadAt_, kept);
+    self->aheadAt_ = 0;
+    self->aheadEnd_ = kept + self->ReadFile(ahead + kept, self->aheadCapacity_ - kept);
+    if (self->aheadEnd_ < size) return nullptr;  // read() takes what there is
+  }
+  const unsigned char* lent = self->ahead_.get() + self->aheadAt_;
+  self->aheadAt_ += size;
+  return lent;
 }
 
 int PayloadFile::Seek(void* context, int64_t offset, int origin) {
   auto* self = static_cast<PayloadFile*>(context);
+  self->aheadAt_ = self->aheadEnd_ = 0;
   return self->fileStream_.seek(self->fileStream_.context, offset, origin);
 }
 
 int64_t PayloadFile::Tell(void* context) {
   auto* self = static_cast<PayloadFile*>(context);
-  return self->fileStream_.tell(self->fileStream_.context);
+  int64_t at = self->fileStream_.tell(self->fileStream_.context);
+  return at < 0 ? at : at - static_cast<int64_t>(self->aheadEnd_ - self->aheadAt_);
+}
+
+bool PayloadFile::ReadAhead(size_t bytes) {
+  ahead_.reset(new (std::nothrow) unsigned char[bytes]);
+  aheadCapacity_ = ahead_ ? bytes : 0;
+  aheadAt_ = aheadEnd_ = 0;
+  stream_.view = ahead_ ? View : nullptr;
+  return ahead_ != nullptr;
 }
 
 PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where where,

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "orx/unique_handle.h"
@@ -37,6 +38,11 @@ class PayloadFile {
   std::FILE* file() const { return file_.get(); }
   // Reads from the file; a read error leaves its errno in readError().
   payload::PayloadStream& stream() { return stream_; }
+  // From here on the stream reads ahead in blocks of `bytes` and lends what
+  // it read in place (PayloadStream::view), so that decrypting a large
+  // payload costs neither a copy nor a system call per chunk. False, and
+  // reading as before, when the memory cannot be had.
+  bool ReadAhead(size_t bytes);
   int readError() const { return readError_; }
   const payload::PayloadHeader& header() const { return header_; }
   // The header reader's result (payload::kOk or its fault) once it ran.
@@ -52,6 +58,8 @@ class PayloadFile {
   static size_t Read(void* context, void* buffer, size_t size);
   static int Seek(void* context, int64_t offset, int origin);
   static int64_t Tell(void* context);
+  static const void* View(void* context, size_t size);
+  size_t ReadFile(void* buffer, size_t size);
 
   CFile file_;
   payload::PayloadStream fileStream_{};  // the C runtime file as a stream
@@ -61,6 +69,11 @@ class PayloadFile {
   int readError_ = 0;
   long long offset_ = 0;
   bool inArchive_ = false;
+  // Read ahead and not yet taken: ahead_[aheadAt_, aheadEnd_).
+  std::unique_ptr<unsigned char[]> ahead_;
+  size_t aheadCapacity_ = 0;
+  size_t aheadAt_ = 0;
+  size_t aheadEnd_ = 0;
 };
 
 }  // namespace orx
