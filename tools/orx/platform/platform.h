@@ -11,9 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "orx/unique_handle.h"
+
 namespace orx::platform {
 
 namespace fs = std::filesystem;
+
+// A C runtime file descriptor (open, _wopen), for the shared owner.
+struct DescriptorTraits {
+  using Type = int;
+  static Type None() { return -1; }
+  static void Release(Type fd);
+};
+using Descriptor = UniqueHandle<DescriptorTraits>;
 
 // ---- Arguments and files ---------------------------------------------------
 
@@ -157,7 +167,7 @@ class OutputMove {
 
   fs::path target_;
   Way way_ = Way::kReplace;
-  int placeholder_ = -1;  // POSIX: the open placeholder
+  Descriptor placeholder_;  // POSIX: the open placeholder
   FileFacts placeholderFacts_;
   RemovalOnInterrupt placeholderRemoval_;
 };

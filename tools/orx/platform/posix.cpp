@@ -26,6 +26,8 @@ std::string Reason(int error) { return std::strerror(error); }
 
 // ---- Arguments and files ---------------------------------------------------
 
+void DescriptorTraits::Release(int fd) { ::close(fd); }
+
 std::vector<std::string> Arguments(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
@@ -37,15 +39,17 @@ std::FILE* OpenFile(const fs::path& path, const char* mode) {
 }
 
 std::FILE* CreateExclusive(const fs::path& path) {
-  int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
-  if (fd < 0) return nullptr;
-  std::FILE* file = fdopen(fd, "wb");
+  Descriptor fd(::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+  if (!fd) return nullptr;
+  std::FILE* file = fdopen(fd.get(), "wb");
   if (!file) {
     int saved = errno;
-    ::close(fd);
+    fd.reset();
     ::unlink(path.c_str());
     errno = saved;
+    return nullptr;
   }
+  fd.release();  // the stream owns it now
   return file;
 }
 
@@ -235,18 +239,18 @@ bool OutputMove::Prepare(const fs::path& target, bool replace, fs::path& temp,
     // Neither: hold the final name with an empty placeholder from now on.
     {
       InterruptHold hold;
-      placeholder_ = ::open(target_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+      placeholder_.reset(::open(target_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
       saved = errno;
-      if (placeholder_ >= 0) placeholderRemoval_.Arm(target_);
+      if (placeholder_) placeholderRemoval_.Arm(target_);
     }
-    if (placeholder_ < 0) {
+    if (!placeholder_) {
       exists = saved == EEXIST;
       error = exists ? target_.u8string() + " exists already"
                      : "cannot create " + target_.u8string() + ": " + Reason(saved);
       return false;
     }
     struct stat st;
-    if (::fstat(placeholder_, &st) != 0) {
+    if (::fstat(placeholder_.get(), &st) != 0) {
       error = "cannot examine " + target_.u8string() + ": " + Reason(errno);
       return false;
     }
@@ -260,7 +264,7 @@ bool OutputMove::Prepare(const fs::path& target, bool replace, fs::path& temp,
 
 bool OutputMove::PlaceholderStillOurs() const {
   struct stat st;
-  if (placeholder_ < 0 || ::lstat(target_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (!placeholder_ || ::lstat(target_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     return false;
   }
   FileFacts now;
@@ -300,16 +304,14 @@ bool OutputMove::Move(const fs::path& temp, std::string& error, bool& exists) {
   }
   // The placeholder is the output now: nothing to remove any more.
   placeholderRemoval_.Disarm();
-  if (placeholder_ >= 0) ::close(placeholder_);
-  placeholder_ = -1;
+  placeholder_.reset();
   return true;
 }
 
 void OutputMove::Abandon() {
-  if (placeholder_ >= 0) {
+  if (placeholder_) {
     if (PlaceholderStillOurs()) ::unlink(target_.c_str());
-    ::close(placeholder_);
-    placeholder_ = -1;
+    placeholder_.reset();
   }
   placeholderRemoval_.Disarm();
 }
@@ -318,21 +320,12 @@ void OutputMove::Abandon() {
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
-PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& error) {
-  // The stream reads into this buffer, wiped when it goes, not one of its
-  // own. Declared before the stream's owner, so that it outlives the stream.
-  Secret<char[BUFSIZ]> buffer;
-  int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-  if (fd < 0) {
-    error = "no terminal to ask for the password; use --password-file or --password-stdin";
-    return PromptResult::kRefused;
-  }
-  CFile tty(fdopen(fd, "r+"));
-  if (!tty) {
-    error = std::string("cannot use the terminal: ") + std::strerror(errno);
-    ::close(fd);
-    return PromptResult::kIoFailure;
-  }
+namespace {
+
+// Echo off, the prompt, one line, echo back on: a signal on the way puts the
+// terminal back too.
+bool ReadHidden(std::FILE* tty, const char* prompt, TypedLine& line) {
+  const int fd = fileno(tty);
   termios saved{};
   bool echoOff = tcgetattr(fd, &saved) == 0;
   if (echoOff) {
@@ -343,16 +336,35 @@ PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& erro
     ArmTerminal(fd, saved);
     tcsetattr(fd, TCSAFLUSH, &quiet);
   }
-  std::setvbuf(tty.get(), buffer.value, _IOFBF, sizeof buffer.value);
-  std::fputs(prompt, tty.get());
-  std::fflush(tty.get());
-  bool got = ReadLine(tty.get(), line);
+  std::fputs(prompt, tty);
+  std::fflush(tty);
+  bool got = ReadLine(tty, line);
   if (echoOff) {
     tcsetattr(fd, TCSAFLUSH, &saved);
     DisarmTerminal();
   }
-  tty.reset();
-  if (!got) {
+  return got;
+}
+
+}  // namespace
+
+PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& error) {
+  // The stream reads into this buffer, wiped when it goes, not one of its
+  // own. Declared before the stream's owner, so that it outlives the stream.
+  Secret<char[BUFSIZ]> buffer;
+  Descriptor terminal(::open("/dev/tty", O_RDWR | O_CLOEXEC));
+  if (!terminal) {
+    error = "no terminal to ask for the password; use --password-file or --password-stdin";
+    return PromptResult::kRefused;
+  }
+  CFile tty(fdopen(terminal.get(), "r+"));
+  if (!tty) {
+    error = std::string("cannot use the terminal: ") + std::strerror(errno);
+    return PromptResult::kIoFailure;
+  }
+  terminal.release();  // the stream owns it now
+  std::setvbuf(tty.get(), buffer.value, _IOFBF, sizeof buffer.value);
+  if (!ReadHidden(tty.get(), prompt, line)) {
     error = "no password was entered";
     return PromptResult::kRefused;
   }

@@ -22,6 +22,8 @@ constexpr int kExitSignalBase = 128;
 
 // ---- Arguments and files ---------------------------------------------------
 
+void DescriptorTraits::Release(int fd) { _close(fd); }
+
 std::vector<std::string> Arguments(int, char**) {
   std::vector<std::string> args;
   int count = 0;
@@ -44,15 +46,17 @@ std::FILE* OpenFile(const fs::path& path, const char* mode) {
 }
 
 std::FILE* CreateExclusive(const fs::path& path) {
-  int fd = _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, 0600);
-  if (fd < 0) return nullptr;
-  std::FILE* file = _fdopen(fd, "wb");
+  Descriptor fd(_wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, 0600));
+  if (!fd) return nullptr;
+  std::FILE* file = _fdopen(fd.get(), "wb");
   if (!file) {
     int saved = errno;
-    _close(fd);
+    fd.reset();
     _wremove(path.c_str());
     errno = saved;
+    return nullptr;
   }
+  fd.release();  // the stream owns it now
   return file;
 }
 
