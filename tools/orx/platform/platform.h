@@ -77,6 +77,9 @@ bool FactsOfPath(const fs::path& path, FileFacts& facts);
 // InterruptRequested() and fail, the files are removed by the usual failure
 // path, and main ends with InterruptExitCode().
 
+// An interrupt ends orx with 128 + the signal's number, the shells' way.
+constexpr int kExitSignalBase = 128;
+
 // Installs the handlers once, at start. A signal that was ignored when orx
 // started (a background job of a non-interactive shell) stays ignored.
 void InstallInterruptHandlers();

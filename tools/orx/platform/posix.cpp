@@ -17,9 +17,6 @@ namespace orx::platform {
 
 namespace {
 
-// Ended by signal N: 128 + N, the shells' convention (exit_codes.h).
-constexpr int kExitSignalBase = 128;
-
 std::string Reason(int error) { return std::strerror(error); }
 
 }  // namespace

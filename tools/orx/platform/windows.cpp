@@ -13,13 +13,6 @@
 
 namespace orx::platform {
 
-namespace {
-
-// Ended by signal N: 128 + N, as on POSIX (exit_codes.h).
-constexpr int kExitSignalBase = 128;
-
-}  // namespace
-
 // ---- Arguments and files ---------------------------------------------------
 
 void DescriptorTraits::Release(int fd) { _close(fd); }
