@@ -1,7 +1,7 @@
-// What differs between POSIX and Windows, and nothing else: one header, one
-// implementation per platform (posix.cpp, windows.cpp), chosen by CMake.
-// The rest of orx is written against these calls and carries no platform
-// conditionals of its own.
+// What differs between POSIX and Windows: one header, one implementation
+// per platform (posix.cpp, windows.cpp), chosen by CMake. The rest of orx
+// is written against these calls and carries no platform conditionals of
+// its own.
 #pragma once
 
 #include <cstddef>
