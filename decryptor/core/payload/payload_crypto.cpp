@@ -204,65 +204,73 @@ unsigned char* DecryptWithKey(const unsigned char* data, size_t dataLength,
 
 namespace {
 
-bool Sha1PortUpdate(void* c, const unsigned char* data, size_t size) {
-  return crypto::Sha1Update(static_cast<crypto::Sha1*>(c), data, size);
-}
-bool Sha1PortFinal(void* c, unsigned char digest[kSha1Bytes]) {
-  return crypto::Sha1Final(static_cast<crypto::Sha1*>(c), digest);
-}
+// The output, hashing every byte it took after it took it. A failed digest
+// update fails the write.
+struct HashingOutput {
+  PayloadStream* target;
+  crypto::Sha1* sha;
+  bool failed;
+};
 
-}  // namespace
-
-DigestPort Sha1DigestPort(crypto::Sha1* sha) {
-  DigestPort port = {sha, Sha1PortUpdate, Sha1PortFinal};
-  return port;
-}
-
-int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv,
-                      PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
-                      const DigestPort* digest, size_t chunkBytes,
-                      unsigned char digestOut[kSha1Bytes]) {
-  if (chunkBytes == 0) chunkBytes = kChunkBytes;
-  if (!payload || !output || !fileKey || !iv || !digest || chunkBytes % kBlock != 0) {
-    return kPayloadDecryptFailed;
+size_t HashingWrite(void* context, const void* data, size_t size) {
+  HashingOutput* self = static_cast<HashingOutput*>(context);
+  size_t taken = self->target->write(self->target->context, data, size);
+  if (!crypto::Sha1Update(self->sha, data, taken)) {
+    self->failed = true;
+    return 0;
   }
+  return taken;
+}
+
+int DecryptInto(int keyBytes, const unsigned char* fileKey, const char* iv,
+                PayloadStream* payload, uint64_t cipherLength, PayloadStream* output) {
   // Fixed buffers whatever the payload's size: the cipher text as read
-  // (unless the stream lends it in place), and two plaintext buffers in
-  // turn, each with room for the keystream's last whole block.
-  const size_t plainBytes = chunkBytes + kBlock;
-  unsigned char* buffers = static_cast<unsigned char*>(malloc(chunkBytes + 2 * plainBytes));
+  // (unless the stream lends it in place), and the plaintext with room for
+  // the keystream's last whole block.
+  const size_t plainBytes = kChunkBytes + kBlock;
+  unsigned char* buffers = static_cast<unsigned char*>(malloc(kChunkBytes + plainBytes));
   if (!buffers) return kNoMemory;
-  unsigned char* plain[2] = {buffers + chunkBytes, buffers + chunkBytes + plainBytes};
+  unsigned char* plain = buffers + kChunkBytes;
   crypto::Cfb128 cfb = {};
   int result = crypto::Cfb128Init(&cfb, fileKey, static_cast<size_t>(keyBytes), Iv(iv))
                    ? kOk
                    : kPayloadDecryptFailed;
-  int turn = 0;
-  for (uint64_t done = 0; result == kOk && done < cipherLength; turn ^= 1) {
+  for (uint64_t done = 0; result == kOk && done < cipherLength;) {
     uint64_t left = cipherLength - done;
-    size_t chunk = left < chunkBytes ? static_cast<size_t>(left) : chunkBytes;
+    size_t chunk = left < kChunkBytes ? static_cast<size_t>(left) : kChunkBytes;
     const unsigned char* in =
         payload->view ? static_cast<const unsigned char*>(payload->view(payload->context, chunk))
                       : nullptr;
     if (!in && payload->read(payload->context, buffers, chunk) == chunk) in = buffers;
-    if (!in || !crypto::Cfb128DecryptRun(&cfb, in, plain[turn], chunk)) {
+    if (!in || !crypto::Cfb128DecryptRun(&cfb, in, plain, chunk)) {
       result = kPayloadDecryptFailed;
-    } else if (output->write(output->context, plain[turn], chunk) != chunk) {
+    } else if (output->write(output->context, plain, chunk) != chunk) {
       result = kOutputFailed;
-    } else if (!digest->update(digest->context, plain[turn], chunk)) {
-      result = kPayloadDecryptFailed;
     }
     done += chunk;
   }
-  // final() also after a failure, so that a digest on another thread is
-  // done with the buffers before they are wiped.
-  unsigned char computed[kSha1Bytes];
-  if (!digest->final(digest->context, computed) && result == kOk) result = kPayloadDecryptFailed;
-  if (result == kOk) memcpy(digestOut, computed, kSha1Bytes);
   crypto::Cfb128Release(&cfb);
   // The plaintext does not outlive the call in freed memory.
-  SecureWipe(plain[0], 2 * plainBytes);
+  SecureWipe(plain, plainBytes);
   free(buffers);
+  return result;
+}
+
+}  // namespace
+
+int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv,
+                      PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
+                      unsigned char digestOut[kSha1Bytes]) {
+  if (!payload || !output || !fileKey || !iv) return kPayloadDecryptFailed;
+  if (!digestOut) return DecryptInto(keyBytes, fileKey, iv, payload, cipherLength, output);
+  crypto::Sha1 sha = {};
+  if (!crypto::Sha1Init(&sha)) return kNoDigest;
+  HashingOutput hashing = {output, &sha, false};
+  PayloadStream hashed = {&hashing, nullptr, HashingWrite, nullptr, nullptr, nullptr};
+  int result = DecryptInto(keyBytes, fileKey, iv, payload, cipherLength, &hashed);
+  if (hashing.failed) result = kPayloadDecryptFailed;
+  if (result == kOk && !crypto::Sha1Final(&sha, digestOut)) result = kPayloadDecryptFailed;
+  crypto::Sha1Release(&sha);
   return result;
 }
 
@@ -271,16 +279,11 @@ int DecryptPayload(const char* cipherName, const unsigned char* fileKey, const c
                    unsigned char digestOut[21]) {
   if (!digestOut) return kNoDigest;
   memset(digestOut, 0, kSha1Bytes + 1);
-  crypto::Sha1 sha = {};
-  if (!crypto::Sha1Init(&sha)) return kNoDigest;
   const CipherInfo* cipher = LookupCipher(cipherName);
-  int result = kNoSuchCipher;
-  if (cipher) {
-    const DigestPort here = Sha1DigestPort(&sha);
-    result = DecryptCipherText(cipher->keyBytes, fileKey, iv, payload, cipherLength, output,
-                               &here, 0, digestOut);
-  }
-  crypto::Sha1Release(&sha);
+  if (!cipher) return kNoSuchCipher;
+  int result = DecryptCipherText(cipher->keyBytes, fileKey, iv, payload, cipherLength, output,
+                                 digestOut);
+  if (result != kOk) memset(digestOut, 0, kSha1Bytes);
   return result;
 }
 

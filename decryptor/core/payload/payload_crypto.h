@@ -132,29 +132,13 @@ int DecryptPayload(const char* cipherName, const unsigned char* fileKey, const c
                    PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
                    unsigned char digestOut[21]);
 
-// Where the plaintext is hashed when not in the decryption itself (orx
-// hashes on a second thread). update() gets each chunk of plaintext after it
-// was written; its bytes stay unchanged until the next update() or final()
-// has returned, so the port may hash one chunk behind. final() gives SHA-1
-// of all the chunks. False means failure.
-struct DigestPort {
-  void* context;
-  bool (*update)(void* context, const unsigned char* data, size_t size);
-  bool (*final)(void* context, unsigned char digest[kSha1Bytes]);
-};
-
-// A DigestPort that hashes in the caller's thread with the crypto port's
-// SHA-1 state `sha` (initialised by the caller).
-DigestPort Sha1DigestPort(crypto::Sha1* sha);
-
-// DecryptPayload's loop with a chosen digest and chunk size: the cipher text
-// of `keyBytes`-byte key AES-CFB128 (IV: the first 16 bytes of `iv`) read
-// in chunks of `chunkBytes` (0: 16 KiB; else a multiple of 16), each
-// decrypted into one of two alternating buffers, written, then given to the
-// digest. digestOut gets the digest on kOk. Results as DecryptPayload's.
+// DecryptPayload's loop: the cipher text of a `keyBytes`-byte key
+// AES-CFB128 (IV: the first 16 bytes of `iv`) read in fixed chunks, each
+// decrypted and written; SHA-1 of every byte the output took goes to
+// digestOut on kOk. With a null digestOut nothing is hashed, for a caller
+// that hashes what its output takes itself. Results as DecryptPayload's.
 int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv,
                       PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
-                      const DigestPort* digest, size_t chunkBytes,
                       unsigned char digestOut[kSha1Bytes]);
 
 }  // namespace orx::payload

@@ -63,23 +63,32 @@ int WrapFileKey(const FileKey& key, const unsigned char* passwordBytes, size_t p
   return result;
 }
 
-int DecryptAndVerify(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
-                     PayloadStream* output, const DigestPort* digest, size_t chunkBytes) {
+namespace {
+
+int Decrypt(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
+            PayloadStream* output, unsigned char computed[kSha1Bytes]) {
   if (key.size != header.keyBytes || header.cipherBytes < 0) return kPayloadDecryptFailed;
-  crypto::Sha1 sha = {};
-  const DigestPort here = Sha1DigestPort(&sha);
-  if (!digest) {
-    if (!crypto::Sha1Init(&sha)) return kNoDigest;
-    digest = &here;
-  }
+  return DecryptCipherText(static_cast<int>(key.size), key.bytes, kIvText, payload,
+                           static_cast<uint64_t>(header.cipherBytes), output, computed);
+}
+
+}  // namespace
+
+int DecryptAndVerify(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
+                     PayloadStream* output) {
   unsigned char computed[kSha1Bytes];
-  int result = DecryptCipherText(static_cast<int>(key.size), key.bytes, kIvText, payload,
-                                 static_cast<uint64_t>(header.cipherBytes), output, digest,
-                                 chunkBytes, computed);
-  crypto::Sha1Release(&sha);
-  if (result != kOk) return result;
-  // A failed decryption never reaches this comparison, so no stored digest
+  int result = Decrypt(header, key, payload, output, computed);
+  // A failed decryption never reaches the comparison, so no stored digest
   // (twenty zero bytes included) can pass one as verified.
+  return result == kOk ? CheckStoredDigest(payload, computed) : result;
+}
+
+int DecryptUnverified(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
+                      PayloadStream* output) {
+  return Decrypt(header, key, payload, output, nullptr);
+}
+
+int CheckStoredDigest(PayloadStream* payload, const unsigned char computed[kSha1Bytes]) {
   unsigned char stored[kSha1Bytes];
   if (payload->read(payload->context, stored, kSha1Bytes) != kSha1Bytes) return kNoStoredDigest;
   if (memcmp(stored, computed, kSha1Bytes) != 0) return kDigestMismatch;

@@ -5,10 +5,12 @@
 //   the cipher text's length)
 //   -> UnlockPayload: the password key, the file key unwrapped and checked
 //   -> DecryptAndVerify: the cipher text decrypted into the output while it
-//      is hashed, then compared with the stored digest.
+//      is hashed, then compared with the stored digest (or its two halves,
+//      DecryptUnverified and CheckStoredDigest, around the caller's digest).
 //
-// Only a kOk from DecryptAndVerify makes the output verified plaintext; on
-// any other result the caller must discard it.
+// Only a kOk from DecryptAndVerify, or from CheckStoredDigest after
+// DecryptUnverified, makes the output verified plaintext; on any other
+// result the caller must discard it.
 #pragma once
 
 #include <stddef.h>
@@ -57,11 +59,19 @@ int WrapFileKey(const FileKey& key, const unsigned char* passwordBytes, size_t p
 // digest behind the cipher text and compares. Results: kOk (the output is
 // the verified plaintext); kDigestMismatch; kOutputFailed (the output did
 // not take every byte); kPayloadDecryptFailed (the cipher failed or the
-// payload ended early); kNoStoredDigest; kNoDigest; kNoMemory. `digest`
-// (null: SHA-1 in this call) and `chunkBytes` (0: the default, 16 KiB)
-// serve callers that hash elsewhere, see DecryptCipherText.
+// payload ended early); kNoStoredDigest; kNoDigest; kNoMemory.
 int DecryptAndVerify(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
-                     PayloadStream* output, const DigestPort* digest = nullptr,
-                     size_t chunkBytes = 0);
+                     PayloadStream* output);
+
+// DecryptAndVerify in two halves, for a caller that hashes the plaintext
+// itself as its output takes it, on another thread for instance.
+// DecryptUnverified decrypts like DecryptAndVerify, hashing nothing; its
+// results are the same but for the digest's. The output is then unverified
+// plaintext until CheckStoredDigest, given SHA-1 of every byte the output
+// took, reads the stored digest behind the cipher text and returns kOk;
+// else kDigestMismatch or kNoStoredDigest.
+int DecryptUnverified(const PayloadHeader& header, const FileKey& key, PayloadStream* payload,
+                      PayloadStream* output);
+int CheckStoredDigest(PayloadStream* payload, const unsigned char computed[kSha1Bytes]);
 
 }  // namespace orx::payload

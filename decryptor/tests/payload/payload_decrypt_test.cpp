@@ -86,11 +86,22 @@ struct Opening {
   Bytes plain;  // what reached the output
 };
 
+// SHA-1 of what an output took, as a caller that hashes it itself computes it.
+std::vector<unsigned char> Sha1Of(const Bytes& data) {
+  std::vector<unsigned char> digest(kSha1Bytes);
+  crypto::Sha1 sha = {};
+  EXPECT_TRUE(crypto::Sha1Init(&sha) && crypto::Sha1Update(&sha, data.data(), data.size()) &&
+              crypto::Sha1Final(&sha, digest.data()));
+  return digest;
+}
+
 // Opens `payload` with `password`: the header, UnlockPayload, then
-// DecryptAndVerify into memory. `damage` may make the streams fail.
+// DecryptAndVerify into memory, or with `halves` DecryptUnverified and
+// CheckStoredDigest given SHA-1 of the output. `damage` may make the
+// streams fail.
 Opening OpenWith(const Bytes& payload, const std::u16string& password,
                  void (*damage)(MemoryStream& in, MemoryStream& out) = nullptr,
-                 bool lend = false) {
+                 bool lend = false, bool halves = false) {
   MemoryStream in, out;
   in.data = payload;
   in.lend = lend;
@@ -103,7 +114,11 @@ Opening OpenWith(const Bytes& payload, const std::u16string& password,
   FileKey key;
   int code = ReadPayloadHeader(&pin, &h);
   if (code == kOk) code = UnlockPayload(h, pw, stated, &key);
-  if (code == kOk) code = DecryptAndVerify(h, key, &pin, &pout);
+  if (code == kOk && !halves) code = DecryptAndVerify(h, key, &pin, &pout);
+  if (code == kOk && halves) {
+    code = DecryptUnverified(h, key, &pin, &pout);
+    if (code == kOk) code = CheckStoredDigest(&pin, Sha1Of(out.data).data());
+  }
   return {code, out.data};
 }
 
@@ -164,7 +179,8 @@ TEST(WholePayload, OutcomesOfDamageAndWrongPasswords) {
 }
 
 // Every way the opening sequence can end, as its callers tell them apart:
-// each failure is its own code, and only kOk ever verifies an output.
+// each failure is its own code, and only kOk ever verifies an output, in
+// one call or in two halves around the caller's own digest.
 TEST(WholePayload, EveryFailureOfTheSequenceIsItsOwnOutcome) {
   Bytes content(40000, 'v');
   PayloadParts p = testing::MakePayload(u"f.bin", "pw", 32, content);
@@ -177,6 +193,8 @@ TEST(WholePayload, EveryFailureOfTheSequenceIsItsOwnOutcome) {
   };
   PayloadParts zeroDigest = p;
   zeroDigest.plainDigest.assign(20, 0);
+  PayloadParts flipped = p;
+  flipped.cipherText[39999] ^= 0x01;
   std::vector<Case> cases = {
       {"intact", good, nullptr, kOk},
       {"the payload cannot be read to its end (a read error)", good,
@@ -192,14 +210,18 @@ TEST(WholePayload, EveryFailureOfTheSequenceIsItsOwnOutcome) {
       {"a failed read with a stored digest of zeros", zeroDigest.Serialize(),
        [](MemoryStream& in, MemoryStream&) { in.readLimit = in.data.size() - 30000; },
        kPayloadDecryptFailed},
+      {"the last cipher text byte flipped", flipped.Serialize(), nullptr, kDigestMismatch},
   };
-  for (bool lend : {false, true}) {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(::testing::Message() << c.what << (lend ? ", lent" : ", read"));
-      Opening o = OpenWith(c.payload, u"pw", c.damage, lend);
-      EXPECT_EQ(o.code, c.code);
-      if (o.code == kOk) {
-        EXPECT_EQ(o.plain, content);
+  for (bool halves : {false, true}) {
+    for (bool lend : {false, true}) {
+      for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.what << (lend ? ", lent" : ", read")
+                                          << (halves ? ", in halves" : ""));
+        Opening o = OpenWith(c.payload, u"pw", c.damage, lend, halves);
+        EXPECT_EQ(o.code, c.code);
+        if (o.code == kOk) {
+          EXPECT_EQ(o.plain, content);
+        }
       }
     }
   }

@@ -1,8 +1,10 @@
 """orx pack / unpack / inspect: round trips, the format as read
 independently, every refusal with nothing written, interrupts, and names
 from a payload shown safely."""
+import errno
 import fcntl
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -237,6 +239,34 @@ class Refusals(Base):
                 r = run(command[0], "/dev/stdin", *command[1:], stdin=good)
                 self.assertEqual(r.returncode, 1, r.stderr)
                 self.assertIn(b"not a regular file", r.stderr)
+                self.assertOutEmpty()
+
+    def test_a_full_disk_fails_the_write_and_leaves_nothing(self):
+        # A file size limit fails writes past it (EFBIG) as a full disk does
+        # (ENOSPC); with SIGXFSZ ignored the write reports it instead.
+        def limited(size):
+            def apply():
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+            return apply
+        small = self.write("small.bin", os.urandom(100000))
+        large = self.write("large.bin", os.urandom(16 * 2**20 + 7))
+        for src in (small, large):
+            self.assertEqual(self.pack(src, src + ".p").returncode, 0)
+        unpack = ("unpack", "-C", self.out, "--password-file", self.pw)
+        cases = [
+            ("pack", ("pack", small, "-o", self.path("out", "p"), "--password-file", self.pw,
+                      "--no-password-rules"), 50000),
+            ("unpack, hashed at once", unpack + (small + ".p",), 50000),
+            ("unpack, hashed on the second thread", unpack + (large + ".p",), 5 * 2**20),
+            ("unpack, the last part of the last chunk", unpack + (large + ".p",), 16 * 2**20 + 3),
+        ]
+        for label, args, size in cases:
+            with self.subTest(label):
+                r = subprocess.run([ORX, *args], capture_output=True, preexec_fn=limited(size))
+                self.assertEqual(r.returncode, 1, r.stderr)
+                self.assertIn(b"cannot write", r.stderr)
+                self.assertIn(os.strerror(errno.EFBIG).encode(), r.stderr)
                 self.assertOutEmpty()
 
     def test_existing_file_needs_force_and_survives_a_failure(self):

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
+#include "orx/unique_handle.h"
 #include "payload/payload_header.h"
 
 namespace orx {
@@ -27,16 +29,20 @@ class PayloadFile {
   PayloadFile() = default;
   PayloadFile(const PayloadFile&) = delete;
   PayloadFile& operator=(const PayloadFile&) = delete;
-  ~PayloadFile();
 
   // Opens the file, finds the payload (at 0, or at the payload offset of an
   // archive) and reads its header. Every result but kOk sets `error` to a
   // sentence that names what is wrong; the fields read so far are kept.
   Result Open(const std::filesystem::path& path, Where where, std::string& error);
 
-  std::FILE* file() const { return file_; }
+  std::FILE* file() const { return file_.get(); }
   // Reads from the file; a read error leaves its errno in readError().
   payload::PayloadStream& stream() { return stream_; }
+  // From here on the stream reads ahead in blocks of `bytes` and lends what
+  // it read in place (PayloadStream::view), so that decrypting a large
+  // payload costs neither a copy nor a system call per chunk. False, and
+  // reading as before, when the memory cannot be had.
+  bool ReadAhead(size_t bytes);
   int readError() const { return readError_; }
   const payload::PayloadHeader& header() const { return header_; }
   // The header reader's result (payload::kOk or its fault) once it ran.
@@ -52,8 +58,10 @@ class PayloadFile {
   static size_t Read(void* context, void* buffer, size_t size);
   static int Seek(void* context, int64_t offset, int origin);
   static int64_t Tell(void* context);
+  static const void* View(void* context, size_t size);
+  size_t ReadFile(void* buffer, size_t size);
 
-  std::FILE* file_ = nullptr;
+  CFile file_;
   payload::PayloadStream fileStream_{};  // the C runtime file as a stream
   payload::PayloadStream stream_{};      // the same, noting read errors
   payload::PayloadHeader header_{};
@@ -61,6 +69,11 @@ class PayloadFile {
   int readError_ = 0;
   long long offset_ = 0;
   bool inArchive_ = false;
+  // Read ahead and not yet taken: ahead_[aheadAt_, aheadEnd_).
+  std::unique_ptr<unsigned char[]> ahead_;
+  size_t aheadCapacity_ = 0;
+  size_t aheadAt_ = 0;
+  size_t aheadEnd_ = 0;
 };
 
 }  // namespace orx

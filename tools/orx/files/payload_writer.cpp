@@ -4,14 +4,12 @@
 #include <cstring>
 #include <vector>
 
-#include "interrupt.h"
-#include "orx/secure_wipe.h"
+#include "crypto_states.h"
 #include "orx/unique_handle.h"
-#include "payload/cfb128.h"
-#include "payload/crypto_port.h"
 #include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
 #include "payload/payload_open.h"
+#include "platform.h"
 #include "progress_bar.h"
 
 namespace orx {
@@ -22,16 +20,6 @@ using payload::kIvText;
 
 constexpr std::uint32_t kSignature = 0xF8EBD601u;
 constexpr size_t kChunk = 1 << 16;
-
-// The cipher and the digest of the content, released on every way out.
-struct ContentState {
-  crypto::Cfb128 cfb = {};
-  crypto::Sha1 sha = {};
-  ~ContentState() {
-    crypto::Cfb128Release(&cfb);
-    crypto::Sha1Release(&sha);
-  }
-};
 
 void PutUint32(std::vector<unsigned char>& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
@@ -89,20 +77,24 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
 
   // The content: encrypted serially (each keystream block waits for the
   // cipher block before it), hashed as plaintext.
-  ContentState state;
-  if (!crypto::Cfb128Init(&state.cfb, fileKey.bytes, n,
-                          reinterpret_cast<const unsigned char*>(kIvText)) ||
-      !crypto::Sha1Init(&state.sha)) {
+  crypto::Cfb128 cfb = {};
+  crypto::Sha1 sha = {};
+  Cfb128Owner cfbOwner(&cfb);
+  Sha1Owner shaOwner(&sha);
+  if (!crypto::Cfb128Init(&cfb, fileKey.bytes, n, reinterpret_cast<const unsigned char*>(kIvText)) ||
+      !crypto::Sha1Init(&sha)) {
     error = "the cipher could not be set up";
     return false;
   }
-  std::vector<unsigned char> in(kChunk), enc(kChunk);
+  // The plaintext buffer is wiped on every way out, the cipher text needs not.
+  Secret<unsigned char[kChunk]> plain;
+  std::vector<unsigned char> enc(kChunk);
   ProgressBar progress("encrypting", r.inputBytes);
   size_t got;
   errno = 0;
-  while ((got = std::fread(in.data(), 1, kChunk, r.input)) > 0) {
-    if (!crypto::Sha1Update(&state.sha, in.data(), got) ||
-        !crypto::Cfb128Encrypt(&state.cfb, in.data(), enc.data(), got)) {
+  while ((got = std::fread(plain.value, 1, kChunk, r.input)) > 0) {
+    if (!crypto::Sha1Update(&sha, plain.value, got) ||
+        !crypto::Cfb128Encrypt(&cfb, plain.value, enc.data(), got)) {
       error = "the cipher failed";
       return false;
     }
@@ -110,21 +102,20 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
       error = WriteFailure();
       return false;
     }
-    if (interrupt::Requested()) {
+    if (platform::InterruptRequested()) {
       error = "interrupted";
       return false;
     }
     progress.Advance(got);
     errno = 0;
   }
-  SecureWipe(in.data(), in.size());
   if (std::ferror(r.input)) {
     error = std::string("cannot read the input file: ") + std::strerror(errno ? errno : EIO);
     return false;
   }
   unsigned char digest[crypto::kSha1Bytes];
   const unsigned char tail[4] = {0, 0, 0, 0};
-  if (!crypto::Sha1Final(&state.sha, digest)) {
+  if (!crypto::Sha1Final(&sha, digest)) {
     error = "the digest failed";
     return false;
   }

@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "archive_layout.h"
-#include "open_file.h"
+#include "orx/unique_handle.h"
 #include "pending_file.h"
+#include "platform.h"
 #include "program_image.h"
 
 namespace orx {
@@ -16,7 +17,7 @@ namespace {
 
 bool ReadSmallFile(const fs::path& path, std::uint64_t limit, std::string& bytes,
                    std::string& error) {
-  std::FILE* f = OpenFile(path, "rb");
+  CFile f(platform::OpenFile(path, "rb"));
   if (!f) {
     error = "cannot open " + path.u8string() + ": " + std::strerror(errno);
     return false;
@@ -26,13 +27,13 @@ bool ReadSmallFile(const fs::path& path, std::uint64_t limit, std::string& bytes
   size_t got;
   errno = 0;
   // Reads one byte past the limit at most, enough to know it is too large.
-  while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+  while ((got = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
     bytes.append(buffer, got);
     if (bytes.size() > limit) break;
   }
   int saved = errno;
-  bool failed = std::ferror(f);
-  std::fclose(f);
+  bool failed = std::ferror(f.get());
+  f.reset();
   if (failed) {
     error = "cannot read " + path.u8string() + ": " + std::strerror(saved ? saved : EIO);
     return false;

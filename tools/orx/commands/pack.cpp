@@ -7,8 +7,10 @@
 #include "command_line.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "open_file.h"
-#include "password_input.h"
+#include "output_guard.h"
+#include "orx/unique_handle.h"
+#include "password_source.h"
+#include "platform.h"
 #include "path_arg.h"
 #include "payload/payload_header.h"
 #include "payload_writer.h"
@@ -59,8 +61,8 @@ int RunPack(const std::vector<std::string>& args) {
 
   // Everything that can be refused is refused before the password is asked.
   fs::path input = PathArg(a.operands[0]);
-  FileFacts inputFacts;
-  if (!FactsOfPath(input, inputFacts)) {
+  platform::FileFacts inputFacts;
+  if (!platform::FactsOfPath(input, inputFacts)) {
     Report("pack: cannot open " + input.u8string() + ": " + std::strerror(errno));
     return kExitFailure;
   }
@@ -90,23 +92,23 @@ int RunPack(const std::vector<std::string>& args) {
     return kExitFailure;
   }
 
-  std::u16string password;
-  unsigned char passwordBytes[payload::kPasswordBytesCapacity];
-  size_t passwordLength = 0;
-  int rc = ReadPassword(source, true, password, error);
-  if (rc == kExitOk &&
-      (!AcceptNewPassword(password, !a.Flag("--no-password-rules"), error) ||
-       !PasswordBytesFor(password, passwordBytes, passwordLength, error))) {
-    rc = kExitPassword;
-  }
-  Wipe(password);
-  if (rc != kExitOk) {
-    Report("pack: " + error + "; nothing written");
-    return rc;
+  Secret<PasswordBytes> password;
+  {
+    Secret<PasswordText> text;
+    int rc = ReadPassword(source, true, text.value, error);
+    if (rc == kExitOk &&
+        (!AcceptNewPassword(text.value, !a.Flag("--no-password-rules"), error) ||
+         !PasswordBytesFor(text.value, password.value, error))) {
+      rc = kExitPassword;
+    }
+    if (rc != kExitOk) {
+      Report("pack: " + error + "; nothing written");
+      return rc;
+    }
   }
 
   int result = kExitOk;
-  std::FILE* in = OpenFile(input, "rb");
+  CFile in(platform::OpenFile(input, "rb"));
   PendingFile output;
   if (!in) {
     error = "cannot open " + input.u8string() + ": " + std::strerror(errno);
@@ -114,8 +116,8 @@ int RunPack(const std::vector<std::string>& args) {
   } else if (!output.Open(out, force, error)) {
     result = output.targetExists() ? kExitExists : kExitFailure;
   } else {
-    PackRequest request{in, inputFacts.size, storedName, passwordBytes, passwordLength,
-                        keyBits / 8};
+    PackRequest request{in.get(), inputFacts.size, storedName, password.value.bytes,
+                        password.value.length, keyBits / 8};
     PayloadWriter writer = [&request](std::FILE* file, std::string& e) {
       return WritePayload(request, file, e);
     };
@@ -124,8 +126,6 @@ int RunPack(const std::vector<std::string>& args) {
       result = output.targetExists() ? kExitExists : kExitFailure;
     }
   }
-  if (in) std::fclose(in);
-  Wipe(passwordBytes, sizeof passwordBytes);
   if (result != kExitOk) Report("pack: " + error + "; nothing written");
   return result;
 }

@@ -3,6 +3,8 @@
 // README.
 #pragma once
 
+#include "platform.h"
+
 namespace orx {
 
 enum ExitCode : int {
@@ -18,6 +20,6 @@ enum ExitCode : int {
 
 // Ended by signal N (SIGINT, SIGTERM, SIGHUP; Ctrl-C or a closed console on
 // Windows): 128 + N, after the temporary output is removed.
-constexpr int kExitSignalBase = 128;
+constexpr int kExitSignalBase = platform::kExitSignalBase;
 
 }  // namespace orx

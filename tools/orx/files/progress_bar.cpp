@@ -2,15 +2,7 @@
 
 #include <cstdio>
 
-#if defined(_WIN32)
-#include <io.h>
-#define ORX_ISATTY _isatty
-#define ORX_FILENO _fileno
-#else
-#include <unistd.h>
-#define ORX_ISATTY isatty
-#define ORX_FILENO fileno
-#endif
+#include "platform.h"
 
 namespace orx {
 
@@ -22,7 +14,7 @@ constexpr int kWidth = 40;
 ProgressBar::ProgressBar(std::string label, std::uint64_t total)
     : label_(std::move(label)),
       total_(total),
-      enabled_(total >= kWorthShowing && ORX_ISATTY(ORX_FILENO(stderr))) {}
+      enabled_(total >= kWorthShowing && platform::IsTerminal(stderr)) {}
 
 ProgressBar::~ProgressBar() { Finish(); }
 

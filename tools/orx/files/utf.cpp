@@ -3,6 +3,10 @@
 namespace orx {
 
 size_t DecodeUtf8(const std::string& s, size_t i, char32_t& cp) {
+  return DecodeUtf8(s.data(), s.size(), i, cp);
+}
+
+size_t DecodeUtf8(const char* s, size_t size, size_t i, char32_t& cp) {
   auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
   unsigned char b = byte(i);
   size_t extra;
@@ -19,7 +23,7 @@ size_t DecodeUtf8(const std::string& s, size_t i, char32_t& cp) {
   } else {
     return 0;
   }
-  if (s.size() - i <= extra) return 0;
+  if (size - i <= extra) return 0;
   for (size_t k = 1; k <= extra; ++k) {
     if ((byte(i + k) & 0xC0) != 0x80) return 0;
     cp = (cp << 6) | (byte(i + k) & 0x3F);
@@ -34,13 +38,8 @@ bool Utf8ToUtf16(const std::string& in, std::u16string& out) {
     char32_t cp = 0;
     size_t n = DecodeUtf8(in, i, cp);
     if (n == 0) return false;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
+    char16_t units[2];
+    out.append(units, AppendUtf16(units, cp));
     i += n;
   }
   return true;
@@ -59,6 +58,17 @@ bool Utf16ToUtf8(const std::u16string& in, std::string& out) {
     AppendUtf8(out, cp);
   }
   return true;
+}
+
+size_t AppendUtf16(char16_t* out, char32_t cp) {
+  if (cp < 0x10000) {
+    out[0] = static_cast<char16_t>(cp);
+    return 1;
+  }
+  cp -= 0x10000;
+  out[0] = static_cast<char16_t>(0xD800 + (cp >> 10));
+  out[1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  return 2;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {

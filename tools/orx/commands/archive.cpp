@@ -7,7 +7,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "open_file.h"
+#include "output_guard.h"
 #include "path_arg.h"
 #include "payload_file.h"
 #include "pending_file.h"

@@ -1,19 +1,13 @@
 // orx: builds self-decrypting archives and payloads, and opens them without
 // the Windows decryptor.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "exit_codes.h"
-#include "interrupt.h"
+#include "platform.h"
 #include "report.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#include <shellapi.h>
-#endif
 
 namespace {
 
@@ -72,33 +66,11 @@ bool AsksForHelp(const std::vector<std::string>& args) {
   return false;
 }
 
-std::vector<std::string> Arguments(int argc, char** argv) {
-  std::vector<std::string> args;
-#if defined(_WIN32)
-  // The ANSI argv loses characters outside the code page; take the wide
-  // command line and carry it as UTF-8 like on every other platform.
-  (void)argc;
-  (void)argv;
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  for (int i = 1; wide && i < count; ++i) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string s(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, s.data(), n, nullptr, nullptr);
-    args.push_back(s);
-  }
-  if (wide) LocalFree(wide);
-#else
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-#endif
-  return args;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  orx::interrupt::Install();
-  std::vector<std::string> args = Arguments(argc, argv);
+  orx::platform::InstallInterruptHandlers();
+  std::vector<std::string> args = orx::platform::Arguments(argc, argv);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     PrintUsage(args.empty() ? stderr : stdout, nullptr);
     return args.empty() ? orx::kExitUsage : orx::kExitOk;
@@ -112,7 +84,7 @@ int main(int argc, char** argv) {
       return orx::kExitOk;
     }
     int rc = c.run(args);
-    return orx::interrupt::Requested() ? orx::interrupt::ExitCode() : rc;
+    return orx::platform::InterruptRequested() ? orx::platform::InterruptExitCode() : rc;
   }
   orx::Report("unknown command " + name);
   PrintUsage(stderr, nullptr);

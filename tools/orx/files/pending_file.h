@@ -2,30 +2,20 @@
 //
 // The bytes go to a new, exclusively created temporary file beside the
 // target; Commit() moves it into place, and a PendingFile destroyed without a
-// successful Commit removes it (as does an interrupt, see interrupt.h), so a
-// failed or interrupted command leaves nothing behind.
+// successful Commit removes it (as does an interrupt), so a failed or
+// interrupted command leaves nothing behind.
 //
 // Without `replace` an existing target is never overwritten, on any
-// filesystem. How, is decided by Open() before any data is written, so that a
-// commit does not fail after all the work for a reason known at the start:
-//   1. link() the temporary file to the target (fails if the target exists);
-//   2. where hard links are refused (FAT, exFAT, many network and FUSE
-//      mounts), rename with RENAME_NOREPLACE;
-//   3. where that is refused too, create the target exclusively as an empty
-//      placeholder now, and at the commit rename the temporary file over it
-//      once it has been checked to be still the placeholder (same device
-//      and inode). The race left: a file put in the placeholder's place
-//      between that check and the rename is replaced. Only a process that
-//      removes a file orx has just created can get there.
-// On Windows, MoveFileExW without MOVEFILE_REPLACE_EXISTING is the no-replace
-// move on every filesystem.
+// filesystem; how the platform keeps that promise is chosen by Open(), before
+// any data is written (platform::OutputMove).
 #pragma once
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "open_file.h"
+#include "orx/unique_handle.h"
+#include "platform.h"
 
 namespace orx {
 
@@ -40,7 +30,7 @@ class PendingFile {
   // existing target. False with `error` set (and targetExists() when that was
   // the reason).
   bool Open(const std::filesystem::path& target, bool replace, std::string& error);
-  std::FILE* file() const { return file_; }
+  std::FILE* file() const { return file_.get(); }
   // Flushes, closes and moves the file to the target. False with `error`
   // set; the temporary file is then removed and the target left as it was.
   bool Commit(std::string& error);
@@ -53,24 +43,15 @@ class PendingFile {
   static constexpr size_t kNameLimit = 255;
 
  private:
-  enum class Move { kReplace, kLink, kRenameNoReplace, kOverPlaceholder };
-
   bool CreateTemporary(std::string& error);
-  bool ChooseNoReplaceMove(std::string& error);
-  bool MoveIntoPlace(std::string& error);
-  bool PlaceholderStillOurs() const;
-  void SetTemporary(const std::filesystem::path& path);
   void Discard();
 
   std::filesystem::path target_;
   std::filesystem::path temp_;
-  std::FILE* file_ = nullptr;
-  Move move_ = Move::kReplace;
+  CFile file_;
   bool targetExists_ = false;
-  int tempSlot_ = -1;
-  int placeholderSlot_ = -1;
-  int placeholderFd_ = -1;
-  FileFacts placeholder_;
+  platform::RemovalOnInterrupt tempRemoval_;
+  platform::OutputMove move_;
 };
 
 // A name for a temporary file beside `target`: the target's name, shortened

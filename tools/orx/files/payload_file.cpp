@@ -2,48 +2,80 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "archive_layout.h"
 #include "display_text.h"
 #include "header_fault.h"
-#include "open_file.h"
+#include "platform.h"
 #include "payload/payload_crypto.h"
 #include "utf.h"
 
 namespace orx {
 
-PayloadFile::~PayloadFile() {
-  if (file_) std::fclose(file_);
+size_t PayloadFile::ReadFile(void* buffer, size_t size) {
+  errno = 0;
+  size_t got = fileStream_.read(fileStream_.context, buffer, size);
+  if (got < size && std::ferror(file_.get())) readError_ = errno ? errno : EIO;
+  return got;
 }
 
 size_t PayloadFile::Read(void* context, void* buffer, size_t size) {
   auto* self = static_cast<PayloadFile*>(context);
-  errno = 0;
-  size_t got = self->fileStream_.read(self->fileStream_.context, buffer, size);
-  if (got < size && std::ferror(self->file_)) self->readError_ = errno ? errno : EIO;
-  return got;
+  size_t lent = self->aheadEnd_ - self->aheadAt_;
+  if (lent > size) lent = size;
+  if (lent) std::memcpy(buffer, self->ahead_.get() + self->aheadAt_, lent);
+  self->aheadAt_ += lent;
+  if (lent == size) return size;
+  return lent + self->ReadFile(static_cast<unsigned char*>(buffer) + lent, size - lent);
+}
+
+const void* PayloadFile::View(void* context, size_t size) {
+  auto* self = static_cast<PayloadFile*>(context);
+  if (size > self->aheadCapacity_) return nullptr;
+  if (self->aheadEnd_ - self->aheadAt_ < size) {
+    unsigned char* ahead = self->ahead_.get();
+    size_t kept = self->aheadEnd_ - self->aheadAt_;
+    std::memmove(ahead, ahead + self->aheadAt_, kept);
+    self->aheadAt_ = 0;
+    self->aheadEnd_ = kept + self->ReadFile(ahead + kept, self->aheadCapacity_ - kept);
+    if (self->aheadEnd_ < size) return nullptr;  // read() takes what there is
+  }
+  const unsigned char* lent = self->ahead_.get() + self->aheadAt_;
+  self->aheadAt_ += size;
+  return lent;
 }
 
 int PayloadFile::Seek(void* context, int64_t offset, int origin) {
   auto* self = static_cast<PayloadFile*>(context);
+  self->aheadAt_ = self->aheadEnd_ = 0;
   return self->fileStream_.seek(self->fileStream_.context, offset, origin);
 }
 
 int64_t PayloadFile::Tell(void* context) {
   auto* self = static_cast<PayloadFile*>(context);
-  return self->fileStream_.tell(self->fileStream_.context);
+  int64_t at = self->fileStream_.tell(self->fileStream_.context);
+  return at < 0 ? at : at - static_cast<int64_t>(self->aheadEnd_ - self->aheadAt_);
+}
+
+bool PayloadFile::ReadAhead(size_t bytes) {
+  ahead_.reset(new (std::nothrow) unsigned char[bytes]);
+  aheadCapacity_ = ahead_ ? bytes : 0;
+  aheadAt_ = aheadEnd_ = 0;
+  stream_.view = ahead_ ? View : nullptr;
+  return ahead_ != nullptr;
 }
 
 PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where where,
                                       std::string& error) {
   const std::string name = path.u8string();
-  file_ = OpenFile(path, "rb");
+  file_.reset(platform::OpenFile(path, "rb"));
   if (!file_) {
     error = "cannot open " + name + ": " + std::strerror(errno);
     return Result::kIoFailure;
   }
-  FileFacts facts;
-  if (!FactsOfFile(file_, facts)) {
+  platform::FileFacts facts;
+  if (!platform::FactsOfFile(file_.get(), facts)) {
     error = "cannot examine " + name + ": " + std::strerror(errno);
     return Result::kIoFailure;
   }
@@ -52,7 +84,7 @@ PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where w
             "from a file it can seek in, since its length is known only from the end";
     return Result::kNotSeekable;
   }
-  fileStream_ = payload::PayloadStreamOverFile(file_);
+  fileStream_ = payload::PayloadStreamOverFile(file_.get());
   stream_ = fileStream_;
   stream_.context = this;
   stream_.read = Read;

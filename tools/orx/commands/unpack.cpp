@@ -1,0 +1,230 @@
+// orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [password option]
+//
+// Named steps, as in the decryptor's flow. Each returns the exit code: kExitOk
+// lets the next one go on, anything else ends the command, already reported.
+// Everything that can be refused is refused before the password is asked;
+// the output is opened only for the right password, and takes its name only
+// once verified. A failure leaves nothing behind.
+#include <cerrno>
+#include <cstring>
+
+#include "command_line.h"
+#include "commands.h"
+#include "display_text.h"
+#include "exit_codes.h"
+#include "hashed_output.h"
+#include "orx/unique_handle.h"
+#include "output_guard.h"
+#include "password_source.h"
+#include "path_arg.h"
+#include "payload/payload_open.h"
+#include "payload_file.h"
+#include "pending_file.h"
+#include "progress_bar.h"
+#include "report.h"
+
+namespace orx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The blocks the payload is read in: few system calls, and still in the
+// cache when the cipher gets to them.
+constexpr size_t kReadAheadBytes = 1 << 20;
+
+struct UnpackRequest {
+  fs::path input;
+  fs::path dir;
+  bool force = false;
+  PasswordSource source;
+};
+
+int ParseCommandLine(const std::vector<std::string>& args, UnpackRequest& request) {
+  ParsedArgs a;
+  std::string error;
+  if (!ParseArgs(args, {"-C", "--password-file"}, {"--force", "--password-stdin"}, a, error)) {
+    Report("unpack: " + error);
+    return kExitUsage;
+  }
+  if (a.operands.size() != 1) {
+    Report("unpack: needs one ARCHIVE-OR-PAYLOAD");
+    return kExitUsage;
+  }
+  if (!ChoosePasswordSource(a.Has("--password-file"), a.Value("--password-file"),
+                            a.Flag("--password-stdin"), request.source, error)) {
+    Report("unpack: " + error);
+    return kExitUsage;
+  }
+  request.force = a.Flag("--force");
+  request.input = PathArg(a.operands[0]);
+  request.dir = a.Has("-C") ? PathArg(a.Value("-C")) : fs::path(".");
+  return kExitOk;
+}
+
+class Unpacking {
+ public:
+  explicit Unpacking(const UnpackRequest& request) : r_(request) {}
+
+  int OpenPayload();       // the payload, its header and its stored name
+  int GuardOutput();       // the target: not an input, not there without --force
+  int ReadPassword();      // from its source, as password bytes
+  int Unlock();            // the file key, for the right password only
+  int OpenOutput();        // the pending file beside the target
+  int DecryptAndVerify();  // into the pending file, against the stored digest
+  int Commit();            // the verified file takes its name
+
+ private:
+  int Fail(int exitCode, const std::string& message) {
+    Report("unpack: " + message + "; nothing written");
+    return exitCode;
+  }
+  // A failure once the output is open, whose reason may be a target that
+  // appeared since the guard.
+  int FailOutput(const std::string& message) {
+    return Fail(output_.targetExists() ? kExitExists : kExitFailure, message);
+  }
+
+  struct Secrets {
+    PasswordBytes password;
+    payload::FileKey fileKey;
+  };
+
+  const UnpackRequest& r_;
+  PayloadFile payload_;
+  fs::path target_;
+  Secret<Secrets> secrets_;
+  PendingFile output_;
+};
+
+int Unpacking::OpenPayload() {
+  std::string error;
+  switch (payload_.Open(r_.input, PayloadFile::Where::kPayloadOrArchive, error)) {
+    case PayloadFile::Result::kOk:
+      break;
+    case PayloadFile::Result::kMalformed:
+      return Fail(kExitMalformed, "malformed payload: " + error);
+    default:
+      return Fail(kExitFailure, error);
+  }
+  std::string name;
+  if (!payload_.NameUtf8(name)) {
+    return Fail(kExitMalformed, "malformed payload: the stored name \"" +
+                                    payload_.NameForDisplay() + "\" is not valid UTF-16");
+  }
+  std::error_code ec;
+  if (!fs::is_directory(r_.dir, ec)) {
+    bool exists = !ec && fs::exists(r_.dir, ec);
+    Report("unpack: " + r_.dir.u8string() +
+           (ec       ? ": " + ec.message()
+            : exists ? " is not a directory"
+                     : std::string(": ") + std::strerror(ENOENT)));
+    return kExitFailure;
+  }
+  target_ = r_.dir / fs::u8path(name);
+  return kExitOk;
+}
+
+int Unpacking::GuardOutput() { return orx::GuardOutput("unpack", target_, {r_.input}, r_.force); }
+
+int Unpacking::ReadPassword() {
+  Secret<PasswordText> text;
+  std::string error;
+  int rc = orx::ReadPassword(r_.source, false, text.value, error);
+  if (rc == kExitOk && !PasswordBytesFor(text.value, secrets_.value.password, error)) {
+    rc = kExitPassword;
+  }
+  return rc == kExitOk ? kExitOk : Fail(rc, error);
+}
+
+int Unpacking::Unlock() {
+  const PasswordBytes& password = secrets_.value.password;
+  int code = payload::UnlockPayload(payload_.header(), password.bytes, password.length,
+                                    &secrets_.value.fileKey);
+  switch (code) {
+    case payload::kOk:
+      return kExitOk;
+    case payload::kWrongPassword:
+      return Fail(kExitPassword, "wrong password");
+    case payload::kNoDigest:
+      return Fail(kExitFailure, "SHA-1 is unavailable");
+    case payload::kDecryptFailed:
+      return Fail(kExitFailure,
+                  "unwrapping the file key failed (code " + std::to_string(code) + ")");
+    default:
+      return Fail(kExitFailure,
+                  "password key derivation failed (code " + std::to_string(code) + ")");
+  }
+}
+
+int Unpacking::OpenOutput() {
+  std::string error;
+  return output_.Open(target_, r_.force, error) ? kExitOk : FailOutput(error);
+}
+
+int Unpacking::DecryptAndVerify() {
+  const payload::PayloadHeader& h = payload_.header();
+  ProgressBar progress("decrypting", static_cast<std::uint64_t>(h.cipherBytes));
+  HashedOutput out(output_.file(), progress);
+  unsigned char digest[payload::kSha1Bytes];
+  // The payload is read ahead in large blocks and lent in place, not
+  // mapped: on the virtual machines where this was measured, setting up the
+  // page tables of a mapping cost about five times the copy that reading
+  // makes (0.35 s against 0.07 s for 512 MiB).
+  payload_.ReadAhead(kReadAheadBytes);
+  int code = out.Start(static_cast<std::uint64_t>(h.cipherBytes))
+                 ? payload::DecryptUnverified(h, secrets_.value.fileKey, &payload_.stream(),
+                                              out.stream())
+                 : payload::kNoDigest;
+  if (code == payload::kOk && !out.Finish(digest)) code = payload::kOutputFailed;
+  if (out.digestFailed()) code = payload::kPayloadDecryptFailed;
+  if (code == payload::kOk) code = payload::CheckStoredDigest(&payload_.stream(), digest);
+  progress.Finish();
+  switch (code) {
+    case payload::kOk:
+      return kExitOk;
+    case payload::kDigestMismatch:
+      return Fail(kExitDigestMismatch,
+                  "the decrypted file does not match its stored digest (damaged payload)");
+    default:
+      break;
+  }
+  std::string error = code == payload::kNoStoredDigest
+                          ? "cannot read the stored digest"
+                          : "decryption failed (code " + std::to_string(code) + ")";
+  if (out.interrupted()) {
+    error += ": interrupted";
+  } else if (code == payload::kOutputFailed) {
+    error += ": cannot write " + target_.u8string() + ": " +
+             std::strerror(out.writeError() ? out.writeError() : EIO);
+  } else if ((code == payload::kPayloadDecryptFailed || code == payload::kNoStoredDigest) &&
+             payload_.readError()) {
+    error += ": cannot read " + r_.input.u8string() + ": " + std::strerror(payload_.readError());
+  }
+  return FailOutput(error);
+}
+
+int Unpacking::Commit() {
+  std::string error;
+  if (!output_.Commit(error)) return FailOutput(error);
+  std::printf("%s\n", DisplayText(target_.u8string()).c_str());
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunUnpack(const std::vector<std::string>& args) {
+  UnpackRequest request;
+  if (int rc = ParseCommandLine(args, request)) return rc;
+  Unpacking unpacking(request);
+  int rc = unpacking.OpenPayload();
+  if (rc == kExitOk) rc = unpacking.GuardOutput();
+  if (rc == kExitOk) rc = unpacking.ReadPassword();
+  if (rc == kExitOk) rc = unpacking.Unlock();
+  if (rc == kExitOk) rc = unpacking.OpenOutput();
+  if (rc == kExitOk) rc = unpacking.DecryptAndVerify();
+  if (rc == kExitOk) rc = unpacking.Commit();
+  return rc;
+}
+
+}  // namespace orx

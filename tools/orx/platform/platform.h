@@ -1,0 +1,228 @@
+// What differs between POSIX and Windows: one header, one implementation
+// per platform (posix.cpp, windows.cpp), chosen by CMake. The rest of orx
+// is written against these calls and carries no platform conditionals of
+// its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "orx/unique_handle.h"
+
+namespace orx::platform {
+
+namespace fs = std::filesystem;
+
+// A C runtime file descriptor (open, _wopen), for the shared owner.
+struct DescriptorTraits {
+  using Type = int;
+  static Type None() { return -1; }
+  static void Release(Type fd);
+};
+using Descriptor = UniqueHandle<DescriptorTraits>;
+
+// ---- Arguments and files ---------------------------------------------------
+
+// The command-line arguments after the program name, as UTF-8. Windows'
+// ANSI argv loses characters outside the code page, so the wide command line
+// is taken there.
+std::vector<std::string> Arguments(int argc, char** argv);
+
+// fopen for a path of this platform's kind (wide on Windows).
+std::FILE* OpenFile(const fs::path& path, const char* mode);
+
+// Creates `path` for writing ("wb") only if nothing has that name, a dangling
+// link included. Null with errno set (EEXIST when the name is taken).
+std::FILE* CreateExclusive(const fs::path& path);
+
+// What orx needs to know about an open file or a path: whether it is a
+// regular file, its size and its identity (device and inode, or volume and
+// file index on Windows), which tells two names of one file apart from two
+// files.
+struct FileFacts {
+  bool regular = false;  // a plain file on disk: not a pipe, device or directory
+  std::uint64_t size = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+inline bool SameFile(const FileFacts& a, const FileFacts& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
+// False with errno set (on Windows too) when the facts cannot be had. A pipe
+// or console on Windows has no identity: all zero, not regular.
+bool FactsOfFile(std::FILE* file, FileFacts& facts);
+// Follows symbolic links: the facts of the file the path leads to.
+bool FactsOfPath(const fs::path& path, FileFacts& facts);
+
+// ---- Interrupts --------------------------------------------------------------
+//
+// Ctrl-C, SIGTERM or SIGHUP; on Windows Ctrl-C, Ctrl-Break or a closed
+// console window.
+//
+// POSIX: the handler restores the terminal if the hidden prompt has echo
+// off, unlinks the armed paths and ends with _exit(128 + signal). It does
+// nothing else, because only async-signal-safe calls are allowed there: the
+// paths are copied into static buffers when they are armed, not when the
+// signal arrives.
+//
+// Windows: the console's control handler runs on a thread of its own while
+// the main thread holds the temporary file open (it cannot be deleted from
+// there), so it only records the request; the write paths check
+// InterruptRequested() and fail, the files are removed by the usual failure
+// path, and main ends with InterruptExitCode().
+
+// An interrupt ends orx with 128 + the signal's number, the shells' way.
+constexpr int kExitSignalBase = 128;
+
+// Installs the handlers once, at start. A signal that was ignored when orx
+// started (a background job of a non-interactive shell) stays ignored.
+void InstallInterruptHandlers();
+
+// Whether an interrupt was requested, and the exit code it asks for (Windows:
+// 128 + 2 for Ctrl-C and Ctrl-Break, 128 + 1 for a closed console). On POSIX
+// the handler ends the process itself: false and 0.
+bool InterruptRequested();
+int InterruptExitCode();
+
+// A path the interrupt handler removes while it is armed; disarmed by
+// Disarm(), by arming another path, or when the holder goes. Windows needs
+// none (see above): there it does nothing.
+class RemovalOnInterrupt {
+ public:
+  RemovalOnInterrupt() = default;
+  RemovalOnInterrupt(const RemovalOnInterrupt&) = delete;
+  RemovalOnInterrupt& operator=(const RemovalOnInterrupt&) = delete;
+  ~RemovalOnInterrupt() { Disarm(); }
+
+  // A path too long for the handler's buffers, or more armed paths than it
+  // has room for, is not removed on interrupt.
+  void Arm(const fs::path& path);
+  void Disarm();
+
+ private:
+  int slot_ = -1;
+};
+
+// Keeps interrupts away while it lives, so that a file is created and armed,
+// or moved into place and disarmed, as one step: the handler sees the output
+// either still pending or committed, never half way.
+class InterruptHold {
+ public:
+  InterruptHold();
+  ~InterruptHold();
+  InterruptHold(const InterruptHold&) = delete;
+  InterruptHold& operator=(const InterruptHold&) = delete;
+
+ private:
+  bool held_ = false;
+  unsigned char saved_[128];  // the previous signal mask
+};
+
+// ---- Moving a finished output into place -------------------------------------
+//
+// Without `replace` an existing target is never overwritten, on any
+// filesystem. How, is decided by Prepare() before any data is written, so that
+// Move() does not fail after all the work for a reason known at the start.
+// POSIX:
+//   1. link() the temporary file to the target (fails if the target exists);
+//   2. where hard links are refused (FAT, exFAT, many network and FUSE
+//      mounts), rename with RENAME_NOREPLACE;
+//   3. where that is refused too, create the target exclusively as an empty
+//      placeholder now, and at the move rename the temporary file over it
+//      once it has been checked to be still the placeholder (same device
+//      and inode). The race left: a file put in the placeholder's place
+//      between that check and the rename is replaced. Only a process that
+//      removes a file orx has just created can get there.
+// Windows: MoveFileExW without MOVEFILE_REPLACE_EXISTING is the no-replace
+// move on every filesystem; nothing needs preparing.
+class OutputMove {
+ public:
+  OutputMove() = default;
+  OutputMove(const OutputMove&) = delete;
+  OutputMove& operator=(const OutputMove&) = delete;
+  ~OutputMove() { Abandon(); }
+
+  // Chooses the way for the temporary file `temp` (armed in `tempRemoval`)
+  // to become `target`. A probe may give the temporary file a new name from
+  // `newName`: `temp` and its removal then follow it. False with `error`
+  // set, and `exists` when the target exists.
+  bool Prepare(const fs::path& target, bool replace, fs::path& temp,
+               RemovalOnInterrupt& tempRemoval, fs::path (*newName)(const fs::path& target),
+               std::string& error, bool& exists);
+  // Moves the closed temporary file to the target as prepared. False with
+  // `error` set, and `exists` when the target exists (or the placeholder was
+  // replaced); the temporary file is then still there.
+  bool Move(const fs::path& temp, std::string& error, bool& exists);
+  // After the move, or instead of it: lets go of the placeholder, removing
+  // it while it is still the one created.
+  void Abandon();
+
+ private:
+  enum class Way { kReplace, kLink, kRenameNoReplace, kOverPlaceholder };
+
+  bool PlaceholderStillOurs() const;
+
+  fs::path target_;
+  Way way_ = Way::kReplace;
+  Descriptor placeholder_;  // POSIX: the open placeholder
+  FileFacts placeholderFacts_;
+  RemovalOnInterrupt placeholderRemoval_;
+};
+
+// ---- The terminal ------------------------------------------------------------------
+
+// Whether the stream goes to a terminal (a console on Windows).
+bool IsTerminal(std::FILE* stream);
+
+// One line typed at the hidden prompt, as the terminal gives it: bytes
+// (UTF-8 expected) on POSIX, UTF-16 units from the Windows console; without
+// its line ending. Holds a password: keep it in a Secret<>.
+struct TypedLine {
+  static constexpr std::size_t kCapacity = 1024;
+  bool wide = false;     // the text is in `units`, not in `bytes`
+  bool tooLong = false;  // more was typed than the line holds
+  std::size_t size = 0;  // bytes or units
+  char bytes[kCapacity];
+  char16_t units[kCapacity];
+};
+
+// Reads one line of bytes, as a terminal or a password file gives it:
+// without its line ending ("\n" or "\r\n"); bytes past the line's capacity
+// are dropped and noted in tooLong. False only when nothing could be read.
+inline bool ReadLine(std::FILE* from, TypedLine& line) {
+  line.wide = false;
+  line.tooLong = false;
+  line.size = 0;
+  int c;
+  bool any = false;
+  while ((c = std::fgetc(from)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (line.size + 1 < TypedLine::kCapacity) {
+      line.bytes[line.size++] = static_cast<char>(c);
+    } else {
+      line.tooLong = true;
+    }
+  }
+  if (line.size > 0 && line.bytes[line.size - 1] == '\r') --line.size;
+  return any;
+}
+
+enum class PromptResult {
+  kTyped,
+  kRefused,    // no terminal, nothing typed, interrupted: a password failure
+  kIoFailure,  // the terminal is there but cannot be used
+};
+
+// Writes `prompt` and reads one line on the terminal (the console on
+// Windows) with echo off. Echo is restored on every way out, an interrupt
+// included. Every result but kTyped sets `error`.
+PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& error);
+
+}  // namespace orx::platform

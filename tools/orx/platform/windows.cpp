@@ -1,0 +1,219 @@
+// The platform layer on Windows.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cerrno>
+#include <system_error>
+
+#include "orx/unique_handle.h"
+#include "platform.h"
+
+namespace orx::platform {
+
+// ---- Arguments and files ---------------------------------------------------
+
+void DescriptorTraits::Release(int fd) { _close(fd); }
+
+std::vector<std::string> Arguments(int, char**) {
+  std::vector<std::string> args;
+  int count = 0;
+  LocalMemory owner;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  owner.reset(wide);
+  for (int i = 1; wide && i < count; ++i) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, s.data(), n, nullptr, nullptr);
+    args.push_back(s);
+  }
+  return args;
+}
+
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+  wchar_t wideMode[8] = {};
+  for (int i = 0; mode[i] && i < 7; ++i) wideMode[i] = static_cast<wchar_t>(mode[i]);
+  return _wfopen(path.c_str(), wideMode);
+}
+
+std::FILE* CreateExclusive(const fs::path& path) {
+  Descriptor fd(_wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, 0600));
+  if (!fd) return nullptr;
+  std::FILE* file = _fdopen(fd.get(), "wb");
+  if (!file) {
+    int saved = errno;
+    fd.reset();
+    _wremove(path.c_str());
+    errno = saved;
+    return nullptr;
+  }
+  fd.release();  // the stream owns it now
+  return file;
+}
+
+namespace {
+
+// The C runtime's stat has no inode on Windows; the file index has the role.
+bool FactsOfHandle(HANDLE handle, FileFacts& facts) {
+  BY_HANDLE_FILE_INFORMATION info;
+  DWORD type = GetFileType(handle);
+  if (type != FILE_TYPE_DISK) {
+    facts = FileFacts{};
+    return true;  // a pipe or a console: no identity, not regular
+  }
+  if (!GetFileInformationByHandle(handle, &info)) {
+    errno = EIO;
+    return false;
+  }
+  facts.regular = !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  facts.device = info.dwVolumeSerialNumber;
+  facts.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+}  // namespace
+
+bool FactsOfFile(std::FILE* file, FileFacts& facts) {
+  intptr_t handle = _get_osfhandle(_fileno(file));
+  if (handle == -1) {
+    errno = EBADF;
+    return false;
+  }
+  return FactsOfHandle(reinterpret_cast<HANDLE>(handle), facts);
+}
+
+bool FactsOfPath(const fs::path& path, FileFacts& facts) {
+  FileHandle handle(CreateFileW(path.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) {
+    DWORD e = GetLastError();
+    errno = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+    return false;
+  }
+  return FactsOfHandle(handle.get(), facts);
+}
+
+// ---- Interrupts --------------------------------------------------------------
+
+namespace {
+
+std::atomic<int> gRequested{0};
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      gRequested = kExitSignalBase + 2;
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      gRequested = kExitSignalBase + 1;
+      // Windows ends the process when this returns: give the main thread
+      // time to stop writing and remove its files (it exits before this ends).
+      Sleep(4000);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+void InstallInterruptHandlers() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+bool InterruptRequested() { return gRequested != 0; }
+int InterruptExitCode() { return gRequested; }
+
+// The failure paths remove the files: nothing is armed.
+void RemovalOnInterrupt::Arm(const fs::path&) {}
+void RemovalOnInterrupt::Disarm() {}
+
+// The handler changes nothing on disk: nothing to hold off.
+InterruptHold::InterruptHold() {}
+InterruptHold::~InterruptHold() {}
+
+// ---- Moving a finished output into place -------------------------------------
+
+bool OutputMove::Prepare(const fs::path& target, bool replace, fs::path&, RemovalOnInterrupt&,
+                         fs::path (*)(const fs::path&), std::string&, bool& exists) {
+  target_ = target;
+  exists = false;
+  way_ = replace ? Way::kReplace : Way::kRenameNoReplace;
+  return true;
+}
+
+bool OutputMove::PlaceholderStillOurs() const { return false; }
+
+bool OutputMove::Move(const fs::path& temp, std::string& error, bool& exists) {
+  DWORD flags = MOVEFILE_WRITE_THROUGH | (way_ == Way::kReplace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (!MoveFileExW(temp.c_str(), target_.c_str(), flags)) {
+    DWORD e = GetLastError();
+    exists = e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS;
+    error = exists ? target_.u8string() + " exists already"
+                   : "cannot move the output into place as " + target_.u8string() + ": " +
+                         std::system_category().message(static_cast<int>(e));
+    return false;
+  }
+  return true;
+}
+
+void OutputMove::Abandon() {}
+
+// ---- The terminal ------------------------------------------------------------------
+
+bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& error) {
+  FileHandle in(CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr));
+  DWORD mode = 0;
+  if (!in || !GetConsoleMode(in.get(), &mode)) {
+    error = "no console to ask for the password; use --password-file or --password-stdin";
+    return PromptResult::kRefused;
+  }
+  std::fputs(prompt, stderr);
+  std::fflush(stderr);
+  SetConsoleMode(in.get(),
+                 (mode & ~ENABLE_ECHO_INPUT) | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
+  line.wide = true;
+  line.tooLong = false;
+  line.size = 0;
+  Secret<wchar_t[256]> buffer;
+  DWORD got = 0;
+  bool ok = true;
+  for (;;) {
+    // Ctrl-C ends the read (the control handler records it) and falls
+    // through to the restore below like any other failure.
+    if (InterruptRequested() || !ReadConsoleW(in.get(), buffer.value, 256, &got, nullptr) ||
+        got == 0 || InterruptRequested()) {
+      ok = false;
+      break;
+    }
+    if (line.size + got >= TypedLine::kCapacity) {
+      ok = false;
+      break;
+    }
+    for (DWORD i = 0; i < got; ++i) line.units[line.size++] = static_cast<char16_t>(buffer.value[i]);
+    if (line.units[line.size - 1] == u'\n') break;
+  }
+  SetConsoleMode(in.get(), mode);
+  in.reset();
+  std::fputs("\n", stderr);
+  while (line.size > 0 &&
+         (line.units[line.size - 1] == u'\n' || line.units[line.size - 1] == u'\r')) {
+    --line.size;
+  }
+  if (!ok) {
+    error = InterruptRequested() ? "interrupted" : "could not read the password from the console";
+    return PromptResult::kRefused;
+  }
+  return PromptResult::kTyped;
+}
+
+}  // namespace orx::platform
