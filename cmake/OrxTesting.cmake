@@ -4,6 +4,11 @@
 # cross-compiling emulator): a private Wine prefix in build/win64/wineprefix
 # and a private Xvfb display, both made on first use. Tests that show windows
 # take the "desktop" lock so that two of them never share the screen.
+# The system's Python, which has Debian's python3-pefile, before any other
+# on the PATH.
+if(EXISTS /usr/bin/python3 AND NOT Python3_EXECUTABLE)
+  set(Python3_EXECUTABLE /usr/bin/python3)
+endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(ORX_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")

@@ -1,22 +1,24 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Static checks of a Windows image (PE32 or PE32+).
 
 Used for the builds that cannot run here (i686) and for the properties of
 every build that running would not show: machine, subsystem, size, the DLLs
-it imports, the names it exports, its resources and its security flags.
+it imports, the names it exports, its resources, its manifest and its
+security flags. Reads the image with pefile (Debian's python3-pefile).
 Prints what it found; exits 1 with one line per failed check.
 """
 import argparse
-import struct
 import sys
+import xml.etree.ElementTree as ET
+
+import pefile
 
 MACHINES = {0x14C: "32", 0x8664: "64"}
 SUBSYSTEMS = {2: "gui", 3: "console"}
 RESOURCE_TYPES = {"CURSOR": 1, "BITMAP": 2, "ICON": 3, "MENU": 4, "DIALOG": 5, "STRING": 6,
                   "RCDATA": 10, "GROUP_CURSOR": 12, "ICON_GROUP": 14, "VERSION": 16,
                   "MANIFEST": 24}
-DLLCHAR_DYNAMIC_BASE = 0x0040
-DLLCHAR_NX_COMPAT = 0x0100
+DLLCHAR = pefile.DLL_CHARACTERISTICS
 # DLLs that Windows always maps from its system folder (its known DLLs, on
 # every version the archive supports), whatever folder the program runs
 # from. A program run from a download folder may import nothing else: any
@@ -24,99 +26,44 @@ DLLCHAR_NX_COMPAT = 0x0100
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "advapi32.dll",
                "msvcrt.dll", "ole32.dll", "oleaut32.dll", "comdlg32.dll", "shlwapi.dll",
                "imm32.dll", "rpcrt4.dll", "sechost.dll", "ws2_32.dll", "ntdll.dll"}
+# The systems a manifest must declare: Windows 7, 8, 8.1 and 10 (also 11).
+SUPPORTED_OS = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+MANIFEST_ID = 1  # the one a program's loader reads
 
 
-class Image:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise ValueError("not an MZ image")
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise ValueError("no PE signature")
-        (self.machine, nsections, _, _, _, opt_size,
-         self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        opt = pe + 24
-        magic = struct.unpack_from("<H", data, opt)[0]
-        self.pe32plus = magic == 0x20B
-        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, opt + 68)
-        dd = opt + (112 if self.pe32plus else 96)
-        ndirs = struct.unpack_from("<I", data, dd - 4)[0]
-        self.dirs = [struct.unpack_from("<II", data, dd + 8 * i) for i in range(min(ndirs, 16))]
-        self.sections = []
-        sec = opt + opt_size
-        for i in range(nsections):
-            name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, sec + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode(errors="replace"), va,
-                                  max(vsize, rawsize), rawptr))
-
-    def offset(self, rva):
-        for _, va, size, raw in self.sections:
-            if va <= rva < va + size:
-                return rva - va + raw
-        raise ValueError("RVA %#x outside every section" % rva)
-
-    def cstring(self, rva):
-        off = self.offset(rva)
-        end = self.data.index(b"\0", off)
-        return self.data[off:end].decode("latin-1")
-
-    def directory(self, index):
-        return self.dirs[index] if index < len(self.dirs) else (0, 0)
-
-    def imports(self):
-        rva, size = self.directory(1)
-        names = []
-        if not rva:
-            return names
-        off = self.offset(rva)
-        while True:
-            desc = struct.unpack_from("<IIIII", self.data, off)
-            if desc == (0, 0, 0, 0, 0):
-                break
-            names.append(self.cstring(desc[3]))
-            off += 20
-        return names
-
-    def exports(self):
-        rva, size = self.directory(0)
-        if not rva:
-            return []
-        off = self.offset(rva)
-        # Export directory: NumberOfNames at +24, AddressOfNames at +32.
-        nnames = struct.unpack_from("<I", self.data, off + 24)[0]
-        names_rva = struct.unpack_from("<I", self.data, off + 32)[0]
-        return [self.cstring(struct.unpack_from("<I", self.data, self.offset(names_rva) + 4 * i)[0])
-                for i in range(nnames)]
-
-    def resources(self):
-        """(type, id) pairs; names of named entries as strings."""
-        rva, size = self.directory(2)
-        if not rva:
-            return []
-        base = self.offset(rva)
-
-        def entries(dir_off):
-            named, ids = struct.unpack_from("<HH", self.data, base + dir_off + 12)
-            for i in range(named + ids):
-                name, target = struct.unpack_from("<II", self.data, base + dir_off + 16 + 8 * i)
-                if name & 0x80000000:
-                    so = base + (name & 0x7FFFFFFF)
-                    n = struct.unpack_from("<H", self.data, so)[0]
-                    key = self.data[so + 2:so + 2 + 2 * n].decode("utf-16-le")
-                else:
-                    key = name
-                yield key, target
-
-        found = []
-        for rtype, t in entries(0):
-            if t & 0x80000000:
-                for rid, _ in entries(t & 0x7FFFFFFF):
-                    found.append((rtype, rid))
+def resources(pe):
+    """{(type, id): bytes}; names of named entries as upper-case strings."""
+    found = {}
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
         return found
+    for rtype in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        kind = rtype.id if rtype.name is None else str(rtype.name).upper()
+        for rid in getattr(rtype, "directory", None) and rtype.directory.entries or []:
+            key = rid.id if rid.name is None else str(rid.name).upper()
+            data = b""
+            for lang in getattr(rid, "directory", None) and rid.directory.entries or []:
+                entry = lang.data.struct
+                data = pe.get_data(entry.OffsetToData, entry.Size)
+            found[(kind, key)] = data
+    return found
 
-    def has_tls(self):
-        return self.directory(9)[0] != 0
+
+def manifest_facts(text):
+    """(execution level or None, uiAccess, supported OS ids, dependencies) of a manifest."""
+    root = ET.fromstring(text)
+    level, ui_access, systems, dependencies = None, False, set(), []
+    for element in root.iter():
+        tag = element.tag.split("}")[-1]
+        if tag == "requestedExecutionLevel":
+            level = element.get("level")
+            ui_access = element.get("uiAccess", "false").lower() == "true"
+        elif tag == "supportedOS":
+            systems.add(element.get("Id", "").lower())
+        elif tag == "dependentAssembly":
+            dependencies += [child.get("name") for child in element
+                             if child.tag.split("}")[-1] == "assemblyIdentity"]
+    return level, ui_access, systems, dependencies
 
 
 def parse_resource(wanted):
@@ -144,35 +91,53 @@ def main():
     ap.add_argument("--never-names", default="",
                     help="comma-separated names the image must not hold anywhere (ANSI or "
                          "UTF-16, any case): a DLL it must neither import nor load")
+    ap.add_argument("--manifest-level",
+                    help="an embedded manifest requesting this execution level, without "
+                         "uiAccess, declaring Windows 7 to 11 and depending on no assembly")
+    ap.add_argument("--no-seh", action="store_true",
+                    help="32-bit images: marked as having no structured exception handlers, "
+                         "so that no handler can be planted on the stack")
+    ap.add_argument("--map-symbol", action="append", default=[], metavar="MAP:SYMBOL",
+                    help="the linker map MAP names SYMBOL (what the stripped image cannot show, "
+                         "such as the stack protector's guard)")
     args = ap.parse_args()
 
     data = open(args.image, "rb").read()
-    img = Image(data)
-    failures = []
-    imports = img.imports()
-    exports = img.exports()
-    resources = img.resources()
+    pe = pefile.PE(data=data, fast_load=False)
+    header = pe.FILE_HEADER
+    optional = pe.OPTIONAL_HEADER
+    is_dll = pe.is_dll()
+    imports = [entry.dll.decode("latin-1") for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+    exports = [symbol.name.decode("latin-1")
+               for symbol in getattr(getattr(pe, "DIRECTORY_ENTRY_EXPORT", None), "symbols", [])
+               if symbol.name]
+    found = resources(pe)
+    flags = optional.DllCharacteristics
     print("%s: %d bytes, machine %s, subsystem %s, %s" % (
-        args.image, len(data), MACHINES.get(img.machine, hex(img.machine)),
-        SUBSYSTEMS.get(img.subsystem, img.subsystem),
-        "DLL" if img.characteristics & 0x2000 else "program"))
+        args.image, len(data), MACHINES.get(header.Machine, hex(header.Machine)),
+        SUBSYSTEMS.get(optional.Subsystem, optional.Subsystem), "DLL" if is_dll else "program"))
     print("  imports: " + ", ".join(imports))
     if exports:
         print("  exports: " + ", ".join(exports))
-    print("  resources: " + ", ".join("%s:%s" % r for r in resources))
+    print("  resources: " + ", ".join("%s:%s" % r for r in found))
+    print("  flags: " + ", ".join(name for name, value in DLLCHAR.items()
+                                  if isinstance(name, str) and flags & value))
 
-    if args.machine and MACHINES.get(img.machine) != args.machine:
-        failures.append("machine is %#x, expected the %s-bit one" % (img.machine, args.machine))
-    if args.subsystem and SUBSYSTEMS.get(img.subsystem) != args.subsystem:
-        failures.append("subsystem %d, expected %s" % (img.subsystem, args.subsystem))
-    if args.dll != bool(img.characteristics & 0x2000):
-        failures.append("DLL flag is %s" % bool(img.characteristics & 0x2000))
+    failures = []
+    if args.machine and MACHINES.get(header.Machine) != args.machine:
+        failures.append("machine is %#x, expected the %s-bit one" % (header.Machine, args.machine))
+    if args.subsystem and SUBSYSTEMS.get(optional.Subsystem) != args.subsystem:
+        failures.append("subsystem %d, expected %s" % (optional.Subsystem, args.subsystem))
+    if args.dll != is_dll:
+        failures.append("DLL flag is %s" % is_dll)
     if args.max_size is not None and len(data) > args.max_size:
         failures.append("%d bytes, more than the %d allowed" % (len(data), args.max_size))
-    if not img.dll_characteristics & DLLCHAR_DYNAMIC_BASE:
+    if not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]:
         failures.append("not built for address-space layout randomisation (dynamic base)")
-    if not img.dll_characteristics & DLLCHAR_NX_COMPAT:
+    if not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]:
         failures.append("not marked compatible with no-execute data (NX)")
+    if args.no_seh and header.Machine == 0x14C and not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_NO_SEH"]:
+        failures.append("not marked NO_SEH, and has no table of safe handlers")
     if args.exports is not None:
         want = sorted(x for x in args.exports.split(",") if x)
         if sorted(exports) != want:
@@ -199,10 +164,39 @@ def main():
             if need.lower() not in lower:
                 failures.append("does not import %s" % need)
     for wanted in args.resource:
-        if parse_resource(wanted) not in resources:
+        if parse_resource(wanted) not in found:
             failures.append("resource %s missing" % wanted)
-    if args.no_tls and img.has_tls():
+    if args.no_tls and hasattr(pe, "DIRECTORY_ENTRY_TLS"):
         failures.append("has a TLS directory (thread-local callbacks run before the entry point)")
+    if args.manifest_level:
+        text = found.get((RESOURCE_TYPES["MANIFEST"], MANIFEST_ID))
+        if text is None:
+            failures.append("no embedded manifest (id %d): one lying beside the image would be "
+                            "read instead" % MANIFEST_ID)
+        else:
+            level, ui_access, systems, dependencies = manifest_facts(text)
+            print("  manifest: level %s, %d systems, dependencies %s" % (level, len(systems),
+                                                                         dependencies))
+            if level != args.manifest_level:
+                failures.append("manifest requests level %s, expected %s" % (level,
+                                                                            args.manifest_level))
+            if ui_access:
+                failures.append("manifest asks for uiAccess")
+            if systems != SUPPORTED_OS:
+                failures.append("manifest declares systems %s, expected Windows 7 to 11"
+                                % sorted(systems))
+            if dependencies:
+                failures.append("manifest depends on %s, which changes how the windows look"
+                                % dependencies)
+    for wanted in args.map_symbol:
+        map_file, _, symbol = wanted.rpartition(":")
+        try:
+            text = open(map_file, encoding="latin-1").read()
+        except OSError as error:
+            failures.append("cannot read the map %s: %s" % (map_file, error))
+            continue
+        if symbol not in text:
+            failures.append("the map %s does not name %s" % (map_file, symbol))
 
     for f in failures:
         print("FAIL: " + f)
