@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "orx/stack_guard.h"
+#include "orx/system_dlls.h"
 #include "orx/unique_handle.h"
 
 namespace {
@@ -31,7 +33,11 @@ void RunCleanup() {
 
 }  // namespace
 
-extern "C" void __stdcall CleanupEntry() {
+ORX_PROGRAM_ENTRY(CleanupEntry) {
+  orx::InitStackGuard();
+  // Started with the download folder as its current one: no DLL may come
+  // from there (the shell's own loads for CommandLineToArgvW included).
+  orx::RestrictDllSearchToSystemFolder();
   RunCleanup();
   ExitProcess(0);
 }

@@ -39,51 +39,69 @@ set(ORX_DECRYPTOR_SLOT 41472)
 # PE targets GCC would then store zero-filled globals as initialised data,
 # which costs their whole size in the file. Without the C runtime's start-up
 # code there are no global constructors and no atexit.
+# The stack protector guards every function with a local array or a local
+# whose address is taken, against their own guard (orx_stack_guard).
 set(ORX_SMALL_CODE_FLAGS
   $<$<COMPILE_LANGUAGE:CXX,C>:-Os -fno-exceptions -fno-asynchronous-unwind-tables
-    -fno-unwind-tables -fno-stack-protector -ffunction-sections -fno-ident -fno-stack-check>
+    -fno-unwind-tables -fstack-protector-strong -ffunction-sections -fno-ident -fno-stack-check>
   $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti -fno-threadsafe-statics>)
 
 # orx_small_code(<library>): a library linked into the small programs is
-# built as they are (in the Windows presets; the host keeps its own flags).
+# built as they are (in the Windows presets; the host keeps its own flags),
+# with the stack guard for whatever links it.
 function(orx_small_code target)
   if(ORX_WINDOWS)
     target_compile_options(${target} PRIVATE ${ORX_SMALL_CODE_FLAGS})
+    target_link_libraries(${target} PUBLIC orx_stack_guard)
   endif()
 endfunction()
 
 # orx_small_program(<target> ENTRY <function> SUBSYSTEM windows|console
-#                   SLOT <bytes> TEST <name> SOURCES ... [LIBS ...] [CHECKS ...])
+#                   SLOT <bytes> TEST <name> SOURCES ... [LIBS ...] [CHECKS ...]
+#                   [GUARDED])
 # A Windows program without the C runtime's start-up code, to fit a slot of
 # the archive: its own entry point (an extern "C" __stdcall function without
 # arguments), the small-code flags, only the system DLLs in LIBS, a map file
 # (<target>.map beside its objects) to see what takes the bytes, and the
 # static check <name> of its image in both MinGW presets: its kind, the slot
 # size, imports only of DLLs Windows always takes from its system folder, no
-# TLS callbacks, and the pecheck arguments in CHECKS.
+# TLS callbacks, and the pecheck arguments in CHECKS. Every such program
+# embeds the asInvoker manifest, carries the stack protector (its entry
+# point declared with ORX_PROGRAM_ENTRY and calling orx::InitStackGuard
+# first) and, in the 32-bit build, is marked as having no structured
+# exception handlers (it has none: no C++ exceptions, no SEH frames).
+# GUARDED: the program has functions the protector guards (local buffers),
+# which the check confirms in its map; a program without any has nothing
+# to guard.
 function(orx_small_program target)
-  cmake_parse_arguments(P "" "ENTRY;SUBSYSTEM;SLOT;TEST" "SOURCES;LIBS;CHECKS" ${ARGN})
+  cmake_parse_arguments(P "GUARDED" "ENTRY;SUBSYSTEM;SLOT;TEST" "SOURCES;LIBS;CHECKS" ${ARGN})
   foreach(required ENTRY SUBSYSTEM SLOT TEST SOURCES)
     if(NOT P_${required})
       message(FATAL_ERROR "orx_small_program(${target}): ${required} is required")
     endif()
   endforeach()
-  add_executable(${target} ${P_SOURCES})
+  add_executable(${target} ${P_SOURCES} ${ORX_PROGRAM_MANIFEST_RC})
+  set(no_seh)
   if(ORX_BITS EQUAL 32)
     set(entry "_${P_ENTRY}@0")
+    set(no_seh -Wl,--no-seh)
   else()
     set(entry "${P_ENTRY}")
   endif()
+  set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
   target_compile_options(${target} PRIVATE ${ORX_SMALL_CODE_FLAGS})
   target_link_options(${target} PRIVATE -nostdlib -s -Wl,--gc-sections
-    -Wl,--entry=${entry} -Wl,--subsystem,${P_SUBSYSTEM}
-    -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
-  target_link_libraries(${target} PRIVATE ${P_LIBS} gcc)
+    -Wl,--entry=${entry} -Wl,--subsystem,${P_SUBSYSTEM} -Wl,-Map,${map} ${no_seh})
+  target_link_libraries(${target} PRIVATE ${P_LIBS} orx_stack_guard gcc)
   if(P_SUBSYSTEM STREQUAL "windows")
     set(kind gui)
   else()
     set(kind console)
   endif()
+  set(guarded)
+  if(P_GUARDED)
+    set(guarded --map-symbol ${map}:__stack_chk_fail)
+  endif()
   orx_pe_test(NAME ${P_TEST} FILE ${target} ARGS --subsystem ${kind} --max-size ${P_SLOT}
-    --system-dlls-only --no-tls ${P_CHECKS})
+    --system-dlls-only --no-tls --manifest-level asInvoker --no-seh ${guarded} ${P_CHECKS})
 endfunction()

@@ -4,14 +4,24 @@
 #include <windows.h>
 
 #include "decryptor_app.h"
+#include "orx/stack_guard.h"
 #include "orx/system_dlls.h"
 
-extern "C" void __stdcall DecryptorEntry() {
+namespace {
+
+void RunDecryptor() {
+  orx::DecryptorApp app;
+  app.InitInstance();
+}
+
+}  // namespace
+
+ORX_PROGRAM_ENTRY(DecryptorEntry) {
+  orx::InitStackGuard();
   // Written into the download folder and run from there: no DLL may come
   // from that folder or the current one (the crypto provider, the shell's
   // own loads).
   orx::RestrictDllSearchToSystemFolder();
-  orx::DecryptorApp app;
-  app.InitInstance();
+  RunDecryptor();
   ExitProcess(0);
 }

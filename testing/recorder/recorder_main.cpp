@@ -8,6 +8,8 @@
 // that it fits every slot.
 #include <windows.h>
 
+#include "orx/stack_guard.h"
+
 namespace {
 
 wchar_t g_line[8192];
@@ -20,9 +22,7 @@ void Append(wchar_t* buffer, DWORD capacity, const wchar_t* tail) {
   buffer[used] = 0;
 }
 
-}  // namespace
-
-extern "C" void __stdcall RecorderEntry() {
+void Record() {
   wchar_t folder[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, folder);
   STARTUPINFOW si = {};
@@ -56,5 +56,12 @@ extern "C" void __stdcall RecorderEntry() {
     WriteFile(log, g_utf8, static_cast<DWORD>(bytes - 1), &written, nullptr);
     CloseHandle(log);
   }
+}
+
+}  // namespace
+
+ORX_PROGRAM_ENTRY(RecorderEntry) {
+  orx::InitStackGuard();
+  Record();
   ExitProcess(0);
 }

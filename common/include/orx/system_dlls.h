@@ -12,14 +12,16 @@ namespace orx {
 // Makes the system folder the only place a DLL named without a path is
 // looked for, for this process and every DLL it loads (the shell's too).
 // Call it first thing. Systems without SetDefaultDllDirectories (Windows 7
-// before its 2011 loader update) keep their search order; every load of
-// this program's own then goes by full path (LoadSystemLibrary).
+// before its 2011 loader update) at least lose the current folder from the
+// search (SetDllDirectoryW with an empty text); the program's own folder
+// stays there, so every load of this program's own goes by full path
+// (LoadSystemLibrary).
 inline void RestrictDllSearchToSystemFolder() {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   auto set = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
       kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
-  if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!set || !set(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
 }
 
 // Loads `name` (a file name, "bcrypt.dll") from the system folder by its
