@@ -8,14 +8,16 @@
 // 5.5 s, the decryptor from its own, and the decryptor reads the payload.
 //
 // Header-only and without the C runtime, for the stub; the removal of an
-// entry is a template parameter so that tests can stand in for a refusal or
-// for someone racing the stub, which Wine cannot produce on its own.
+// entry and the owner of a file are template parameters so that tests can
+// stand in for a refusal, for someone racing the stub or for another
+// owner, which Wine cannot produce on its own.
 #pragma once
 
 #include <windows.h>
 
 #include "archive_layout.h"
 #include "orx/unique_handle.h"
+#include "ownership.h"
 
 namespace stub {
 
@@ -33,6 +35,12 @@ struct Source {
 struct Buffers {
   unsigned char* copy;
   unsigned char* compare;
+};
+
+// Who runs the stub, and the access a file it makes gets (ownership.h).
+struct Rights {
+  const TokenSids* sids;
+  SECURITY_ATTRIBUTES* newFile;
 };
 
 // Written: the file holds the source's bytes, written by this call. Kept:
@@ -133,9 +141,13 @@ inline bool HoldsSource(HANDLE file, const Source& source, const Buffers& buffer
          extra == 0;
 }
 
-// What stands at a path that can be neither removed nor opened for writing.
-enum class Existing { Same, Different, Blocking };
-inline Existing Inspect(const wchar_t* path, const Source& source, const Buffers& buffers) {
+// What stands at a path that can be neither removed nor opened for writing:
+// the source's bytes in a file of a trusted owner, the same bytes in
+// someone else's file, something else, or a folder.
+enum class Existing { Same, SomeoneElses, Different, Blocking };
+template <typename Ownership>
+Existing Inspect(const wchar_t* path, const Source& source, const Buffers& buffers,
+                 const TokenSids& sids) {
   // A folder (a junction included) does not go away by waiting.
   DWORD attributes = GetFileAttributesW(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -144,8 +156,10 @@ inline Existing Inspect(const wchar_t* path, const Source& source, const Buffers
   orx::FileHandle file(CreateFileW(path, GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || !IsPlainFile(file.get())) return Existing::Different;
-  return HoldsSource(file.get(), source, buffers) ? Existing::Same : Existing::Different;
+  if (!file || !IsPlainFile(file.get()) || !HoldsSource(file.get(), source, buffers)) {
+    return Existing::Different;
+  }
+  return OwnedByTrusted<Ownership>(file.get(), sids) ? Existing::Same : Existing::SomeoneElses;
 }
 
 }  // namespace detail
@@ -153,30 +167,33 @@ inline Existing Inspect(const wchar_t* path, const Source& source, const Buffers
 // Puts the source's bytes at `path`.
 //
 // Whatever is at the path is removed first and the file is made anew with
-// CREATE_NEW, without following a reparse point: that never opens an
-// existing entry, so a link planted at the path loses its name and the file
-// it points to keeps its bytes, whenever the link was planted.
+// CREATE_NEW and the access list of `rights`, without following a reparse
+// point: that never opens an existing entry, so a link planted at the path
+// loses its name and the file it points to keeps its bytes, whenever the
+// link was planted.
 //
 // An entry that stays (it is in use, this user may not remove it, or it was
 // made again since) is written in place only when the handle opened on it,
 // without following a reparse point and without sharing, shows a plain file
-// with this one name; the check is made on the handle that is written
-// through, so a link planted before it cannot slip in. An entry that cannot
-// be opened for writing is kept when it already holds exactly the source's
-// bytes (a second start of the same archive). Otherwise one that this user
-// may not touch at all is Denied at once, like a folder that takes no new
-// files from this user; a link that stays, or a file in use with other
-// bytes, is retried for up to `waitMs` before giving up. A folder at the
-// path, or a missing folder on it, fails at once.
-template <typename Removal = SystemRemoval>
+// with this one name whose owner is trusted (ownership.h); the checks are
+// made on the handle that is written through, so a link planted before it
+// cannot slip in. An entry that cannot be opened for writing is kept when
+// it already holds exactly the source's bytes and its owner is trusted (a
+// second start of the same archive). Otherwise an entry of someone else's,
+// or one that this user may not touch at all, is Denied at once, like a
+// folder that takes no new files from this user; a link that stays, or a
+// file in use with other bytes, is retried for up to `waitMs` before giving
+// up. A folder at the path, or a missing folder on it, fails at once.
+template <typename Removal = SystemRemoval, typename Ownership = SystemOwnership>
 Placement PlaceFile(const wchar_t* path, const Source& source, const Buffers& buffers,
-                    DWORD waitMs) {
+                    const Rights& rights, DWORD waitMs) {
   const DWORD start = GetTickCount();
   DWORD error = ERROR_SUCCESS;
   for (;;) {
     bool removed = Removal::Remove(path) != 0;
     if (removed || GetLastError() == ERROR_FILE_NOT_FOUND) {
-      orx::FileHandle fresh(CreateFileW(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+      orx::FileHandle fresh(CreateFileW(path, GENERIC_WRITE | DELETE, 0, rights.newFile,
+                                        CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                         nullptr));
       if (fresh) return detail::Fill(fresh.get(), source, buffers, /*made=*/true);
@@ -191,10 +208,13 @@ Placement PlaceFile(const wchar_t* path, const Source& source, const Buffers& bu
       // ERROR_ACCESS_DENIED instead).
       if (error == ERROR_FILE_EXISTS) removed = false;
     }
-    orx::FileHandle existing(CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    orx::FileHandle existing(CreateFileW(path, GENERIC_WRITE | READ_CONTROL, 0, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (existing) {
       if (detail::IsPlainFile(existing.get())) {
+        if (!OwnedByTrusted<Ownership>(existing.get(), *rights.sids)) {
+          return {Placed::Denied, ERROR_ACCESS_DENIED};
+        }
         if (!SetEndOfFile(existing.get())) return {Placed::Failed, GetLastError()};
         return detail::Fill(existing.get(), source, buffers, /*made=*/false);
       }
@@ -207,8 +227,9 @@ Placement PlaceFile(const wchar_t* path, const Source& source, const Buffers& bu
       if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) {
         return {Placed::Failed, error};
       }
-      switch (detail::Inspect(path, source, buffers)) {
+      switch (detail::Inspect<Ownership>(path, source, buffers, *rights.sids)) {
         case detail::Existing::Same: return {Placed::Kept, ERROR_SUCCESS};
+        case detail::Existing::SomeoneElses: return {Placed::Denied, ERROR_ACCESS_DENIED};
         case detail::Existing::Blocking: return {Placed::Failed, error};
         case detail::Existing::Different: break;
       }
@@ -217,6 +238,34 @@ Placement PlaceFile(const wchar_t* path, const Source& source, const Buffers& bu
       if (error == ERROR_ACCESS_DENIED && !removed) return {Placed::Denied, error};
     }
     if (GetTickCount() - start >= waitMs) return {Placed::Failed, error};
+    Sleep(kRetryIntervalMs);
+  }
+}
+
+// Holds the file just placed at `path` until the handle is closed: opened
+// for reading with read sharing only, so that nobody can write, remove or
+// rename it meanwhile (a program may still be started from it), and checked
+// through that handle to be a plain file holding exactly the source's bytes.
+// A file someone else holds open for writing is retried for up to `waitMs`;
+// an invalid handle, with the reason in *error, when it cannot be held or
+// is not what was placed.
+inline orx::FileHandle HoldPlacedFile(const wchar_t* path, const Source& source,
+                                      const Buffers& buffers, DWORD waitMs, DWORD* error) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    orx::FileHandle held(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (held) {
+      if (detail::IsPlainFile(held.get()) && detail::HoldsSource(held.get(), source, buffers)) {
+        return held;
+      }
+      *error = ERROR_FILE_INVALID;  // changed since it was placed
+      return orx::FileHandle();
+    }
+    *error = GetLastError();
+    if (*error != ERROR_SHARING_VIOLATION || GetTickCount() - start >= waitMs) {
+      return orx::FileHandle();
+    }
     Sleep(kRetryIntervalMs);
   }
 }

@@ -19,10 +19,12 @@
 // is refused before anything is written anywhere.
 //
 // No output is ever written through a link that someone planted at its
-// path. Files of an earlier run that are still in use (a second start of
-// the archive, a retry after a wrong password while the cleanup tool still
-// runs) are kept when they already hold the right bytes and waited for a
-// few seconds otherwise (place_file.h).
+// path, nor into a file that someone else owns. Files of an earlier run
+// that are still in use (a second start of the archive, a retry after a
+// wrong password while the cleanup tool still runs) are kept when they
+// already hold the right bytes and waited for a few seconds otherwise
+// (place_file.h). The decryptor is held, unwritable and unremovable, from
+// the moment it is in place until it has been started.
 //
 // Built without the C runtime's start-up code so that it fits its slot.
 
@@ -33,8 +35,10 @@
 
 #include "archive_folders.h"
 #include "archive_layout.h"
+#include "ownership.h"
 #include "place_file.h"
 #include "user_folder.h"
+#include "orx/stack_guard.h"
 #include "orx/system_dlls.h"
 #include "orx/unique_handle.h"
 #include "orx/wide_text.h"
@@ -96,20 +100,32 @@ class Stub {
 
  private:
   stub::Placement Place(const wchar_t* path, const stub::Source& source) {
-    return stub::PlaceFile(path, source, {g_copyBuffer, g_compareBuffer}, kInUseWaitMs);
+    return stub::PlaceFile(path, source, {g_copyBuffer, g_compareBuffer},
+                           {&sids_, &access_.attributes}, kInUseWaitMs);
   }
   // The cleanup tool, then the payload, at `at`; the first that fails.
   stub::Placement PlaceCompanions(const Companions& at, const wchar_t** failedPath);
-  // Removes the decryptor this run wrote, then refuses.
-  int Fail(const wchar_t* what, const wchar_t* path, DWORD error) {
+  // Lets go of the decryptor and removes it when this run wrote it.
+  void TakeBackDecryptor() {
+    heldDecryptor_.reset();
     if (decryptorWritten_) DeleteFileW(decryptor_);
+  }
+  int Fail(const wchar_t* what, const wchar_t* path, DWORD error) {
+    TakeBackDecryptor();
     return Refuse(what, path, error);
   }
 
+  stub::TokenSids sids_;
+  stub::PrivateAccess access_;
   orx::FileHandle archive_;
   stub::Source cleanupSlot_ = {}, decryptorSlot_ = {}, payload_ = {};
   wchar_t decryptor_[MAX_PATH] = {};
   bool decryptorWritten_ = false;
+  // Held from the moment it is in place until it has been started: the
+  // cleanup tool of an earlier run, which deletes the decryptor by name,
+  // and anyone else who may write the folder can neither remove nor change
+  // it while the payload is copied.
+  orx::FileHandle heldDecryptor_;
 };
 
 stub::Placement Stub::PlaceCompanions(const Companions& at, const wchar_t** failedPath) {
@@ -129,6 +145,10 @@ int Stub::Run() {
   archive_.reset(CreateFileW(ownPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!archive_) return Refuse(kCannotRead, ownPath, GetLastError());
+  if (!stub::ReadTokenSids(&sids_) ||
+      !stub::BuildPrivateAccess(sids_.user.User.Sid, /*withAdministrators=*/true, &access_)) {
+    return Refuse(kCannotRead, ownPath, GetLastError());
+  }
 
   // A truncated archive (a download cut short) would otherwise leave a
   // half decryptor behind and start it: refuse it before writing anything.
@@ -157,6 +177,10 @@ int Stub::Run() {
   }
   if (!Placed(placed)) return Refuse(kCannotWrite, decryptor_, placed.error);
   decryptorWritten_ = placed.how == stub::Placed::Written;
+  DWORD heldError = ERROR_SUCCESS;
+  heldDecryptor_ = stub::HoldPlacedFile(decryptor_, decryptorSlot_,
+                                        {g_copyBuffer, g_compareBuffer}, kInUseWaitMs, &heldError);
+  if (!heldDecryptor_) return Fail(kCannotWrite, decryptor_, heldError);
 
   // The cleanup tool and the payload: the Windows folder where it takes
   // them, the recipient's own folder where this user may not write there.
@@ -182,7 +206,7 @@ int Stub::Run() {
     placed = PlaceCompanions(at, &failedPath);
   }
   if (placed.how == stub::Placed::ReadFailed && failedPath == at.cleanup) {
-    if (decryptorWritten_) DeleteFileW(decryptor_);
+    TakeBackDecryptor();
     ShowReadFailure();
     return kExitFailed;
   }
@@ -210,11 +234,16 @@ int Stub::Run() {
   return kExitOk;
 }
 
+int RunStub() {
+  Stub stub;
+  return stub.Run();
+}
+
 }  // namespace
 
-extern "C" void __stdcall StubEntry() {
+ORX_PROGRAM_ENTRY(StubEntry) {
+  orx::InitStackGuard();
   // The archive runs from a download folder: no DLL may come from there.
   orx::RestrictDllSearchToSystemFolder();
-  Stub stub;
-  ExitProcess(static_cast<UINT>(stub.Run()));
+  ExitProcess(static_cast<UINT>(RunStub()));
 }

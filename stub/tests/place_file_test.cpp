@@ -11,6 +11,8 @@
 #include "orxtest/driver.h"
 #include "place_file.h"
 
+#include <sddl.h>
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -38,6 +40,14 @@ struct RacedRemoval {
     return removed;
   }
 };
+
+// This user, and files made with no access list of their own.
+stub::Rights Rights() {
+  static stub::TokenSids sids;
+  static bool read = stub::ReadTokenSids(&sids);
+  EXPECT_TRUE(read);
+  return {&sids, nullptr};
+}
 
 Bytes Pattern(size_t size, unsigned seed) {
   Bytes b(size);
@@ -97,8 +107,8 @@ TEST(PlaceFile, NeverWritesThroughALinkWhenTheEntryStaysOrComesBack) {
     const stub::Source from = {source, 1000, stub::kToEnd};
     DWORD start = GetTickCount();
     stub::Placement placed =
-        c.raced ? stub::PlaceFile<RacedRemoval>(kTarget.c_str(), from, buffers, 1000)
-                : stub::PlaceFile<RefusedRemoval>(kTarget.c_str(), from, buffers, 1000);
+        c.raced ? stub::PlaceFile<RacedRemoval>(kTarget.c_str(), from, buffers, Rights(), 1000)
+                : stub::PlaceFile<RefusedRemoval>(kTarget.c_str(), from, buffers, Rights(), 1000);
     DWORD elapsed = GetTickCount() - start;
     CloseHandle(source);
 
@@ -119,6 +129,70 @@ TEST(PlaceFile, NeverWritesThroughALinkWhenTheEntryStaysOrComesBack) {
     }
   }
   g_plants = 0;
+}
+
+// Whose an entry is decides whether it may be used: the stub writes in
+// place, or keeps, only a file of this user's, the Administrators' or the
+// system's. Wine shows every file as the running user's, so the owner is
+// stood in for; the decision on it is the real one.
+const wchar_t* g_owner = nullptr;  // SID string, or null for the running user
+struct GivenOwnership {
+  static bool OwnerOf(HANDLE file, unsigned char (&owner)[SECURITY_MAX_SID_SIZE]) {
+    if (!g_owner) return stub::SystemOwnership::OwnerOf(file, owner);
+    PSID sid = nullptr;
+    if (!ConvertStringSidToSidW(g_owner, &sid)) return false;
+    bool copied = CopySid(sizeof owner, owner, sid);
+    LocalFree(sid);
+    return copied;
+  }
+};
+
+TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
+  enum class Entry { WrittenInPlace, KeptInUse };
+  struct Case {
+    const wchar_t* owner;
+    Entry entry;
+    stub::Placed result;
+  };
+  using P = stub::Placed;
+  const Case cases[] = {
+      {nullptr, Entry::WrittenInPlace, P::Written},
+      {L"BA", Entry::WrittenInPlace, P::Written},        // Administrators
+      {L"SY", Entry::WrittenInPlace, P::Written},        // the system
+      {L"S-1-5-21-1-2-3-1001", Entry::WrittenInPlace, P::Denied},
+      {L"S-1-5-7", Entry::WrittenInPlace, P::Denied},    // anonymous
+      {nullptr, Entry::KeptInUse, P::Kept},
+      {L"BA", Entry::KeptInUse, P::Kept},
+      {L"S-1-5-21-1-2-3-1001", Entry::KeptInUse, P::Denied},
+  };
+  CreateDirectoryW(L"C:\\orx-tests", nullptr);
+  CreateDirectoryW(kRoot.c_str(), nullptr);
+  const std::wstring sourcePath = kRoot + L"\\owned-source.bin";
+  const Bytes sourceBytes = Pattern(70000, 5);
+  ASSERT_TRUE(orxtest::WriteBytes(sourcePath, sourceBytes.data(), sourceBytes.size()));
+  static unsigned char copy[0x10000], compare[0x10000];
+  for (const Case& c : cases) {
+    SCOPED_TRACE(orxtest::WideToUtf8(c.owner ? c.owner : L"this user") +
+                 (c.entry == Entry::KeptInUse ? ", kept in use" : ", written in place"));
+    DeleteFileW(kTarget.c_str());
+    const Bytes before = c.entry == Entry::KeptInUse ? sourceBytes : Pattern(3000, 6);
+    ASSERT_TRUE(orxtest::WriteBytes(kTarget, before.data(), before.size()));
+    // In use: open for reading by someone who lets nobody write.
+    HANDLE holder = c.entry == Entry::KeptInUse
+                        ? CreateFileW(kTarget.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr)
+                        : INVALID_HANDLE_VALUE;
+    HANDLE source = CreateFileW(sourcePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_owner = c.owner;
+    stub::Placement placed = stub::PlaceFile<RefusedRemoval, GivenOwnership>(
+        kTarget.c_str(), {source, 0, stub::kToEnd}, {copy, compare}, Rights(), 1000);
+    g_owner = nullptr;
+    CloseHandle(source);
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    EXPECT_EQ(placed.how, c.result);
+    EXPECT_EQ(orxtest::ReadBytes(kTarget), c.result == P::Denied ? before : sourceBytes);
+  }
 }
 
 }  // namespace

@@ -270,7 +270,7 @@ TEST_F(StubTest, RefusesATruncatedArchiveBeforeWritingAnything) {
 // differs is waited for, about 7 s at most.
 TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
   enum Target { kCleanup, kDecryptor, kPayload };
-  enum class Holder { CleanupToolRunning, OpenWithoutSharing, OpenForReading };
+  enum class Holder { CleanupToolRunning, OpenWithoutSharing, OpenForReading, OpenForWriting };
   struct Case {
     const char* name;
     Target target;
@@ -289,6 +289,10 @@ TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
       {"the decryptor's name held too long", kDecryptor, H::OpenWithoutSharing, false, 0, 1, 6500,
        20000},
       {"the payload read by a decryptor", kPayload, H::OpenForReading, true, 0, 0, 0, 4500},
+      // Someone who can still change it between the check and the start:
+      // never started.
+      {"a right-bytes decryptor held open for writing", kDecryptor, H::OpenForWriting, true, 0, 1,
+       6500, 20000},
   };
   std::wstring archive = root_ + L"\\archive.exe";
   Bytes payload = Pattern(100000, 5);
@@ -318,8 +322,11 @@ TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
       ASSERT_NE(tool.handle, nullptr);
       Sleep(300);
     } else {
-      DWORD share = c.holder == H::OpenForReading ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
-      handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+      DWORD access = c.holder == H::OpenForWriting ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+      DWORD share = c.holder == H::OpenForReading   ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                    : c.holder == H::OpenForWriting ? FILE_SHARE_READ
+                                                    : 0;
+      handle = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
       ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     }
 

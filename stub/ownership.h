@@ -1,0 +1,109 @@
+// Whose a file or folder is, and the access list of what the stub makes.
+//
+// Some of the stub's paths lie in folders that other users can write to (a
+// download folder, the Windows folder's temp subfolder, a temporary folder
+// that others share): what stands there may have been put there by someone
+// else. The stub uses an entry it did not make only when its owner is this
+// user or someone who could act as this user anyway (the Administrators
+// group, the system), and everything it makes lets in only this user, the
+// system and the Administrators.
+//
+// Header-only and without the C runtime, for the stub; tests include it.
+#pragma once
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include "orx/unique_handle.h"
+
+namespace stub {
+
+// The running user and the owner this token gives new objects (an elevated
+// administrator's token names the Administrators group).
+struct TokenSids {
+  union {
+    TOKEN_USER user;
+    unsigned char userBytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  };
+  union {
+    TOKEN_OWNER owner;
+    unsigned char ownerBytes[sizeof(TOKEN_OWNER) + SECURITY_MAX_SID_SIZE];
+  };
+};
+
+inline bool ReadTokenSids(TokenSids* sids) {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+  orx::KernelHandle token(raw);
+  DWORD got = 0;
+  return GetTokenInformation(token.get(), TokenUser, sids->userBytes, sizeof sids->userBytes,
+                             &got) &&
+         GetTokenInformation(token.get(), TokenOwner, sids->ownerBytes, sizeof sids->ownerBytes,
+                             &got);
+}
+
+// True when `owner` is this user, this token's owner for new objects, the
+// Administrators group or the system.
+inline bool IsTrustedOwner(PSID owner, const TokenSids& sids) {
+  if (!owner || !IsValidSid(owner)) return false;
+  if (EqualSid(owner, sids.user.User.Sid) || EqualSid(owner, sids.owner.Owner)) return true;
+  return IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+         IsWellKnownSid(owner, WinLocalSystemSid);
+}
+
+// The owner of an open file or folder, into `owner` (a SID); false when the
+// system does not say. The seam for tests: Wine shows no owner but the
+// running user's and root's.
+struct SystemOwnership {
+  static bool OwnerOf(HANDLE object, unsigned char (&owner)[SECURITY_MAX_SID_SIZE]) {
+    PSID sid = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &sid, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+      return false;
+    }
+    orx::LocalMemory held(descriptor);
+    return sid && CopySid(sizeof owner, owner, sid);
+  }
+};
+
+template <typename Ownership>
+bool OwnedByTrusted(HANDLE object, const TokenSids& sids) {
+  unsigned char owner[SECURITY_MAX_SID_SIZE];
+  return Ownership::OwnerOf(object, owner) && IsTrustedOwner(owner, sids);
+}
+
+// A protected access list (none of the parent's entries) that lets in this
+// user, the system and, unless `withAdministrators` is false, the
+// Administrators group, inherited by whatever is made inside a folder.
+struct PrivateAccess {
+  union {
+    ACL acl;
+    unsigned char aclBytes[sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)];
+  };
+  unsigned char system[SECURITY_MAX_SID_SIZE];
+  unsigned char administrators[SECURITY_MAX_SID_SIZE];
+  SECURITY_DESCRIPTOR descriptor;
+  SECURITY_ATTRIBUTES attributes;
+};
+
+inline bool BuildPrivateAccess(PSID user, bool withAdministrators, PrivateAccess* out) {
+  DWORD systemSize = sizeof out->system, adminsSize = sizeof out->administrators;
+  const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  bool built =
+      CreateWellKnownSid(WinLocalSystemSid, nullptr, out->system, &systemSize) &&
+      CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, out->administrators,
+                         &adminsSize) &&
+      InitializeAcl(&out->acl, sizeof out->aclBytes, ACL_REVISION) &&
+      AddAccessAllowedAceEx(&out->acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, user) &&
+      AddAccessAllowedAceEx(&out->acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, out->system) &&
+      (!withAdministrators || AddAccessAllowedAceEx(&out->acl, ACL_REVISION, inherit,
+                                                    FILE_ALL_ACCESS, out->administrators)) &&
+      InitializeSecurityDescriptor(&out->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+      SetSecurityDescriptorDacl(&out->descriptor, TRUE, &out->acl, FALSE) &&
+      SetSecurityDescriptorControl(&out->descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  out->attributes = {sizeof out->attributes, &out->descriptor, FALSE};
+  return built;
+}
+
+}  // namespace stub
