@@ -1,12 +1,12 @@
 #include "decryption_flow.h"
 
 #include <shellapi.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "archive_files.h"
 #include "cleanup_launch.h"
 #include "decryptor_dialog.h"
+#include "handle_stream.h"
 #include "orx/wide_text.h"
 #include "texts.h"
 #include "zone_information.h"
@@ -19,6 +19,25 @@ namespace {
 
 constexpr wchar_t kOpenWithPrefix[] = L"shell32.dll,OpenAs_RunDLL ";
 constexpr size_t kOpenWithUnits = 512;
+constexpr UINT kTempNameAttempts = 64;
+
+// Gives the open file `name` in its own folder (the name is a plain file
+// name); an existing file of that name is replaced only when `replace`.
+bool RenameOpenFile(HANDLE file, const wchar_t* name, bool replace) {
+  static union {
+    FILE_RENAME_INFO info;
+    unsigned char bytes[sizeof(FILE_RENAME_INFO) + 1024 * sizeof(wchar_t)];
+  } rename;
+  size_t units = WideLength(name);
+  if (units >= 1024) return false;
+  rename.info.ReplaceIfExists = replace;
+  rename.info.RootDirectory = nullptr;
+  rename.info.FileNameLength = static_cast<DWORD>(units * sizeof(wchar_t));
+  memcpy(rename.info.FileName, name, (units + 1) * sizeof(wchar_t));
+  return SetFileInformationByHandle(file, FileRenameInfo, &rename.info,
+                                    static_cast<DWORD>(sizeof(FILE_RENAME_INFO) +
+                                                       units * sizeof(wchar_t))) != 0;
+}
 
 // How each ending that shows one message shows it. The slot is the message
 // text; the cleanup tool gets the unverified output too after a failure (it
@@ -54,9 +73,10 @@ DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
   ArchiveFiles files;
   if (!LocateArchiveFiles(&files)) return kOsError;
   memcpy(payloadPath_, files.payload, sizeof payloadPath_);
-  payload_.reset(_wfopen(payloadPath_, L"rb"));
+  payload_.reset(CreateFileW(payloadPath_, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!payload_) return kOsError;
-  pl::PayloadStream stream = pl::PayloadStreamOverFile(payload_.get());
+  pl::PayloadStream stream = PayloadStreamOverHandle(payload_.get());
   if (pl::ReadPayloadHeader(&stream, &header_) != pl::kOk) return kOsError;
   memcpy(dialog_.m_szFileName, header_.fileName, (header_.nameUnits + 1) * sizeof(wchar_t));
   return kGoOn;
@@ -79,7 +99,9 @@ DecryptionFlow::Outcome DecryptionFlow::Unlock() {
 // exists but cannot be read is not asked about, and is then not replaced
 // either: putting the output in place fails instead.
 DecryptionFlow::Outcome DecryptionFlow::AskBeforeReplacing() {
-  CFile existing(_wfopen(dialog_.m_szFileName, L"rb"));
+  FileHandle existing(CreateFileW(dialog_.m_szFileName, GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!existing) return kGoOn;
   existing.reset();
   if (dialog_.ShowMessage(kTextOverwrite, MB_ICONWARNING | MB_YESNO) == IDNO) return kNotReplaced;
@@ -90,20 +112,27 @@ DecryptionFlow::Outcome DecryptionFlow::AskBeforeReplacing() {
 // Into a new temporary file beside the output, so that an existing file the
 // user agreed to replace survives a failed decryption.
 DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
-  if (!GetTempFileNameW(L".", L"orx", 0, tempPath_)) {
+  // A name of the usual "orxXXXX.tmp" form that nothing has yet: created in
+  // the same call that finds it free.
+  const DWORD seed = GetTickCount() ^ GetCurrentProcessId();
+  for (UINT attempt = 0; attempt < kTempNameAttempts && !output_; ++attempt) {
+    UINT unique = (seed + attempt) % 0xFFFF + 1;
+    if (!GetTempFileNameW(L".", L"orx", unique, tempPath_)) break;
+    output_.reset(CreateFileW(tempPath_, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output_ && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (!output_) {
     tempPath_[0] = 0;
     return kOsError;
   }
-  output_.reset(_wfopen(tempPath_, L"wb"));
-  if (!output_) return kOsError;
-  pl::PayloadStream in = pl::PayloadStreamOverFile(payload_.get());
-  pl::PayloadStream out = pl::PayloadStreamOverFile(output_.get());
+  // Unbuffered: a write the disk refuses fails the decryption itself.
+  pl::PayloadStream in = PayloadStreamOverHandle(payload_.get());
+  pl::PayloadStream out = PayloadStreamOverHandle(output_.get());
   int result = pl::DecryptAndVerify(header_, secrets_.value.fileKey, &in, &out);
   SecureWipe(&secrets_.value.fileKey, sizeof secrets_.value.fileKey);
-  // The last bytes may only reach the disk now.
-  bool written = ferror(output_.get()) == 0 && fclose(output_.release()) == 0;
   switch (result) {
-    case pl::kOk: return written ? kGoOn : kOsError;
+    case pl::kOk: return kGoOn;
     case pl::kDigestMismatch:
     case pl::kPayloadDecryptFailed: return kFailure;
     default: return kOsError;  // the output refused bytes, the stored digest is missing
@@ -115,9 +144,10 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
 // that the system treats it as what came with the download.
 DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
   payload_.reset();
-  if (!MoveFileExW(tempPath_, dialog_.m_szFileName, mayReplace_ ? MOVEFILE_REPLACE_EXISTING : 0)) {
-    return kOsError;
-  }
+  DWORD full = GetFullPathNameW(dialog_.m_szFileName, ARRAYSIZE(outputPath_), outputPath_, nullptr);
+  if (full == 0 || full >= ARRAYSIZE(outputPath_)) return kOsError;
+  if (!RenameOpenFile(output_.get(), dialog_.m_szFileName, mayReplace_)) return kOsError;
+  output_.reset();
   tempPath_[0] = 0;
   CopyZoneInformationFromArchive(dialog_.m_szFileName);
   return kDecrypted;
@@ -125,8 +155,9 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
 
 void DecryptionFlow::OfferToOpen() {
   if (dialog_.ShowMessage(kTextDecrypted, MB_ICONWARNING | MB_YESNO) != IDYES) return;
-  HINSTANCE opened =
-      ShellExecuteW(nullptr, L"open", dialog_.m_szFileName, nullptr, nullptr, SW_SHOWNORMAL);
+  // By its full path: a bare name that no longer exists would be looked up
+  // on the PATH and among the registered applications.
+  HINSTANCE opened = ShellExecuteW(nullptr, L"open", outputPath_, nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(opened) != SE_ERR_NOASSOC) return;
   // No program for this type: offer the system's open-with choice. rundll32
   // by its full path in the system folder: a bare name would be searched for
@@ -137,17 +168,22 @@ void DecryptionFlow::OfferToOpen() {
   UINT system = GetSystemDirectoryW(program, MAX_PATH);
   if (system && system < MAX_PATH && AppendWide(program, MAX_PATH, L"\\rundll32.exe") &&
       AppendWide(parameters, kOpenWithUnits, kOpenWithPrefix) &&
-      AppendWide(parameters, kOpenWithUnits, dialog_.m_szFileName)) {
+      AppendWide(parameters, kOpenWithUnits, outputPath_)) {
     ShellExecuteW(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
   }
 }
 
 void DecryptionFlow::End(Outcome outcome) {
   // Files first: nothing unverified stays on disk while a message is shown.
+  // The temporary output goes through its own handle, so that whatever
+  // stands at its name by now is not what is removed.
   payload_.reset();
-  output_.reset();
   bool hadOutput = tempPath_[0] != 0;
-  if (hadOutput) DeleteFileW(tempPath_);
+  if (output_) {
+    FILE_DISPOSITION_INFO remove = {TRUE};
+    SetFileInformationByHandle(output_.get(), FileDispositionInfo, &remove, sizeof remove);
+    output_.reset();
+  }
   if (outcome == kDecrypted) {
     OfferToOpen();
     DeleteFileW(payloadPath_);

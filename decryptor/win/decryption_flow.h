@@ -58,9 +58,12 @@ class DecryptionFlow {
   Secret<Secrets> secrets_;
   payload::PayloadHeader header_ = {};
   wchar_t payloadPath_[MAX_PATH] = {};
-  wchar_t tempPath_[MAX_PATH] = {};  // the unverified output while it exists
-  CFile payload_;
-  CFile output_;
+  // The unverified output while it exists: made once, exclusively, written,
+  // renamed and removed through its own handle, never opened by name.
+  wchar_t tempPath_[MAX_PATH] = {};
+  wchar_t outputPath_[MAX_PATH + 256] = {};  // the verified file, by its full path
+  FileHandle payload_;  // read with no writer let in
+  FileHandle output_;
   bool mayReplace_ = false;
 };
 

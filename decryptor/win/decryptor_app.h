@@ -9,8 +9,11 @@ namespace orx {
 class DecryptorApp {
  public:
   // Runs the whole program. A second instance, started while another one
-  // holds the mutex "Tarrow", ends the process at once with exit code 1 and
-  // shows nothing. Returns FALSE: the program ends when the dialog has.
+  // holds the mutex "Tarrow", waits a few seconds for it to let go (an
+  // instance that is ending: its window gone, its cleanup tool being
+  // started) and then shows its own dialog; if the other still holds it (its
+  // dialog or a message is open), it ends with exit code 1 and shows
+  // nothing. Returns FALSE: the program ends when the dialog has.
   BOOL InitInstance();
 
  private:

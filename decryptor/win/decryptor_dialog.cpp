@@ -2,6 +2,7 @@
 
 #include "decryption_flow.h"
 #include "localized_texts.h"
+#include "resource_ids.h"
 #include "orx/secure_wipe.h"
 #include "orx/wide_text.h"
 #include "texts.h"
@@ -28,6 +29,8 @@ void DecryptorDialog::OnOK() {
   // Takes the password box's text and ends the dialog, which hides it; a
   // refused value keeps the dialog open and nothing happens.
   if (!UpdateData(true)) return;
+  // The text lives on in the member only, wiped after the flow.
+  SetDlgItemTextW(m_hWnd, IDC_PASSWORD, L"");
   EndDialog(m_hWnd, IDOK);
   DecryptionFlow(*this).Run();
   SecureWipe(m_strPassword, sizeof(m_strPassword));
