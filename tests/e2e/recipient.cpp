@@ -83,9 +83,9 @@ orxtest::MessageBoxInfo ArchiveRun::NextMessage(HWND* found, DWORD timeoutMs) {
   return {};
 }
 
-orxtest::MessageBoxInfo ArchiveRun::Answer(int button) {
+orxtest::MessageBoxInfo ArchiveRun::Answer(int button, DWORD timeoutMs) {
   HWND box = nullptr;
-  orxtest::MessageBoxInfo info = NextMessage(&box);
+  orxtest::MessageBoxInfo info = NextMessage(&box, timeoutMs);
   if (box) orxtest::PressButton(box, button);
   return info;
 }

@@ -44,7 +44,7 @@ class ArchiveRun {
   // when none appears in time.
   orxtest::MessageBoxInfo NextMessage(HWND* box = nullptr, DWORD timeoutMs = 20000);
   // Reads the next message box and presses `button` on it.
-  orxtest::MessageBoxInfo Answer(int button);
+  orxtest::MessageBoxInfo Answer(int button, DWORD timeoutMs = 20000);
   // Waits for the decryptor to end; its exit code or -1.
   int WaitForEnd(DWORD timeoutMs = 20000);
 
