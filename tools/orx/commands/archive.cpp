@@ -91,7 +91,7 @@ int RunArchive(const std::vector<std::string>& args) {
   };
   if (!output.Open(out, force, error) || !WriteArchive(head, copyPayload, output, error) ||
       !output.Commit(error)) {
-    Report("archive: " + error + "; nothing written");
+    Report("archive: " + error + (output.committed() ? "" : "; nothing written"));
     return output.targetExists() ? kExitExists : kExitFailure;
   }
   return kExitOk;

@@ -32,9 +32,13 @@ const Command kCommands[] = {
      "    and , - . / ; = [ \\ ]. --no-password-rules takes any password the\n"
      "    decryptor can use (not empty, at most 254 characters).\n"},
     {"unpack", orx::RunUnpack,
-     "  orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [password option]\n"
+     "  orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [--allow-dot-name]\n"
+     "             [password option]\n"
      "    Decrypts into DIR (default: here) under the stored name, verified\n"
-     "    against the stored digest before it appears.\n"},
+     "    against the stored digest and flushed to disk before it appears. A name\n"
+     "    starting with a dot (a hidden file, perhaps a program's settings) is\n"
+     "    written only with --allow-dot-name; one longer than DIR takes is refused\n"
+     "    before the password is asked.\n"},
     {"inspect", orx::RunInspect,
      "  orx inspect ARCHIVE-OR-PAYLOAD\n"
      "    Prints the header fields and the cipher.\n"},
@@ -47,7 +51,7 @@ const char kCommon[] =
     "exit codes: 0 done; 1 a file could not be read or written, or was refused;\n"
     "  2 usage; 3 wrong or refused password; 4 digest mismatch; 5 malformed\n"
     "  payload or archive; 6 output exists; 128+N ended by signal N (130 Ctrl-C,\n"
-    "  143 SIGTERM, 129 SIGHUP), the partial output removed.\n";
+    "  131 Ctrl-\\, 143 SIGTERM, 129 SIGHUP), the partial output removed.\n";
 
 void PrintUsage(std::FILE* to, const Command* only) {
   std::fputs("usage:\n", to);

@@ -6,6 +6,7 @@
 #include "archive_builder.h"
 #include "command_line.h"
 #include "commands.h"
+#include "display_text.h"
 #include "exit_codes.h"
 #include "output_guard.h"
 #include "orx/unique_handle.h"
@@ -74,9 +75,11 @@ int RunPack(const std::vector<std::string>& args) {
   if (!Utf8ToUtf16(input.filename().u8string(), storedName) ||
       !payload::IsPlainFileName(reinterpret_cast<const uint16_t*>(storedName.data()),
                                 storedName.size())) {
-    Report("pack: the name " + input.filename().u8string() +
+    Report("pack: the name " + DisplayText(input.filename().u8string()) +
            " cannot be stored: it is not a plain Windows file name (1-255 characters, no \\ / : "
-           "* ? \" < > | or control characters, no trailing dot or blank, no device name)");
+           "* ? \" < > |, no control, bidirectional or invisible characters, no blank first or "
+           "last and no more than two in a row, no trailing dot, no device name, not "
+           "desktop.ini or autorun.inf)");
     return kExitFailure;
   }
   ArchiveParts parts{PathArg(a.Value("--stub")), PathArg(a.Value("--cleanup")),
@@ -126,7 +129,9 @@ int RunPack(const std::vector<std::string>& args) {
       result = output.targetExists() ? kExitExists : kExitFailure;
     }
   }
-  if (result != kExitOk) Report("pack: " + error + "; nothing written");
+  if (result != kExitOk) {
+    Report("pack: " + error + (output.committed() ? "" : "; nothing written"));
+  }
   return result;
 }
 

@@ -1,4 +1,4 @@
-// orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [password option]
+// orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [--allow-dot-name] [password option]
 //
 // Named steps, as in the decryptor's flow. Each returns the exit code: kExitOk
 // lets the next one go on, anything else ends the command, already reported.
@@ -20,6 +20,7 @@
 #include "payload/payload_open.h"
 #include "payload_file.h"
 #include "pending_file.h"
+#include "platform.h"
 #include "progress_bar.h"
 #include "report.h"
 
@@ -37,13 +38,14 @@ struct UnpackRequest {
   fs::path input;
   fs::path dir;
   bool force = false;
+  bool allowDotName = false;
   PasswordSource source;
 };
 
 int ParseCommandLine(const std::vector<std::string>& args, UnpackRequest& request) {
   ParsedArgs a;
   std::string error;
-  if (!ParseArgs(args, {"-C", "--password-file"}, {"--force", "--password-stdin"}, a, error)) {
+  if (!ParseArgs(args, {"-C", "--password-file"}, {"--force", "--allow-dot-name", "--password-stdin"}, a, error)) {
     Report("unpack: " + error);
     return kExitUsage;
   }
@@ -57,6 +59,7 @@ int ParseCommandLine(const std::vector<std::string>& args, UnpackRequest& reques
     return kExitUsage;
   }
   request.force = a.Flag("--force");
+  request.allowDotName = a.Flag("--allow-dot-name");
   request.input = PathArg(a.operands[0]);
   request.dir = a.Has("-C") ? PathArg(a.Value("-C")) : fs::path(".");
   return kExitOk;
@@ -67,6 +70,7 @@ class Unpacking {
   explicit Unpacking(const UnpackRequest& request) : r_(request) {}
 
   int OpenPayload();       // the payload, its header and its stored name
+  int CheckName();         // the name as this system takes it: dot, length
   int GuardOutput();       // the target: not an input, not there without --force
   int ReadPassword();      // from its source, as password bytes
   int Unlock();            // the file key, for the right password only
@@ -92,6 +96,7 @@ class Unpacking {
 
   const UnpackRequest& r_;
   PayloadFile payload_;
+  std::string name_;  // the stored name, UTF-8
   fs::path target_;
   Secret<Secrets> secrets_;
   PendingFile output_;
@@ -107,8 +112,7 @@ int Unpacking::OpenPayload() {
     default:
       return Fail(kExitFailure, error);
   }
-  std::string name;
-  if (!payload_.NameUtf8(name)) {
+  if (!payload_.NameUtf8(name_)) {
     return Fail(kExitMalformed, "malformed payload: the stored name \"" +
                                     payload_.NameForDisplay() + "\" is not valid UTF-16");
   }
@@ -121,7 +125,30 @@ int Unpacking::OpenPayload() {
                      : std::string(": ") + std::strerror(ENOENT)));
     return kExitFailure;
   }
-  target_ = r_.dir / fs::u8path(name);
+  target_ = r_.dir / fs::u8path(name_);
+  return kExitOk;
+}
+
+// The payload core's rule holds the name fit for Windows; two things more
+// matter where orx writes it. A leading dot hides the file from a listing,
+// and in a home folder a name such as .bash_aliases or .profile is read by
+// the next shell as its own settings, so such a name is written only when
+// asked for. And a name longer than the folder takes would fail only at the
+// commit, after the whole decryption: it is refused before the password.
+int Unpacking::CheckName() {
+  const std::string shown = "\"" + payload_.NameForDisplay() + "\"";
+  if (name_[0] == '.' && !r_.allowDotName) {
+    return Fail(kExitFailure, "the stored name " + shown +
+                                  " starts with a dot (a hidden file, which programs may read "
+                                  "as their settings); --allow-dot-name writes it");
+  }
+  const std::size_t length = fs::u8path(name_).native().size();
+  const std::size_t limit = platform::NameLimit(r_.dir);
+  if (length > limit) {
+    return Fail(kExitFailure, "the stored name " + shown + " is " + std::to_string(length) +
+                                  " bytes long, more than the " + std::to_string(limit) +
+                                  " a file name can have in " + r_.dir.u8string());
+  }
   return kExitOk;
 }
 
@@ -206,7 +233,11 @@ int Unpacking::DecryptAndVerify() {
 
 int Unpacking::Commit() {
   std::string error;
-  if (!output_.Commit(error)) return FailOutput(error);
+  if (!output_.Commit(error)) {
+    if (!output_.committed()) return FailOutput(error);
+    Report("unpack: " + error);
+    return kExitFailure;
+  }
   std::printf("%s\n", DisplayText(target_.u8string()).c_str());
   return kExitOk;
 }
@@ -218,6 +249,7 @@ int RunUnpack(const std::vector<std::string>& args) {
   if (int rc = ParseCommandLine(args, request)) return rc;
   Unpacking unpacking(request);
   int rc = unpacking.OpenPayload();
+  if (rc == kExitOk) rc = unpacking.CheckName();
   if (rc == kExitOk) rc = unpacking.GuardOutput();
   if (rc == kExitOk) rc = unpacking.ReadPassword();
   if (rc == kExitOk) rc = unpacking.Unlock();

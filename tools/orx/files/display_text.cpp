@@ -2,23 +2,27 @@
 
 #include <cstdio>
 
+#include "payload/payload_header.h"
 #include "utf.h"
 
 namespace orx {
 
 namespace {
 
+// What the stored-name rule refuses for being unseen or misleading is what a
+// terminal must not be given raw either.
 bool MustEscape(char32_t cp) {
-  return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x061C || cp == 0x200E ||
-         cp == 0x200F || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+  return payload::ClassifyNameChar(cp) == payload::NameCharKind::kRefused;
 }
 
 void AppendEscape(std::string& out, char32_t value) {
   char buffer[12];
   if (value < 0x80) {
     std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(value));
-  } else {
+  } else if (value <= 0xFFFF) {
     std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(value));
+  } else {
+    std::snprintf(buffer, sizeof buffer, "\\U%08X", static_cast<unsigned>(value));
   }
   out += buffer;
 }

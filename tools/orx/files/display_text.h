@@ -2,11 +2,13 @@
 //
 // A stored name is chosen by whoever made the payload: it may hold control
 // characters that move the cursor or set the window title (ESC, CSI, BEL...),
-// or bidirectional controls that make "exe.txt" read as "txt.exe". These are
-// shown as escapes instead: \xHH for C0 controls, DEL and bytes that are not
-// UTF-8, \uHHHH for C1 controls (U+0080-U+009F), the bidirectional marks,
-// embeddings, overrides and isolates (U+061C, U+200E, U+200F, U+202A-U+202E,
-// U+2066-U+2069) and UTF-16 units that are unpaired surrogates. Everything
+// bidirectional controls that make "exe.txt" read as "txt.exe", or invisible
+// characters that make one name look like another. These are shown as
+// escapes instead: \xHH for C0 controls, DEL and bytes that are not UTF-8,
+// \uHHHH (\UHHHHHHHH above U+FFFF) for every other code point the stored-name
+// rule refuses (payload::kNameCharTable: C1 controls, bidirectional
+// formatting characters, zero-width and other invisible characters, line
+// separators) and for UTF-16 units that are unpaired surrogates. Everything
 // else passes unchanged, as UTF-8.
 #pragma once
 

@@ -42,6 +42,7 @@ bool PendingFile::Open(const fs::path& target, bool replace, std::string& error)
   Discard();
   target_ = target;
   targetExists_ = false;
+  committed_ = false;
   if (!CreateTemporary(error)) return false;
   if (!move_.Prepare(target_, replace, temp_, tempRemoval_, NewTemporaryName, error,
                      targetExists_)) {
@@ -78,7 +79,10 @@ bool PendingFile::Commit(std::string& error) {
     return false;
   }
   errno = 0;
-  bool written = std::fflush(file_.get()) == 0 && !std::ferror(file_.get());
+  // On the disk before it takes its name: otherwise a power cut can leave
+  // the final name on an empty or partial file.
+  bool written = std::fflush(file_.get()) == 0 && !std::ferror(file_.get()) &&
+                 platform::SyncFile(file_.get());
   int saved = errno;
   bool closed = std::fclose(file_.release()) == 0;
   if (written && !closed) saved = errno;
@@ -100,8 +104,15 @@ bool PendingFile::Commit(std::string& error) {
     }
     tempRemoval_.Disarm();
     temp_.clear();
+    committed_ = true;
   }
   move_.Abandon();
+  // The new name itself is on the disk only once its folder is.
+  if (!platform::SyncFolder(target_.parent_path())) {
+    error = target_.u8string() + " is in place, but its folder could not be flushed to disk (" +
+            Reason(errno) + "): it may not survive a power cut";
+    return false;
+  }
   return true;
 }
 

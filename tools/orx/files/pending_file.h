@@ -31,11 +31,16 @@ class PendingFile {
   // the reason).
   bool Open(const std::filesystem::path& target, bool replace, std::string& error);
   std::FILE* file() const { return file_.get(); }
-  // Flushes, closes and moves the file to the target. False with `error`
-  // set; the temporary file is then removed and the target left as it was.
+  // Flushes the file to the disk, closes it, moves it to the target and
+  // flushes the folder, so that success means the target survives a power
+  // cut. False with `error` set: the temporary file is then removed and the
+  // target left as it was, unless committed() (only the folder's flush
+  // failed: the target has its new content, which may not be durable).
   bool Commit(std::string& error);
   // Whether the last failure was a target that exists (without `replace`).
   bool targetExists() const { return targetExists_; }
+  // Whether the file has taken the target's name.
+  bool committed() const { return committed_; }
 
   // The longest file name (bytes of UTF-8) the temporary name may have: the
   // limit of common filesystems. The target's name is shortened in the
@@ -50,6 +55,7 @@ class PendingFile {
   std::filesystem::path temp_;
   CFile file_;
   bool targetExists_ = false;
+  bool committed_ = false;
   platform::RemovalOnInterrupt tempRemoval_;
   platform::OutputMove move_;
 };

@@ -60,10 +60,27 @@ bool FactsOfFile(std::FILE* file, FileFacts& facts);
 // Follows symbolic links: the facts of the file the path leads to.
 bool FactsOfPath(const fs::path& path, FileFacts& facts);
 
+// The longest file name the folder `dir` takes, in the units of this
+// platform's native paths (bytes on POSIX, UTF-16 units on Windows), so that
+// a name can be refused before any work rather than found too long at the
+// end. POSIX: pathconf(_PC_NAME_MAX) of the folder, 255 (the usual limit)
+// where it has none to give; Windows: 255, the limit of NTFS, FAT and exFAT.
+std::size_t NameLimit(const fs::path& dir);
+
+// Writes a flushed stream's data to the disk (fsync; FlushFileBuffers on
+// Windows), so that a file that takes its final name next is not empty
+// there after a power cut. False with errno set.
+bool SyncFile(std::FILE* file);
+// Makes the names in `dir` durable after a rename or link into it: fsync of
+// the folder on POSIX. True where the filesystem offers no such thing
+// (EINVAL, ENOTSUP) and on Windows, where the move itself writes through.
+// False with errno set.
+bool SyncFolder(const fs::path& dir);
+
 // ---- Interrupts --------------------------------------------------------------
 //
-// Ctrl-C, SIGTERM or SIGHUP; on Windows Ctrl-C, Ctrl-Break or a closed
-// console window.
+// Ctrl-C (SIGINT), Ctrl-\\ (SIGQUIT), SIGTERM or SIGHUP; on Windows Ctrl-C,
+// Ctrl-Break or a closed console window.
 //
 // POSIX: the handler restores the terminal if the hidden prompt has echo
 // off, unlinks the armed paths and ends with _exit(128 + signal). It does

@@ -75,6 +75,21 @@ bool FactsOfPath(const fs::path& path, FileFacts& facts) {
   return true;
 }
 
+std::size_t NameLimit(const fs::path& dir) {
+  errno = 0;
+  long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
+
+bool SyncFile(std::FILE* file) { return ::fsync(fileno(file)) == 0; }
+
+bool SyncFolder(const fs::path& dir) {
+  Descriptor fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return false;
+  if (::fsync(fd.get()) == 0) return true;
+  return errno == EINVAL || errno == ENOTSUP;
+}
+
 // ---- Interrupts --------------------------------------------------------------
 
 namespace {
@@ -102,7 +117,9 @@ void OnSignal(int signal) {
   _exit(kExitSignalBase + signal);
 }
 
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGQUIT too: its default action (a core dump) would leave the partial
+// output behind, and a core file with the key material beside it.
+const int kSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 // The terminal settings to put back if a signal ends orx while the hidden
 // prompt has echo switched off.

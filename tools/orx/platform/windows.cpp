@@ -97,6 +97,20 @@ bool FactsOfPath(const fs::path& path, FileFacts& facts) {
   return FactsOfHandle(handle.get(), facts);
 }
 
+std::size_t NameLimit(const fs::path&) { return 255; }
+
+bool SyncFile(std::FILE* file) {
+  intptr_t handle = _get_osfhandle(_fileno(file));
+  if (handle == -1 || !FlushFileBuffers(reinterpret_cast<HANDLE>(handle))) {
+    errno = EIO;
+    return false;
+  }
+  return true;
+}
+
+// MoveFileExW with MOVEFILE_WRITE_THROUGH returns once the move is on disk.
+bool SyncFolder(const fs::path&) { return true; }
+
 // ---- Interrupts --------------------------------------------------------------
 
 namespace {

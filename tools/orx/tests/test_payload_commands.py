@@ -298,7 +298,8 @@ class Refusals(Base):
 
     def test_pack_refuses_names_and_passwords_and_writes_nothing(self):
         for name in ("CON.txt", "name.", "name ", "a:b", "what?", "tab\tname",
-                     "inv\u202efdp.exe", "a\u2066b", "a\u0085b"):
+                     "inv\u202efdp.exe", "a\u2066b", "a\u0085b", "re\u200bport.pdf",
+                     " lead.txt", "statement.pdf" + " " * 60 + ".exe", "Desktop.ini"):
             with self.subTest(name):
                 r = self.pack(self.write(name, b"x"), self.path("p"))
                 self.assertEqual(r.returncode, 1)
@@ -372,6 +373,7 @@ class Refusals(Base):
                 self.assertEqual(r.returncode, 0)
                 self.assertIn(b"orx " + command.encode(), r.stdout)
                 self.assertIn(b"exit codes", r.stdout)
+        self.assertIn(b"--allow-dot-name", run("unpack", "--help").stdout)
 
 
 class NamesAndSizes(Base):
@@ -382,7 +384,9 @@ class NamesAndSizes(Base):
                 ("\x1b]0;owned\x07a\u202etxt.exe", "\x1b", b"\\x1B]0;owned\\x07a\\u202Etxt.exe"),
                 ("inv\u202efdp.exe", "\u202e", b"inv\\u202Efdp.exe"),
                 ("a\u2066b.txt", "\u2066", b"a\\u2066b.txt"),
-                ("a\u0085b.txt", "\u0085", b"a\\u0085b.txt")):
+                ("a\u0085b.txt", "\u0085", b"a\\u0085b.txt"),
+                ("report\u200b.pdf", "\u200b", b"report\\u200B.pdf"),
+                ("a\U000e0041.txt", "\U000e0041", b"a\\U000E0041.txt")):
             path = self.write("p", payload_tool.build(name.encode("utf-16-le"), "s\u00e9same", b"x"))
             for r in (run("inspect", path), self.unpack(path)):
                 with self.subTest(name=name.encode("unicode_escape")):
@@ -404,6 +408,57 @@ class NamesAndSizes(Base):
                 os.remove(self.path("out", name))
                 os.remove(src)
 
+    def test_dot_names_need_the_option_and_long_names_are_refused_before_the_password(self):
+        dot = self.write("dot", payload_tool.build(".bash_aliases".encode("utf-16-le"),
+                                                   "s\u00e9same", b"alias ls='rm -rf ~'"))
+        r = self.unpack(dot)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn(b"--allow-dot-name writes it", r.stderr)
+        self.assertOutEmpty()
+        r = self.unpack(dot, "--allow-dot-name")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.read("out", ".bash_aliases"), b"alias ls='rm -rf ~'")
+        os.remove(self.path("out", ".bash_aliases"))
+        # 256 and 260 bytes of UTF-8 in 130 and 132 UTF-16 units: fit for
+        # Windows, too long here. No password source and no terminal: the
+        # name is refused before the password would be asked.
+        for name in ("\u00e9" * 126 + ".txt", "\u00e9" * 128 + ".txt"):
+            with self.subTest(len(name.encode())):
+                path = self.write("long", payload_tool.build(name.encode("utf-16-le"),
+                                                             "s\u00e9same", b"x"))
+                r = subprocess.run([ORX, "unpack", path, "-C", self.out], capture_output=True,
+                                   stdin=subprocess.DEVNULL, start_new_session=True)
+                self.assertEqual(r.returncode, 1, r.stderr)
+                self.assertIn(f"is {len(name.encode())} bytes long, more than the 255".encode(),
+                              r.stderr)
+                self.assertNotIn(b"password", r.stderr)
+                self.assertOutEmpty()
+
+    @unittest.skipUnless(shutil.which("strace"), "needs strace")
+    def test_output_is_on_disk_before_it_takes_its_name_and_its_folder_after(self):
+        src = self.write("f.txt", b"durable")
+        self.assertEqual(self.pack(src, self.path("p")).returncode, 0)
+        log = self.path("trace")
+        r = subprocess.run(["strace", "-f", "-y", "-o", log, "-e",
+                            "trace=fsync,fdatasync,link,linkat,rename,renameat,renameat2",
+                            ORX, "unpack", self.path("p"), "-C", self.out, "--password-file",
+                            self.pw], capture_output=True)
+        if r.returncode != 0 and b"ptrace" in r.stderr:
+            self.skipTest("ptrace is not allowed here")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.read("out", "f.txt"), b"durable")
+        with open(log) as f:
+            calls = [line for line in f if "= 0" in line]
+        commit = next(i for i, c in enumerate(calls)
+                      if ("link" in c or "rename" in c) and f'"{self.path("out", "f.txt")}"' in c)
+        file_syncs = [i for i, c in enumerate(calls)
+                      if c.split("(")[0].endswith("sync") and ".part>" in c]
+        folder_syncs = [i for i, c in enumerate(calls)
+                        if c.split("(")[0].endswith("sync") and c.rstrip().find(
+                            "<" + os.path.realpath(self.out) + ">") > 0]
+        self.assertTrue(file_syncs and file_syncs[-1] < commit, calls)
+        self.assertTrue(folder_syncs and folder_syncs[0] > commit, calls)
+
     def test_large_sparse_payload_and_interrupts(self):
         # More than 4 GiB of cipher text, as a hole: 64-bit sizes throughout.
         size = 5 * 2**30 + 3
@@ -414,7 +469,7 @@ class NamesAndSizes(Base):
         self.assertIn(f"cipherText:   {size} bytes".encode(), r.stdout)
         self.assertIn(b"plainDigest:  " + b"11" * 20, r.stdout)
         # An interrupt in the middle of its decryption removes the partial output.
-        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        for sig in (signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP):
             with self.subTest(sig.name):
                 proc = subprocess.Popen([ORX, "unpack", path, "-C", self.out, "--password-file",
                                          self.pw], stdout=subprocess.DEVNULL,
