@@ -5,7 +5,9 @@
 # copies them into build/win32/release with SHA256SUMS (sha256sum format)
 # and FILES.txt (what each file is), after checking those copies once more
 # with testing/pe/pecheck.py; a failed check leaves no release folder
-# (scripts/release.py).
+# (scripts/release.py). The test release.reproducible builds the release
+# twice, from two source and build folders at two times, and requires the
+# same bytes.
 if(NOT ORX_WINDOWS OR NOT ORX_BITS EQUAL 32)
   return()
 endif()
@@ -58,3 +60,7 @@ add_custom_target(release
   VERBATIM)
 add_dependencies(release ${ORX_RELEASE_TARGETS})
 
+add_test(NAME release.reproducible
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check_reproducible.py
+          --source ${CMAKE_SOURCE_DIR} --work ${CMAKE_BINARY_DIR}/repro --preset win32)
+set_tests_properties(release.reproducible PROPERTIES LABELS "repro" TIMEOUT 600)
