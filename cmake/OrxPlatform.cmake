@@ -26,6 +26,20 @@ if(ORX_WINDOWS)
   if(ORX_BITS EQUAL 64)
     add_link_options(-Wl,--high-entropy-va)
   endif()
+  # Reproducible images: the same commit gives the same bytes wherever and
+  # whenever it is built, so that anyone can check a shipped file against
+  # its published hash. The linker writes no time stamp into the headers
+  # (it would also change the header checksum and the export directory); no
+  # path of the source or build folder reaches an image (assertions, debug
+  # sections); the date macros are refused, as they would bake the build
+  # time in. Objects and libraries link in the order the CMake files list.
+  add_link_options(-Wl,--no-insert-timestamp)
+  # (The later map wins, so the build folder inside the source folder maps
+  # to "build".)
+  foreach(flag -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build
+               -Werror=date-time)
+    add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:${flag}>)
+  endforeach()
 endif()
 add_compile_options(-Wall -Wextra)
 

@@ -12,12 +12,14 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 # bc for the benchmark scripts; fonts-wqy-microhei gives the dialogs that
 # Wine draws under Chinese and Japanese their glyphs (screenshots); fusefat
 # and dosfstools make the FAT volume (no hard links) of the orx tests;
-# python3-pefile reads the Windows images for their static checks.
+# python3-pefile reads the Windows images for their static checks;
+# dpkg-dev (dpkg-shlibdeps) and man-db for the Debian package of orx and
+# the test of its manual page.
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
           wine wine64 xvfb x11-utils locales libssl-dev
           googletest libgtest-dev python3 python3-pefile openssl bc fonts-wqy-microhei fusefat
-          dosfstools)
+          dosfstools dpkg-dev man-db)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

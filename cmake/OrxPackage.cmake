@@ -1,0 +1,30 @@
+# The Debian package of orx (host preset), made by CPack from the install
+# rules (tools/orx/install):
+#
+#   cmake --build --preset host && (cd build/host && cpack -G DEB)
+#
+# gives build/host/orx_<version>_<arch>.deb: /usr/bin/orx, its manual page
+# and its bash completion. The dependencies (libc, libstdc++, libcrypto) are
+# read from the program by dpkg-shlibdeps, so that `dpkg -i` on a clean
+# machine brings what orx needs.
+if(NOT ORX_HOST)
+  return()
+endif()
+
+set(ORX_VERSION "0.1.0" CACHE STRING "Version of the orx package")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME orx)
+set(CPACK_PACKAGE_VERSION ${ORX_VERSION})
+set(CPACK_PACKAGE_VENDOR "Orvanta")
+set(CPACK_PACKAGE_CONTACT "Orvanta developers <orx@orvanta.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "build and open self-decrypting archives and encrypted payloads")
+set(CPACK_PACKAGE_DESCRIPTION
+  "orx builds Orvanta's self-decrypting archives and their encrypted payloads, and opens them on Linux without running the Windows decryptor.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)
