@@ -21,6 +21,27 @@ constexpr wchar_t kOpenWithPrefix[] = L"shell32.dll,OpenAs_RunDLL ";
 constexpr size_t kOpenWithUnits = 512;
 constexpr UINT kTempNameAttempts = 64;
 
+// True when the open file's own name (its long name) is `name`, letter
+// case aside.
+bool IsNamed(HANDLE file, const wchar_t* name) {
+  static union {
+    FILE_NAME_INFO info;
+    unsigned char bytes[sizeof(FILE_NAME_INFO) + 2048 * sizeof(wchar_t)];
+  } found;
+  if (!GetFileInformationByHandleEx(file, FileNameInfo, &found, sizeof found)) return false;
+  int units = static_cast<int>(found.info.FileNameLength / sizeof(wchar_t));
+  int last = units;
+  while (last > 0 && found.info.FileName[last - 1] != L'\\') --last;
+  return CompareStringOrdinal(found.info.FileName + last, units - last, name, -1, TRUE) ==
+         CSTR_EQUAL;
+}
+
+bool IsHiddenOrSystem(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return !GetFileInformationByHandle(file, &info) ||
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
 // Gives the open file `name` in its own folder (the name is a plain file
 // name); an existing file of that name is replaced only when `replace`.
 bool RenameOpenFile(HANDLE file, const wchar_t* name, bool replace) {
@@ -97,12 +118,19 @@ DecryptionFlow::Outcome DecryptionFlow::Unlock() {
 
 // An existing output file is replaced only when the user agrees. One that
 // exists but cannot be read is not asked about, and is then not replaced
-// either: putting the output in place fails instead.
+// either: putting the output in place fails instead. The question must name
+// the file that Yes replaces: a stored name that is only the short alias
+// of another file ("REPORT~1.PDF" for "Report for the board.pdf") is
+// refused as unsafe, without asking; so is replacing a hidden or system
+// file, which the recipient may not even see.
 DecryptionFlow::Outcome DecryptionFlow::AskBeforeReplacing() {
   FileHandle existing(CreateFileW(dialog_.m_szFileName, GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!existing) return kGoOn;
+  if (!IsNamed(existing.get(), dialog_.m_szFileName) || IsHiddenOrSystem(existing.get())) {
+    return kOsError;
+  }
   existing.reset();
   if (dialog_.ShowMessage(kTextOverwrite, MB_ICONWARNING | MB_YESNO) == IDNO) return kNotReplaced;
   mayReplace_ = true;
@@ -144,17 +172,35 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
 // that the system treats it as what came with the download.
 DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
   payload_.reset();
+  wchar_t tempFull[MAX_PATH + 16];
   DWORD full = GetFullPathNameW(dialog_.m_szFileName, ARRAYSIZE(outputPath_), outputPath_, nullptr);
-  if (full == 0 || full >= ARRAYSIZE(outputPath_)) return kOsError;
-  if (!RenameOpenFile(output_.get(), dialog_.m_szFileName, mayReplace_)) return kOsError;
+  DWORD tempLength = GetFullPathNameW(tempPath_, ARRAYSIZE(tempFull), tempFull, nullptr);
+  if (full == 0 || full >= ARRAYSIZE(outputPath_) || tempLength == 0 ||
+      tempLength >= ARRAYSIZE(tempFull)) {
+    return kOsError;
+  }
+  // Marked before it takes its name: the stream moves with the file, so
+  // the file is never under its name without it.
+  marked_ = MarkWithArchiveZone(tempFull);
+  if (!RenameOpenFile(output_.get(), dialog_.m_szFileName, mayReplace_)) {
+    RemoveZoneStream(tempFull);
+    return kOsError;
+  }
   output_.reset();
   tempPath_[0] = 0;
-  CopyZoneInformationFromArchive(dialog_.m_szFileName);
+  // A volume that keeps streams apart from their file's name (Wine's, for
+  // one) leaves the mark behind: then it goes on by the final name.
+  if (!CarriesArchiveZone(outputPath_)) {
+    RemoveZoneStream(tempFull);
+    marked_ = MarkWithArchiveZone(outputPath_) && CarriesArchiveZone(outputPath_);
+  }
   return kDecrypted;
 }
 
+// A file that came from the internet but could not be marked so is not
+// opened: Yes then does what No does, and the file stays for the recipient.
 void DecryptionFlow::OfferToOpen() {
-  if (dialog_.ShowMessage(kTextDecrypted, MB_ICONWARNING | MB_YESNO) != IDYES) return;
+  if (dialog_.ShowMessage(kTextDecrypted, MB_ICONWARNING | MB_YESNO) != IDYES || !marked_) return;
   // By its full path: a bare name that no longer exists would be looked up
   // on the PATH and among the registered applications.
   HINSTANCE opened = ShellExecuteW(nullptr, L"open", outputPath_, nullptr, nullptr, SW_SHOWNORMAL);

@@ -1,9 +1,10 @@
 // What OK in the password dialog leads to: the payload the stub left (in
 // the Windows folder or the recipient's own, archive_files.h) is opened
 // with the password, decrypted into a temporary file beside the output and
-// verified; the verified file takes the stored name in the current folder,
-// gets the archive's zone information and is offered for opening; every
-// ending has the cleanup tool remove the decryptor.
+// verified; the verified file gets the archive's zone information, takes
+// the stored name in the current folder and is offered for opening (opened
+// only when it carries that information); every ending has the cleanup tool
+// remove the decryptor.
 //
 // One pass, named steps, one exit: each step either lets the flow go on or
 // ends it with an outcome, and End() turns the outcome into its message,
@@ -65,6 +66,7 @@ class DecryptionFlow {
   FileHandle payload_;  // read with no writer let in
   FileHandle output_;
   bool mayReplace_ = false;
+  bool marked_ = false;  // the verified file carries the archive's zone information
 };
 
 }  // namespace orx

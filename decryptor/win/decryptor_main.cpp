@@ -6,10 +6,14 @@
 #include "decryptor_app.h"
 #include "orx/stack_guard.h"
 #include "orx/system_dlls.h"
+#include "zone_information.h"
 
 namespace {
 
 void RunDecryptor() {
+  // Now, before the dialog: the archive may be gone by the time it is
+  // needed.
+  orx::ReadArchiveZone();
   orx::DecryptorApp app;
   app.InitInstance();
 }

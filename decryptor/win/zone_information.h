@@ -3,14 +3,34 @@
 // archive to what was decrypted from it, as archive tools do for what they
 // extract: the system then keeps warning about the decrypted file (Office's
 // Protected View, SmartScreen) as it would about the archive.
+//
+// It must not get lost on the way: it is read whole when the decryptor
+// starts (the archive may be gone by the time the file is decrypted), and a
+// stream that cannot be read whole, or one too large to be a zone record,
+// stands for the internet zone. A decrypted file that cannot be given it is
+// not to be opened.
 #pragma once
 
 namespace orx {
 
-// Gives `file` the zone information of the archive named by this program's
-// first argument (the stub passes the archive's path). An archive without
-// it gives `file` none. Best effort: a volume without streams (FAT) or a
-// missing argument leaves the file as it is.
-void CopyZoneInformationFromArchive(const wchar_t* file);
+// Reads the zone information of the archive named by this program's first
+// argument (the stub passes the archive's path). Call it once, at the
+// start. An archive without the stream, or no argument, means none.
+void ReadArchiveZone();
+
+// Whether the archive had zone information.
+bool ArchiveHasZone();
+
+// Gives the file at the full path `file` the archive's zone information.
+// True when it has it now, or when there was none to give.
+bool MarkWithArchiveZone(const wchar_t* file);
+
+// True when the file at the full path `file` carries exactly the archive's
+// zone information (or there was none).
+bool CarriesArchiveZone(const wchar_t* file);
+
+// Removes the zone information stream of `file` (left behind on a volume
+// that does not move streams with a renamed file).
+void RemoveZoneStream(const wchar_t* file);
 
 }  // namespace orx

@@ -174,25 +174,52 @@ TEST_F(ArchiveE2E, DecryptsVerifiesAndKeepsTheFileWhenNotOpened) {
   EXPECT_EQ(TempOutputs(folder_), 0);
 }
 
+// Registers the recorder as the program of the type ".orxopen" while it
+// lives, so that a start of it for a file can be seen in its log.
+class RecorderForType {
+ public:
+  explicit RecorderForType(const std::wstring& log) : log_(log) {
+    DeleteFileW(log_.c_str());
+    SetEnvironmentVariableW(L"ORX_RECORDER_LOG", log_.c_str());
+    std::wstring command = L"\"" + orxtest::ModuleFolder() + L"\\orx_recorder.exe\" \"%1\"";
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, L".orxopen", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) == ERROR_SUCCESS) {
+      RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"OrxTest.Document"),
+                     sizeof(L"OrxTest.Document"));
+      RegCloseKey(key);
+    }
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, L"OrxTest.Document\\shell\\open\\command", 0, nullptr,
+                        0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+      RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                     static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+      RegCloseKey(key);
+    }
+  }
+  ~RecorderForType() {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".orxopen");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"OrxTest.Document");
+    SetEnvironmentVariableW(L"ORX_RECORDER_LOG", nullptr);
+  }
+  // The next line the recorder logs, or empty when none comes in time.
+  std::string WaitForLine(DWORD timeoutMs) {
+    std::string line;
+    for (DWORD waited = 0; waited < timeoutMs && line.empty(); waited += 100, Sleep(100)) {
+      Bytes got = orxtest::ReadBytes(log_);
+      if (!got.empty() && got.back() == '\n') line.assign(got.begin(), got.end());
+    }
+    DeleteFileW(log_.c_str());
+    return line;
+  }
+
+ private:
+  std::wstring log_;
+};
+
 // Opening is the shell's: the file type's registered program gets the file.
 // The recorder is registered as that program, so the start can be seen.
 TEST_F(ArchiveE2E, OpensTheFileWithItsProgramWhenAsked) {
-  std::wstring log = root_ + L"\\opened.log";
-  DeleteFileW(log.c_str());
-  SetEnvironmentVariableW(L"ORX_RECORDER_LOG", log.c_str());
-  std::wstring command = L"\"" + orxtest::ModuleFolder() + L"\\orx_recorder.exe\" \"%1\"";
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L".orxopen", 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
-  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"OrxTest.Document"),
-                 sizeof(L"OrxTest.Document"));
-  RegCloseKey(key);
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"OrxTest.Document\\shell\\open\\command", 0,
-                            nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
-  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-
+  RecorderForType recorder(root_ + L"\\opened.log");
   std::string text = "Quarterly figures\r\n";
   std::wstring archive =
       Pack(L"notes.orxopen", Bytes(text.begin(), text.end()), "pw-128", /*keyBits=*/128);
@@ -201,14 +228,7 @@ TEST_F(ArchiveE2E, OpensTheFileWithItsProgramWhenAsked) {
   run.EnterPassword(L"pw-128");
   run.Answer(IDYES);
   EXPECT_EQ(run.WaitForEnd(), 0);
-  std::string line;
-  for (int i = 0; i < 100 && line.empty(); ++i, Sleep(100)) {
-    Bytes got = orxtest::ReadBytes(log);
-    if (!got.empty() && got.back() == '\n') line.assign(got.begin(), got.end());
-  }
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".orxopen");
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"OrxTest.Document");
-  SetEnvironmentVariableW(L"ORX_RECORDER_LOG", nullptr);
+  std::string line = recorder.WaitForLine(10000);
   EXPECT_NE(line.find("notes.orxopen"), std::string::npos) << "the program did not get the file: "
                                                             << line;
   EXPECT_NE(line.find(orxtest::WideToUtf8(folder_)), std::string::npos) << line;
@@ -486,33 +506,133 @@ TEST_F(ArchiveE2E, DllsPlantedInTheDownloadFolderAreNeverLoaded) {
 }
 
 // The archive's zone information (the Zone.Identifier stream of a download;
-// Wine keeps a stream as a sibling file "name:stream") goes to the decrypted
-// file before it is offered for opening; an archive without it gives none.
+// Wine keeps a stream as a sibling file "name:stream") is on the decrypted
+// file already while it is offered for opening, whatever the record's size,
+// the output's path or what became of the archive meanwhile; an archive
+// without it gives none, and one too large to be a record stands for the
+// internet zone.
 TEST_F(ArchiveE2E, TheDecryptedFileKeepsTheArchivesZoneInformation) {
-  const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://mail.example/att\r\n";
-  for (bool downloaded : {true, false}) {
-    SCOPED_TRACE(downloaded ? "from the internet" : "local");
-    std::wstring archive = Pack(L"zoned.bin", Sample(3000, 15), "pw");
-    DeleteFileW(Output(L"zoned.bin").c_str());
-    DeleteFileW((Output(L"zoned.bin") + L":Zone.Identifier").c_str());
-    if (downloaded) {
-      ASSERT_TRUE(orxtest::WriteBytes(archive + L":Zone.Identifier", zone.data(), zone.size()));
-    } else {
-      DeleteFileW((archive + L":Zone.Identifier").c_str());
+  const std::string record = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://mail.example/att\r\n";
+  std::string longRecord = record + "ReferrerUrl=https://mail.example/?q=";
+  longRecord.resize(5000, 'x');
+  const std::string internet = "[ZoneTransfer]\r\nZoneId=3\r\n";
+  // A name that puts the output's full path at 250 characters.
+  const std::wstring longName = std::wstring(250 - folder_.size() - 1 - 4, L'z') + L".bin";
+  struct Case {
+    const char* name;
+    std::string zone;     // the archive's stream; empty for none
+    std::wstring stored;  // the stored name
+    bool removeArchive;   // deleted while the dialog waits
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"from the internet", record, L"zoned.bin", false, record},
+      {"local", "", L"zoned.bin", false, ""},
+      {"a record of 5,000 bytes", longRecord, L"zoned.bin", false, longRecord},
+      {"a record too large to be one", std::string(70000, 'z'), L"zoned.bin", false, internet},
+      {"an output path of 250 characters", record, longName, false, record},
+      {"the archive removed while the dialog waits", record, L"zoned.bin", true, record},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::wstring output = Output(c.stored);
+    std::wstring archive = Pack(c.stored, Sample(3000, 15), "pw");
+    DeleteFileW(output.c_str());
+    DeleteFileW((output + L":Zone.Identifier").c_str());
+    DeleteFileW((archive + L":Zone.Identifier").c_str());
+    if (!c.zone.empty()) {
+      ASSERT_TRUE(orxtest::WriteBytes(archive + L":Zone.Identifier", c.zone.data(), c.zone.size()));
     }
     ASSERT_TRUE(recipient::WaitForCleanupTools());
     recipient::ArchiveRun run(archive, folder_);
     ASSERT_TRUE(run.ok());
+    if (c.removeArchive) {
+      ASSERT_TRUE(DeleteFileW(archive.c_str()));
+      DeleteFileW((archive + L":Zone.Identifier").c_str());
+    }
     run.EnterPassword(L"pw");
     HWND question = nullptr;
     run.NextMessage(&question);
     ASSERT_NE(question, nullptr);
     // Already while the open question shows.
-    Bytes got = orxtest::ReadBytes(Output(L"zoned.bin") + L":Zone.Identifier");
-    EXPECT_EQ(std::string(got.begin(), got.end()), downloaded ? zone : "");
+    Bytes got = orxtest::ReadBytes(output + L":Zone.Identifier");
+    EXPECT_EQ(std::string(got.begin(), got.end()), c.expected);
     orxtest::PressButton(question, IDNO);
     EXPECT_EQ(run.WaitForEnd(), 0);
-    EXPECT_EQ(orxtest::ReadBytes(Output(L"zoned.bin")), Sample(3000, 15));
+    EXPECT_EQ(orxtest::ReadBytes(output), Sample(3000, 15));
+    EXPECT_EQ(TempOutputs(folder_), 0);
+  }
+  EXPECT_EQ(Output(longName).size(), 250u);
+}
+
+// A decrypted file from the internet that cannot carry the mark is not
+// opened: Yes does what No does and the file stays. Wine keeps a stream as
+// a sibling file, so a name within 16 bytes of the 255-byte limit of a
+// Linux name cannot have one (on FAT no file can). The same file without
+// zone information is opened: the program registered for its type starts.
+TEST_F(ArchiveE2E, AFileThatCannotBeMarkedIsNotOpened) {
+  // 120 Cyrillic letters: 248 bytes of UTF-8 with the extension.
+  const std::wstring name = std::wstring(120, L'\u0436') + L".orxopen";
+  const std::string record = "[ZoneTransfer]\r\nZoneId=3\r\n";
+  RecorderForType recorder(root_ + L"\\opened.log");
+  for (bool zoned : {true, false}) {
+    SCOPED_TRACE(zoned ? "from the internet" : "local");
+    DeleteFileW(Output(name).c_str());
+    std::wstring archive = Pack(name, Sample(100, 30), "pw");
+    DeleteFileW((archive + L":Zone.Identifier").c_str());
+    if (zoned) {
+      ASSERT_TRUE(orxtest::WriteBytes(archive + L":Zone.Identifier", record.data(), record.size()));
+    }
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok());
+    run.EnterPassword(L"pw");
+    run.Answer(IDYES);
+    EXPECT_EQ(run.WaitForEnd(), 0);
+    EXPECT_EQ(orxtest::ReadBytes(Output(name)), Sample(100, 30));
+    EXPECT_EQ(recorder.WaitForLine(zoned ? 3000 : 10000).empty(), zoned)
+        << (zoned ? "an unmarked file was opened" : "the control was not opened");
+  }
+}
+
+// The question before replacing must name the file that Yes replaces, and
+// the recipient must be able to see it: a stored name that is only the
+// short alias of a long-named file, or the name of a hidden or system
+// file, is refused as unsafe without asking, and that file keeps its bytes.
+TEST_F(ArchiveE2E, AFileTheQuestionWouldNotShowIsNeverReplaced) {
+  struct Case {
+    const char* name;
+    std::wstring existing;
+    DWORD attributes;
+    bool alias;  // the stored name is the existing file's short alias
+  };
+  const Case cases[] = {
+      {"the short alias of a long-named file", L"Report for the board.pdf", FILE_ATTRIBUTE_NORMAL,
+       true},
+      {"a hidden file", L"plan.bin", FILE_ATTRIBUTE_HIDDEN, false},
+      {"a system file", L"plan.bin", FILE_ATTRIBUTE_SYSTEM, false},
+  };
+  const Bytes mine = Sample(600, 31);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::wstring existing = Output(c.existing);
+    SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(orxtest::WriteBytes(existing, mine.data(), mine.size()));
+    ASSERT_TRUE(SetFileAttributesW(existing.c_str(), c.attributes));
+    std::wstring stored = c.existing;
+    if (c.alias) {
+      wchar_t shortPath[MAX_PATH] = {};
+      ASSERT_NE(GetShortPathNameW(existing.c_str(), shortPath, MAX_PATH), 0u);
+      stored = shortPath;
+      stored = stored.substr(stored.find_last_of(L'\\') + 1);
+      ASSERT_NE(stored, c.existing) << "no short alias to test";
+    }
+    std::wstring archive = Pack(stored, Sample(900, 32), "pw");
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    ExpectOneMessage(archive, L"pw", Expected().osError, BoxIcon::Error);
+    SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(orxtest::ReadBytes(existing), mine);
+    DeleteFileW(existing.c_str());
   }
 }
 

@@ -76,13 +76,23 @@ char* MakeCipherName(int mode, int keyBytes) {
   unsigned long long magnitude = bits < 0 ? 0ULL - static_cast<unsigned long long>(bits)
                                           : static_cast<unsigned long long>(bits);
   if (bits < 0) *p++ = '-';
-  char digits[24];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude);
-  while (count) *p++ = digits[--count];
+  // Decimal digits by subtracting powers of ten: |bits| < 2^35 has at most
+  // eleven, and no 64-bit division is needed (a 32-bit build would pull in
+  // the compiler's helpers for it, over a kilobyte of the decryptor's slot).
+  static const unsigned long long kTens[] = {10000000000ULL, 1000000000ULL, 100000000ULL,
+                                             10000000ULL,    1000000ULL,    100000ULL,
+                                             10000ULL,       1000ULL,       100ULL,
+                                             10ULL,          1ULL};
+  bool leading = true;
+  for (unsigned long long ten : kTens) {
+    char digit = '0';
+    while (magnitude >= ten) {
+      magnitude -= ten;
+      ++digit;
+    }
+    if (digit != '0' || ten == 1) leading = false;
+    if (!leading) *p++ = digit;
+  }
   *p++ = '-';
   memcpy(p, kModes[mode], 4);  // with its terminating zero
   return name;
