@@ -154,6 +154,24 @@ class ArchiveE2E : public ::testing::Test {
     EXPECT_EQ(run.WaitForEnd(), 0);
   }
 
+  // A wrong password, then the same archive again at once (the first run's
+  // cleanup tool still running): the retry asks again and opens `content`
+  // with the right one. `afterWrong` checks what the first run left.
+  template <typename Check>
+  void WrongThenRightAtOnce(const Bytes& content, Check afterWrong) {
+    std::wstring archive = Pack(L"retry.bin", content, "right");
+    ExpectOneMessage(archive, L"wrong", Expected().wrongPassword, BoxIcon::Warning);
+    EXPECT_FALSE(orxtest::FileExists(Output(L"retry.bin")));
+    afterWrong();
+    ASSERT_GE(recipient::CountProcesses(L"Orx_DelTool.exe"), 1) << "the retry is not at once";
+    recipient::ArchiveRun again(archive, folder_);
+    ASSERT_TRUE(again.ok()) << "the retry must start";
+    again.EnterPassword(L"right");
+    EXPECT_EQ(again.Answer(IDNO).text, L"retry.bin" + Expected().decrypted);
+    EXPECT_EQ(again.WaitForEnd(), 0);
+    EXPECT_EQ(orxtest::ReadBytes(Output(L"retry.bin")), content);
+  }
+
   std::wstring root_, folder_, source_;
 };
 
@@ -670,18 +688,10 @@ TEST_F(ArchiveE2E, AnExistingFileThatCannotBeReadOrReplacedIsKept) {
 // again at once (the first run's cleanup tool still running from the
 // Windows folder) asks again and opens with the right one.
 TEST_F(ArchiveE2E, AWrongPasswordEndsTheRunAndARetryAtOnceWorks) {
-  std::wstring archive = Pack(L"retry.bin", Sample(9000, 18), "right");
-  ExpectOneMessage(archive, L"wrong", Expected().wrongPassword, BoxIcon::Warning);
-  EXPECT_FALSE(orxtest::FileExists(Output(L"retry.bin")));
-  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays";
-  ASSERT_GE(recipient::CountProcesses(L"Orx_DelTool.exe"), 1) << "the retry is not at once";
-  recipient::ArchiveRun again(archive, folder_);
-  ASSERT_TRUE(again.ok()) << "the retry must start";
-  again.EnterPassword(L"right");
-  EXPECT_EQ(again.Answer(IDNO).text, L"retry.bin" + Expected().decrypted);
-  EXPECT_EQ(again.WaitForEnd(), 0);
+  WrongThenRightAtOnce(Sample(9000, 18), [] {
+    EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays";
+  });
   ASSERT_TRUE(recipient::WaitForCleanupTools());
-  EXPECT_EQ(orxtest::ReadBytes(Output(L"retry.bin")), Sample(9000, 18));
   EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile()));
 }
 
@@ -859,16 +869,10 @@ TEST_F(StandardUserE2E, DecryptsVerifiesAndLeavesOnlyTheCleanupTool) {
 // cleanup tool still runs from the recipient's folder and the payload it
 // left is there; the retry keeps the one and replaces the other.
 TEST_F(StandardUserE2E, AWrongPasswordThenTheRightOneAtOnce) {
-  std::wstring archive = Pack(L"retry.bin", Sample(9000, 22), "right");
-  ExpectOneMessage(archive, L"wrong", Expected().wrongPassword, BoxIcon::Warning);
-  EXPECT_EQ(UserFolderFiles(), (std::vector<std::wstring>{L"Orx_Decrypt.tmp", L"Orx_DelTool.exe"}));
-  ASSERT_GE(recipient::CountProcesses(L"Orx_DelTool.exe"), 1) << "the retry is not at once";
-  recipient::ArchiveRun again(archive, folder_);
-  ASSERT_TRUE(again.ok()) << "the retry must start";
-  again.EnterPassword(L"right");
-  EXPECT_EQ(again.Answer(IDNO).text, L"retry.bin" + Expected().decrypted);
-  EXPECT_EQ(again.WaitForEnd(), 0);
-  EXPECT_EQ(orxtest::ReadBytes(Output(L"retry.bin")), Sample(9000, 22));
+  WrongThenRightAtOnce(Sample(9000, 22), [this] {
+    EXPECT_EQ(UserFolderFiles(),
+              (std::vector<std::wstring>{L"Orx_Decrypt.tmp", L"Orx_DelTool.exe"}));
+  });
   ExpectOnlyTheCleanupToolLeft();
 }
 
