@@ -8,6 +8,7 @@
 #include "decryptor_dialog.h"
 #include "handle_stream.h"
 #include "orx/wide_text.h"
+#include "progress_window.h"
 #include "texts.h"
 #include "zone_information.h"
 
@@ -73,6 +74,7 @@ const Ending kEndings[] = {
     /* kFailure */ {kTextFailure, MB_ICONERROR, true},
     /* kOsError */ {kTextOsError, MB_ICONERROR, false},
     /* kNotReplaced */ {-1, 0, false},
+    /* kCancelled */ {-1, 0, false},
 };
 
 }  // namespace
@@ -154,11 +156,17 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
     tempPath_[0] = 0;
     return kOsError;
   }
-  // Unbuffered: a write the disk refuses fails the decryption itself.
+  // Unbuffered: a write the disk refuses fails the decryption itself. The
+  // output goes through the progress window, which shows itself only for
+  // long work and refuses further bytes once the recipient cancels; the
+  // window is gone before any message of the ending shows.
   pl::PayloadStream in = PayloadStreamOverHandle(payload_.get());
-  pl::PayloadStream out = PayloadStreamOverHandle(output_.get());
+  ProgressWindow progress(dialog_.m_szFileName, dialog_.m_nLanguage);
+  pl::PayloadStream out =
+      progress.Watch(PayloadStreamOverHandle(output_.get()), header_.cipherBytes);
   int result = pl::DecryptAndVerify(header_, secrets_.value.fileKey, &in, &out);
   SecureWipe(&secrets_.value.fileKey, sizeof secrets_.value.fileKey);
+  if (progress.cancelled()) return kCancelled;  // silently, as the dialog's Cancel
   switch (result) {
     case pl::kOk: return kGoOn;
     case pl::kDigestMismatch:

@@ -39,6 +39,7 @@ class DecryptionFlow {
     kFailure,        // the decryption failed or the file fails its digest
     kOsError,        // a file, format or key-derivation failure
     kNotReplaced,    // the user kept an existing file
+    kCancelled,      // the user stopped the decryption
     kDecrypted,      // verified and in place
   };
 

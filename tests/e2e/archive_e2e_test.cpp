@@ -64,6 +64,40 @@ int TempOutputs(const std::wstring& folder) {
   return n;
 }
 
+// The progress window of a long decryption: a dialog of the decryptor's
+// with the stored name (control 1004) over a bar (control 1005) whose width
+// is the share done, painted in the product's colour.
+constexpr int kProgressName = 1004;
+constexpr int kProgressBar = 1005;
+constexpr COLORREF kBarColor = RGB(0, 80, 71);
+
+HWND ProgressWindowOf(DWORD pid) {
+  for (HWND w : orxtest::VisibleWindowsOf(pid)) {
+    if (orxtest::ClassName(w) == L"#32770" && GetDlgItem(w, kProgressBar)) return w;
+  }
+  return nullptr;
+}
+
+// The bar's rectangle in the window's client coordinates.
+RECT BarRect(HWND progress) {
+  RECT bar = {};
+  GetWindowRect(GetDlgItem(progress, kProgressBar), &bar);
+  MapWindowPoints(nullptr, progress, reinterpret_cast<POINT*>(&bar), 2);
+  return bar;
+}
+
+// Waits for the progress window with some of its bar filled.
+HWND WaitForProgress(DWORD pid, DWORD timeoutMs = 20000) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20)) {
+    HWND w = ProgressWindowOf(pid);
+    if (w) {
+      RECT bar = BarRect(w);
+      if (bar.right > bar.left) return w;
+    }
+  }
+  return nullptr;
+}
+
 class ArchiveE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -762,6 +796,103 @@ TEST_F(ArchiveE2E, ALargeArchiveRetriedAtOnceOpensWhileTheCleanupToolRuns) {
   EXPECT_EQ(again.Answer(IDNO, 120000).text, L"large.bin" + Expected().decrypted);
   EXPECT_EQ(again.WaitForEnd(), 0);
   EXPECT_TRUE(orxtest::ReadBytes(Output(L"large.bin")) == content) << "not the original bytes";
+}
+
+// A long decryption shows its progress: the stored name, a bar in the
+// product's colour that advances, the dialog's own Cancel label; it ends
+// with the usual message. Cancelled half-way, after the recipient agreed to
+// replace a file of that name, and closed half-way, it ends in silence: no
+// output, no temporary file, that file as it was, and the cleanup tool
+// started once, for the decryptor alone. One archive serves every run.
+TEST_F(ArchiveE2E, ALongDecryptionShowsItsProgressAndCanBeCancelled) {
+  const Bytes content = Sample(160u << 20, 30);  // about 3 s to decrypt under wine64
+  std::wstring archive = Pack(L"progress.bin", content, "pw");
+  {
+    SCOPED_TRACE("to the end");
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok());
+    std::wstring cancelLabel = orxtest::ControlText(run.dialog(), IDCANCEL);
+    run.EnterPassword(L"pw");
+    HWND progress = WaitForProgress(run.pid());
+    ASSERT_NE(progress, nullptr) << "no progress window";
+    RECT first = BarRect(progress);
+    Sleep(500);
+    RECT second = BarRect(progress);
+    RECT client = {};
+    GetClientRect(progress, &client);
+    EXPECT_EQ(orxtest::WindowText(progress), recipient::kCaption);
+    EXPECT_EQ(orxtest::ControlText(progress, kProgressName), L"progress.bin");
+    EXPECT_EQ(orxtest::ControlText(progress, IDCANCEL), cancelLabel);
+    EXPECT_GT(second.right, first.right) << "the bar did not advance";
+    EXPECT_LT(second.right, client.right);
+    EXPECT_EQ(orxtest::ScreenPixel(progress, second.left + 1, (second.top + second.bottom) / 2),
+              kBarColor);
+    std::wstring artifacts = orxtest::ModuleFolder() + L"\\..\\artifacts";
+    CreateDirectoryW(artifacts.c_str(), nullptr);
+    EXPECT_TRUE(orxtest::SaveScreenshot(progress, artifacts + L"\\decryption_progress.bmp"));
+    EXPECT_EQ(run.Answer(IDNO, 120000).text, L"progress.bin" + Expected().decrypted);
+    EXPECT_FALSE(IsWindowVisible(progress)) << "the progress window outlived the work";
+    EXPECT_EQ(run.WaitForEnd(), 0);
+    EXPECT_TRUE(orxtest::ReadBytes(Output(L"progress.bin")) == content) << "not the original bytes";
+  }
+  const Bytes mine = Sample(1234, 31);
+  for (bool close : {false, true}) {
+    SCOPED_TRACE(close ? "closed" : "cancelled");
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    ASSERT_TRUE(orxtest::WriteBytes(Output(L"progress.bin"), mine.data(), mine.size()));
+    recipient::ArchiveRun run(archive, folder_);
+    ASSERT_TRUE(run.ok());
+    run.EnterPassword(L"pw");
+    EXPECT_EQ(run.Answer(IDYES).text, Expected().overwrite);
+    HWND progress = WaitForProgress(run.pid());
+    ASSERT_NE(progress, nullptr) << "no progress window";
+    EXPECT_EQ(TempOutputs(folder_), 1) << "the decryption writes no temporary output";
+    if (close) orxtest::CloseWindowLikeUser(progress);
+    else orxtest::PressButton(progress, IDCANCEL);
+    bool messageShown = false;
+    int exitCode = -1;
+    for (DWORD start = GetTickCount(); exitCode == -1 && GetTickCount() - start < 20000;) {
+      for (HWND w : orxtest::VisibleWindowsOf(run.pid())) messageShown |= !!GetDlgItem(w, 0xFFFF);
+      exitCode = run.WaitForEnd(20);
+    }
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_FALSE(messageShown) << "a message after Cancel";
+    std::vector<std::wstring> cleanups = recipient::CommandLinesOf(L"Orx_DelTool.exe");
+    ASSERT_EQ(cleanups.size(), 1u);
+    EXPECT_NE(cleanups[0].find(L"\"" + Decryptor() + L"\""), std::wstring::npos)
+        << orxtest::WideToUtf8(cleanups[0]);
+    EXPECT_EQ(TempOutputs(folder_), 0);
+    EXPECT_EQ(orxtest::ReadBytes(Output(L"progress.bin")), mine);
+    EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays, as after Cancel";
+  }
+  // Not left for the next run of the suite: hundreds of megabytes.
+  DeleteFileW(archive.c_str());
+  DeleteFileW((source_ + L"\\progress.bin").c_str());
+  DeleteFileW(recipient::PayloadFile().c_str());
+}
+
+// Work within the threshold shows nothing new: from the dialog straight to
+// the final message, with no other window of the decryptor in between.
+TEST_F(ArchiveE2E, AShortDecryptionGoesStraightToTheMessage) {
+  const Bytes content = Sample(8u << 20, 32);
+  std::wstring archive = Pack(L"short.bin", content, "pw");
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
+  std::atomic<bool> watching{true}, progressSeen{false};
+  std::thread watcher([&] {
+    while (watching) {
+      if (ProgressWindowOf(run.pid())) progressSeen = true;
+      Sleep(1);
+    }
+  });
+  run.EnterPassword(L"pw");
+  orxtest::MessageBoxInfo box = run.Answer(IDNO);
+  watching = false;
+  watcher.join();
+  EXPECT_FALSE(progressSeen) << "a progress window for short work";
+  EXPECT_EQ(box.text, L"short.bin" + Expected().decrypted);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_TRUE(orxtest::ReadBytes(Output(L"short.bin")) == content);
 }
 
 // A manifest planted beside a program ("<program>.exe.manifest") is read by

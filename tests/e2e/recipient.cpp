@@ -73,6 +73,9 @@ orxtest::MessageBoxInfo ArchiveRun::NextMessage(HWND* found, DWORD timeoutMs) {
       bool old = false;
       for (HWND s : seen_) old = old || s == w;
       if (old || orxtest::ClassName(w) != L"#32770") continue;
+      // A message box has its text as control 0xFFFF; the progress window
+      // of a long decryption is a dialog too, and is not one.
+      if (!GetDlgItem(w, 0xFFFF)) continue;
       seen_.push_back(w);
       if (found) *found = w;
       return orxtest::ReadMessageBox(w);

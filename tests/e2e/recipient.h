@@ -40,7 +40,8 @@ class ArchiveRun {
   // Types the password as keystrokes, or sets it at once (for texts the box
   // would not take by typing), then presses Enter.
   void EnterPassword(const std::wstring& password, bool typed = true);
-  // The next message box the decryptor shows, or a box with no caption
+  // The next message box the decryptor shows (other windows, such as the
+  // progress window, are passed over), or a box with no caption
   // when none appears in time.
   orxtest::MessageBoxInfo NextMessage(HWND* box = nullptr, DWORD timeoutMs = 20000);
   // Reads the next message box and presses `button` on it.

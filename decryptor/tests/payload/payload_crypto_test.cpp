@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "payload_builder.h"
 
@@ -150,6 +151,16 @@ TEST(CipherNames, FormedLookedUpAndReleased) {
   EXPECT_STREQ(odd, "aes-160-cfb");
   EXPECT_EQ(LookupCipher(odd), nullptr);
   ReleaseCipherName(odd);
+  // Every int's bits, beyond 32 bits too, with their sign.
+  const std::pair<int, const char*> extremes[] = {{0, "aes-0-cfb"},
+                                                  {-2, "aes--16-cfb"},
+                                                  {2147483647, "aes-17179869176-cfb"},
+                                                  {-2147483647 - 1, "aes--17179869184-cfb"}};
+  for (const auto& [bytes, text] : extremes) {
+    char* name = MakeCipherName(kModeCfb, bytes);
+    EXPECT_STREQ(name, text);
+    ReleaseCipherName(name);
+  }
   EXPECT_EQ(ReleaseCipherName(nullptr), kNoCipherNameToRelease);
 
   for (int bytes : {16, 24, 32}) {
