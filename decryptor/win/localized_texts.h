@@ -11,7 +11,8 @@ int SelectLanguage();
 
 // Where SelectLanguage reads the system default language id. Wine takes the
 // system's and the user's id from one locale, so only a test that points
-// this elsewhere can show that the user's is not the one read.
+// this elsewhere can show that the user's is not the one read. Null (the
+// start) means GetSystemDefaultLangID.
 extern LANGID(WINAPI* g_systemLangId)();
 
 // The text of a window slot / message slot (see texts.h) for a language

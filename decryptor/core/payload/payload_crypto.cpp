@@ -72,27 +72,28 @@ char* MakeCipherName(int mode, int keyBytes) {
   char* p = name;
   memcpy(p, "aes-", 4);
   p += 4;
-  long long bits = static_cast<long long>(keyBytes) * 8;
-  unsigned long long magnitude = bits < 0 ? 0ULL - static_cast<unsigned long long>(bits)
-                                          : static_cast<unsigned long long>(bits);
-  if (bits < 0) *p++ = '-';
-  // Decimal digits by subtracting powers of ten: |bits| < 2^35 has at most
-  // eleven, and no 64-bit division is needed (a 32-bit build would pull in
-  // the compiler's helpers for it, over a kilobyte of the decryptor's slot).
-  static const unsigned long long kTens[] = {10000000000ULL, 1000000000ULL, 100000000ULL,
-                                             10000000ULL,    1000000ULL,    100000ULL,
-                                             10000ULL,       1000ULL,       100ULL,
-                                             10ULL,          1ULL};
-  bool leading = true;
-  for (unsigned long long ten : kTens) {
-    char digit = '0';
-    while (magnitude >= ten) {
-      magnitude -= ten;
-      ++digit;
-    }
-    if (digit != '0' || ten == 1) leading = false;
-    if (!leading) *p++ = digit;
+  // The bits (keyBytes * 8, up to 35 bits for any int) in decimal: the
+  // digits of |keyBytes|, least significant first, multiplied by 8 with
+  // carry. Printing the 64-bit product directly would divide 64-bit values,
+  // which 32-bit builds take from a helper library the small programs
+  // cannot afford.
+  unsigned magnitude =
+      keyBytes < 0 ? 0u - static_cast<unsigned>(keyBytes) : static_cast<unsigned>(keyBytes);
+  if (keyBytes < 0) *p++ = '-';
+  unsigned char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<unsigned char>(magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude);
+  unsigned carry = 0;
+  for (int i = 0; i < count; ++i) {
+    unsigned times8 = digits[i] * 8u + carry;
+    digits[i] = static_cast<unsigned char>(times8 % 10);
+    carry = times8 / 10;
   }
+  for (; carry; carry /= 10) digits[count++] = static_cast<unsigned char>(carry % 10);
+  while (count) *p++ = static_cast<char>('0' + digits[--count]);
   *p++ = '-';
   memcpy(p, kModes[mode], 4);  // with its terminating zero
   return name;
