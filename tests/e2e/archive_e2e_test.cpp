@@ -188,6 +188,18 @@ class ArchiveE2E : public ::testing::Test {
     EXPECT_EQ(run.WaitForEnd(), 0);
   }
 
+  // Runs the archive in the recipient's folder, types the password and
+  // answers No to opening the file; the message's text.
+  std::wstring DecryptWithoutOpening(const std::wstring& archive, const std::wstring& password) {
+    recipient::ArchiveRun run(archive, folder_);
+    EXPECT_TRUE(run.ok()) << "no password dialog for " << orxtest::WideToUtf8(archive);
+    if (!run.ok()) return L"";
+    run.EnterPassword(password);
+    std::wstring text = run.Answer(IDNO).text;
+    EXPECT_EQ(run.WaitForEnd(), 0);
+    return text;
+  }
+
   // A wrong password, then the same archive again at once (the first run's
   // cleanup tool still running): the retry asks again and opens `content`
   // with the right one. `afterWrong` checks what the first run left.
@@ -198,11 +210,7 @@ class ArchiveE2E : public ::testing::Test {
     EXPECT_FALSE(orxtest::FileExists(Output(L"retry.bin")));
     afterWrong();
     ASSERT_GE(recipient::CountProcesses(L"Orx_DelTool.exe"), 1) << "the retry is not at once";
-    recipient::ArchiveRun again(archive, folder_);
-    ASSERT_TRUE(again.ok()) << "the retry must start";
-    again.EnterPassword(L"right");
-    EXPECT_EQ(again.Answer(IDNO).text, L"retry.bin" + Expected().decrypted);
-    EXPECT_EQ(again.WaitForEnd(), 0);
+    EXPECT_EQ(DecryptWithoutOpening(archive, L"right"), L"retry.bin" + Expected().decrypted);
     EXPECT_EQ(orxtest::ReadBytes(Output(L"retry.bin")), content);
   }
 
@@ -991,11 +999,7 @@ class StandardUserE2E : public ArchiveE2E {
 TEST_F(StandardUserE2E, DecryptsVerifiesAndLeavesOnlyTheCleanupTool) {
   Bytes content = Sample(70000, 21);
   std::wstring archive = Pack(L"budget.xlsx", content, "s3cret");
-  recipient::ArchiveRun run(archive, folder_);
-  ASSERT_TRUE(run.ok()) << "no password dialog for a user without rights";
-  run.EnterPassword(L"s3cret");
-  EXPECT_EQ(run.Answer(IDNO).text, L"budget.xlsx" + Expected().decrypted);
-  EXPECT_EQ(run.WaitForEnd(), 0);
+  EXPECT_EQ(DecryptWithoutOpening(archive, L"s3cret"), L"budget.xlsx" + Expected().decrypted);
   EXPECT_EQ(orxtest::ReadBytes(Output(L"budget.xlsx")), content);
   ExpectOnlyTheCleanupToolLeft();
 }
@@ -1014,64 +1018,59 @@ TEST_F(StandardUserE2E, AWrongPasswordThenTheRightOneAtOnce) {
 TEST_F(StandardUserE2E, TwoArchivesOneAfterTheOther) {
   std::wstring first = Pack(L"first.bin", Sample(30000, 23), "one", 256, L"first.exe");
   std::wstring second = Pack(L"second.bin", Sample(40000, 24), "two", 128, L"second.exe");
-  for (const auto& [archive, password] : {std::pair{first, L"one"}, std::pair{second, L"two"}}) {
-    recipient::ArchiveRun run(archive, folder_);
-    ASSERT_TRUE(run.ok()) << orxtest::WideToUtf8(archive);
-    run.EnterPassword(password);
-    run.Answer(IDNO);
-    EXPECT_EQ(run.WaitForEnd(), 0);
-  }
+  EXPECT_EQ(DecryptWithoutOpening(first, L"one"), L"first.bin" + Expected().decrypted);
+  EXPECT_EQ(DecryptWithoutOpening(second, L"two"), L"second.bin" + Expected().decrypted);
   EXPECT_EQ(orxtest::ReadBytes(Output(L"first.bin")), Sample(30000, 23));
   EXPECT_EQ(orxtest::ReadBytes(Output(L"second.bin")), Sample(40000, 24));
   ExpectOnlyTheCleanupToolLeft();
 }
 
-// A temporary folder others can write to (TMP pointed at the Windows
-// folder's temp): a folder someone else made there at the name of the
-// recipient's own folder is not used, even though it lets everyone in.
-TEST_F(StandardUserE2E, AFolderSomeoneElseMadeAtItsNameIsNotUsed) {
+// An archive that cannot place its files says which file or folder and why,
+// in the system's words, and writes nothing anywhere:
+// - opened where the recipient may not write (a read-only share, a
+//   protected stick; the harness's C:\\orx-readonly);
+// - with a temporary folder others can write to (TMP pointed at the Windows
+//   folder's temp), where someone else made a folder at the name of the
+//   recipient's own folder, open to everyone (made by the harness as root).
+TEST_F(StandardUserE2E, ARefusedStartSaysWhyAndWritesNothing) {
+  const std::wstring readOnly = L"C:\\orx-readonly";
   const std::wstring shared = orxtest::WindowsFolder() + L"\\temp";
-  const std::wstring planted = shared + L"\\Orx_Decrypt";  // made by the harness as root
+  const std::wstring planted = shared + L"\\Orx_Decrypt";
   ASSERT_NE(GetFileAttributesW(planted.c_str()), INVALID_FILE_ATTRIBUTES);
-  std::wstring archive = Pack(L"not-there.bin", Sample(5000, 26), "pw");
-  SetEnvironmentVariableW(L"TMP", shared.c_str());
-  orxtest::Process stub = orxtest::Start(L"\"" + archive + L"\"", folder_);
-  SetEnvironmentVariableW(L"TMP", nullptr);
-  HWND box = orxtest::WaitForWindow(L"Orvanta", L"#32770", 20000, stub.pid);
-  ASSERT_NE(box, nullptr) << "the archive ended in silence";
-  orxtest::MessageBoxInfo info = orxtest::ReadMessageBox(box);
-  orxtest::PressButton(box, IDOK);
-  EXPECT_EQ(orxtest::WaitExit(stub, 15000), 1);
-  orxtest::Close(stub);
-  EXPECT_EQ(info.text, L"The archive cannot use this folder:\n" + planted + L"\n\n" +
-                           SystemText(ERROR_ACCESS_DENIED));
-  EXPECT_FALSE(orxtest::FileExists(planted + L"\\Orx_DelTool.exe"));
-  EXPECT_FALSE(orxtest::FileExists(planted + L"\\Orx_Decrypt.tmp"));
-  EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
-}
-
-// Opened where the recipient may not write (a read-only share, a protected
-// stick): the archive says which file it could not write and why, in the
-// system's words, and writes nothing anywhere.
-TEST_F(StandardUserE2E, AnArchiveWhereTheRecipientMayNotWriteSaysWhyAndWritesNothing) {
-  const std::wstring readOnly = L"C:\\orx-readonly";  // made by the harness, not ours to write
+  struct Case {
+    const char* name;
+    std::wstring folder, tmp, what, path;
+  };
+  const Case cases[] = {
+      {"a folder the recipient may not write", readOnly, L"",
+       L"The archive cannot write this file:", readOnly + L"\\Orx_DecryptFile.exe"},
+      {"someone else's folder at the name", folder_, shared, L"The archive cannot use this folder:",
+       planted},
+  };
   std::wstring archive = Pack(L"kept-out.bin", Sample(5000, 25), "pw");
-  std::vector<std::wstring> before = UserFolderFiles();
-  orxtest::Process stub = orxtest::Start(L"\"" + archive + L"\"", readOnly);
-  HWND box = orxtest::WaitForWindow(L"Orvanta", L"#32770", 20000, stub.pid);
-  ASSERT_NE(box, nullptr) << "the archive ended in silence";
-  orxtest::MessageBoxInfo info = orxtest::ReadMessageBox(box);
-  orxtest::PressButton(box, IDOK);
-  EXPECT_EQ(orxtest::WaitExit(stub, 15000), 1);
-  orxtest::Close(stub);
-  EXPECT_EQ(info.text, L"The archive cannot write this file:\n" + readOnly +
-                           L"\\Orx_DecryptFile.exe\n\n" + SystemText(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(info.icon, BoxIcon::Error);
-  EXPECT_EQ(info.buttons, std::vector<int>{IDOK});
-  EXPECT_FALSE(orxtest::FileExists(readOnly + L"\\Orx_DecryptFile.exe"));
-  EXPECT_EQ(UserFolderFiles(), before);
-  EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile()));
-  EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::wstring> before = UserFolderFiles();
+    if (!c.tmp.empty()) SetEnvironmentVariableW(L"TMP", c.tmp.c_str());
+    orxtest::Process stub = orxtest::Start(L"\"" + archive + L"\"", c.folder);
+    SetEnvironmentVariableW(L"TMP", nullptr);
+    HWND box = orxtest::WaitForWindow(L"Orvanta", L"#32770", 20000, stub.pid);
+    ASSERT_NE(box, nullptr) << "the archive ended in silence";
+    orxtest::MessageBoxInfo info = orxtest::ReadMessageBox(box);
+    orxtest::PressButton(box, IDOK);
+    EXPECT_EQ(orxtest::WaitExit(stub, 15000), 1);
+    orxtest::Close(stub);
+    EXPECT_EQ(info.text, c.what + L"\n" + c.path + L"\n\n" + SystemText(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(info.icon, BoxIcon::Error);
+    EXPECT_EQ(info.buttons, std::vector<int>{IDOK});
+    for (const std::wstring& nothing :
+         {c.folder + L"\\Orx_DecryptFile.exe", planted + L"\\Orx_DelTool.exe",
+          planted + L"\\Orx_Decrypt.tmp", recipient::PayloadFile()}) {
+      EXPECT_FALSE(orxtest::FileExists(nothing)) << orxtest::WideToUtf8(nothing);
+    }
+    EXPECT_EQ(UserFolderFiles(), before);
+    EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
+  }
 }
 
 }  // namespace
