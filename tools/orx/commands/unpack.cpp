@@ -238,6 +238,13 @@ int Unpacking::Commit() {
     Report("unpack: " + error);
     return kExitFailure;
   }
+  // Kept, but not to be opened unwarned: a failure is the caller's to see.
+  if (!platform::CopyZoneInformation(r_.input, target_)) {
+    Report("unpack: " + DisplayText(target_.u8string()) +
+           " is in place, but cannot carry the zone information of " +
+           DisplayText(r_.input.u8string()) + " (the mark of a download)");
+    return kExitFailure;
+  }
   std::printf("%s\n", DisplayText(target_.u8string()).c_str());
   return kExitOk;
 }

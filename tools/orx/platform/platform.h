@@ -77,6 +77,14 @@ bool SyncFile(std::FILE* file);
 // False with errno set.
 bool SyncFolder(const fs::path& dir);
 
+// Gives the file `to` the zone information of `from` (Windows: the
+// Zone.Identifier stream that marks a download), so that the system keeps
+// warning about what was unpacked from a file from the internet. A record
+// that cannot be read whole, or one over 64 KiB, stands for the internet
+// zone. True when `to` carries it now, or `from` had none (and always on
+// POSIX, which has no such thing).
+bool CopyZoneInformation(const fs::path& from, const fs::path& to);
+
 // ---- Interrupts --------------------------------------------------------------
 //
 // Ctrl-C (SIGINT), Ctrl-\\ (SIGQUIT), SIGTERM or SIGHUP; on Windows Ctrl-C,

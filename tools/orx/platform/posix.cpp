@@ -90,6 +90,8 @@ bool SyncFolder(const fs::path& dir) {
   return errno == EINVAL || errno == ENOTSUP;
 }
 
+bool CopyZoneInformation(const fs::path&, const fs::path&) { return true; }
+
 // ---- Interrupts --------------------------------------------------------------
 
 namespace {

@@ -111,6 +111,44 @@ bool SyncFile(std::FILE* file) {
 // MoveFileExW with MOVEFILE_WRITE_THROUGH returns once the move is on disk.
 bool SyncFolder(const fs::path&) { return true; }
 
+bool CopyZoneInformation(const fs::path& from, const fs::path& to) {
+  static const char kInternetZone[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+  constexpr LONGLONG kMaxBytes = 64 * 1024;
+  // By its full path with the long-path prefix, so that no MAX_PATH limit
+  // applies to the name with the stream's.
+  auto stream = [](const fs::path& file) {
+    std::wstring full = fs::absolute(file).wstring();
+    bool unc = full.rfind(L"\\\\", 0) == 0;
+    return (unc ? L"\\\\?\\UNC" + full.substr(1) : L"\\\\?\\" + full) + L":Zone.Identifier";
+  };
+  std::string record;
+  FileHandle source(CreateFileW(stream(from).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!source) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;  // not from the internet
+    record = kInternetZone;
+  } else {
+    LARGE_INTEGER size;
+    DWORD got = 0;
+    if (GetFileSizeEx(source.get(), &size) && size.QuadPart <= kMaxBytes) {
+      record.resize(static_cast<size_t>(size.QuadPart));
+      if (!ReadFile(source.get(), record.data(), static_cast<DWORD>(record.size()), &got,
+                    nullptr) ||
+          got != record.size()) {
+        record = kInternetZone;
+      }
+    } else {
+      record = kInternetZone;
+    }
+  }
+  FileHandle target(CreateFileW(stream(to).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return target && WriteFile(target.get(), record.data(), static_cast<DWORD>(record.size()),
+                             &written, nullptr) &&
+         written == record.size();
+}
+
 // ---- Interrupts --------------------------------------------------------------
 
 namespace {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows orx under Wine: a round trip with a non-ASCII stored name and a
-# UTF-8 password file, the wrong-password and existing-file refusals, and an
+# UTF-8 password file, the wrong-password and existing-file refusals, the
+# zone information of a download carried to what is unpacked, and an
 # archive from the real programs beside orx.exe, refused with two of them
 # swapped.
 #   wine_smoke.sh WINE-RUN PREFIX ORX.EXE
@@ -27,6 +28,13 @@ $run "$orx" unpack p.bin -C out --password-file pw || fail "unpack"
 cmp "résumé 中.bin" "out/résumé 中.bin" || fail "round trip differs"
 $run "$orx" unpack p.bin -C out --password-file pw; rc=$?
 [ $rc = 6 ] || fail "existing file gave $rc"
+# A download's zone information (Wine keeps the stream as a sibling file)
+# goes with what is unpacked from it.
+printf '[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://mail.example/x\r\n' > "p.bin:Zone.Identifier"
+mkdir zoned
+$run "$orx" unpack p.bin -C zoned --password-file pw || fail "unpack of a download"
+cmp "p.bin:Zone.Identifier" "zoned/résumé 中.bin:Zone.Identifier" || fail "zone information lost"
+rm "p.bin:Zone.Identifier"
 bin=$(dirname "$orx")
 cp "$bin/Tarrow.exe" "$bin/Orx_DelTool.exe" "$bin/Orx_DecryptFile.exe" .
 $run "$orx" archive --stub Tarrow.exe --cleanup Orx_DelTool.exe --decryptor Orx_DecryptFile.exe \
