@@ -5,17 +5,14 @@
 
 #include "orx/unique_handle.h"
 #include "orx/wide_text.h"
+#include "orx/zone_record.h"
 
 namespace orx {
 
 namespace {
 
 constexpr wchar_t kStream[] = L":Zone.Identifier";
-// A zone record is a few lines and a download's URLs; anything larger is
-// not an honest one.
-constexpr DWORD kMaxBytes = 64 * 1024;
-// What stands for a record that cannot be read whole: the internet zone.
-constexpr char kInternetZone[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+constexpr DWORD kMaxBytes = kMaxZoneRecordBytes;
 // Full paths of up to MAX_PATH plus a file name, with "\\?\UNC\" and the
 // stream's name: no MAX_PATH limit on the way.
 constexpr size_t kPathUnits = 2 * MAX_PATH + 64;
@@ -36,8 +33,8 @@ bool StreamPath(const wchar_t* full, wchar_t (&path)[kPathUnits]) {
 }
 
 void UseInternetZone() {
-  g_zoneBytes = sizeof(kInternetZone) - 1;
-  CopyMemory(g_zone, kInternetZone, g_zoneBytes);
+  g_zoneBytes = sizeof(kInternetZoneRecord) - 1;
+  CopyMemory(g_zone, kInternetZoneRecord, g_zoneBytes);
   g_hasZone = true;
 }
 

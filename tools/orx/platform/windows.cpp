@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "orx/unique_handle.h"
+#include "orx/zone_record.h"
 #include "platform.h"
 
 namespace orx::platform {
@@ -112,8 +113,6 @@ bool SyncFile(std::FILE* file) {
 bool SyncFolder(const fs::path&) { return true; }
 
 bool CopyZoneInformation(const fs::path& from, const fs::path& to) {
-  static const char kInternetZone[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
-  constexpr LONGLONG kMaxBytes = 64 * 1024;
   // By its full path with the long-path prefix, so that no MAX_PATH limit
   // applies to the name with the stream's.
   auto stream = [](const fs::path& file) {
@@ -126,19 +125,19 @@ bool CopyZoneInformation(const fs::path& from, const fs::path& to) {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!source) {
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;  // not from the internet
-    record = kInternetZone;
+    record = kInternetZoneRecord;
   } else {
     LARGE_INTEGER size;
     DWORD got = 0;
-    if (GetFileSizeEx(source.get(), &size) && size.QuadPart <= kMaxBytes) {
+    if (GetFileSizeEx(source.get(), &size) && size.QuadPart <= static_cast<LONGLONG>(kMaxZoneRecordBytes)) {
       record.resize(static_cast<size_t>(size.QuadPart));
       if (!ReadFile(source.get(), record.data(), static_cast<DWORD>(record.size()), &got,
                     nullptr) ||
           got != record.size()) {
-        record = kInternetZone;
+        record = kInternetZoneRecord;
       }
     } else {
-      record = kInternetZone;
+      record = kInternetZoneRecord;
     }
   }
   FileHandle target(CreateFileW(stream(to).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
