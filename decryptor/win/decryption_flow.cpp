@@ -3,14 +3,10 @@
 #include <shellapi.h>
 #include <string.h>
 
-#include "archive_files.h"
-#include "cleanup_launch.h"
-#include "decryptor_dialog.h"
 #include "handle_stream.h"
 #include "orx/wide_text.h"
 #include "progress_window.h"
 #include "texts.h"
-#include "zone_information.h"
 
 namespace orx {
 
@@ -45,7 +41,7 @@ bool IsHiddenOrSystem(HANDLE file) {
 
 // Gives the open file `name` in its own folder (the name is a plain file
 // name); an existing file of that name is replaced only when `replace`.
-bool RenameOpenFile(HANDLE file, const wchar_t* name, bool replace) {
+bool RenameOpenFile(const SystemCalls& calls, HANDLE file, const wchar_t* name, bool replace) {
   static union {
     FILE_RENAME_INFO info;
     unsigned char bytes[sizeof(FILE_RENAME_INFO) + 1024 * sizeof(wchar_t)];
@@ -56,9 +52,9 @@ bool RenameOpenFile(HANDLE file, const wchar_t* name, bool replace) {
   rename.info.RootDirectory = nullptr;
   rename.info.FileNameLength = static_cast<DWORD>(units * sizeof(wchar_t));
   memcpy(rename.info.FileName, name, (units + 1) * sizeof(wchar_t));
-  return SetFileInformationByHandle(file, FileRenameInfo, &rename.info,
-                                    static_cast<DWORD>(sizeof(FILE_RENAME_INFO) +
-                                                       units * sizeof(wchar_t))) != 0;
+  return calls.setFileInformation(file, FileRenameInfo, &rename.info,
+                                  static_cast<DWORD>(sizeof(FILE_RENAME_INFO) +
+                                                     units * sizeof(wchar_t))) != 0;
 }
 
 // How each ending that shows one message shows it. The slot is the message
@@ -79,6 +75,10 @@ const Ending kEndings[] = {
 
 }  // namespace
 
+int DecryptionFlow::Ask(int slot, UINT style, const wchar_t* name) {
+  return prompt_.ask(prompt_.context, slot, style, name);
+}
+
 void DecryptionFlow::Run() {
   Outcome outcome = OpenPayload();
   if (outcome == kGoOn) outcome = Unlock();
@@ -94,15 +94,13 @@ void DecryptionFlow::Run() {
 // anything else is done.
 DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
   ArchiveFiles files;
-  if (!LocateArchiveFiles(&files)) return kOsError;
+  if (!calls_.locateArchiveFiles(&files)) return kOsError;
   memcpy(payloadPath_, files.payload, sizeof payloadPath_);
-  payload_.reset(CreateFileW(payloadPath_, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  payload_.reset(calls_.createFile(payloadPath_, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!payload_) return kOsError;
   pl::PayloadStream stream = PayloadStreamOverHandle(payload_.get());
-  if (pl::ReadPayloadHeader(&stream, &header_) != pl::kOk) return kOsError;
-  memcpy(dialog_.m_szFileName, header_.fileName, (header_.nameUnits + 1) * sizeof(wchar_t));
-  return kGoOn;
+  return pl::ReadPayloadHeader(&stream, &header_) == pl::kOk ? kGoOn : kOsError;
 }
 
 // Password bytes: the low 8 bits of each unit; the stated length is always
@@ -110,8 +108,8 @@ DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
 // key derivation (a processing failure, not a wrong password).
 DecryptionFlow::Outcome DecryptionFlow::Unlock() {
   Secrets& s = secrets_.value;
-  size_t stated = pl::PasswordBytesFromText(reinterpret_cast<const uint16_t*>(dialog_.m_strPassword),
-                                            WideLength(dialog_.m_strPassword), s.passwordBytes);
+  size_t stated = pl::PasswordBytesFromText(reinterpret_cast<const uint16_t*>(password_),
+                                            WideLength(password_), s.passwordBytes);
   int result = pl::UnlockPayload(header_, s.passwordBytes, stated, &s.fileKey);
   SecureWipe(s.passwordBytes, sizeof s.passwordBytes);
   if (result == pl::kWrongPassword) return kWrongPassword;
@@ -126,15 +124,12 @@ DecryptionFlow::Outcome DecryptionFlow::Unlock() {
 // refused as unsafe, without asking; so is replacing a hidden or system
 // file, which the recipient may not even see.
 DecryptionFlow::Outcome DecryptionFlow::AskBeforeReplacing() {
-  FileHandle existing(CreateFileW(dialog_.m_szFileName, GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle existing(calls_.createFile(name(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!existing) return kGoOn;
-  if (!IsNamed(existing.get(), dialog_.m_szFileName) || IsHiddenOrSystem(existing.get())) {
-    return kOsError;
-  }
+  if (!IsNamed(existing.get(), name()) || IsHiddenOrSystem(existing.get())) return kOsError;
   existing.reset();
-  if (dialog_.ShowMessage(kTextOverwrite, MB_ICONWARNING | MB_YESNO) == IDNO) return kNotReplaced;
+  if (Ask(kTextOverwrite, MB_ICONWARNING | MB_YESNO) == IDNO) return kNotReplaced;
   mayReplace_ = true;
   return kGoOn;
 }
@@ -147,9 +142,9 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
   const DWORD seed = GetTickCount() ^ GetCurrentProcessId();
   for (UINT attempt = 0; attempt < kTempNameAttempts && !output_; ++attempt) {
     UINT unique = (seed + attempt) % 0xFFFF + 1;
-    if (!GetTempFileNameW(L".", L"orx", unique, tempPath_)) break;
-    output_.reset(CreateFileW(tempPath_, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!calls_.getTempFileName(L".", L"orx", unique, tempPath_)) break;
+    output_.reset(calls_.createFile(tempPath_, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!output_ && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (!output_) {
@@ -161,7 +156,7 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
   // long work and refuses further bytes once the recipient cancels; the
   // window is gone before any message of the ending shows.
   pl::PayloadStream in = PayloadStreamOverHandle(payload_.get());
-  ProgressWindow progress(dialog_.m_szFileName, dialog_.m_nLanguage);
+  ProgressWindow progress(name(), LanguageForLangId(calls_.systemLangId()));
   pl::PayloadStream out =
       progress.Watch(PayloadStreamOverHandle(output_.get()), header_.cipherBytes);
   int result = pl::DecryptAndVerify(header_, secrets_.value.fileKey, &in, &out);
@@ -181,26 +176,26 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
 DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
   payload_.reset();
   wchar_t tempFull[MAX_PATH + 16];
-  DWORD full = GetFullPathNameW(dialog_.m_szFileName, ARRAYSIZE(outputPath_), outputPath_, nullptr);
-  DWORD tempLength = GetFullPathNameW(tempPath_, ARRAYSIZE(tempFull), tempFull, nullptr);
+  DWORD full = calls_.getFullPathName(name(), ARRAYSIZE(outputPath_), outputPath_, nullptr);
+  DWORD tempLength = calls_.getFullPathName(tempPath_, ARRAYSIZE(tempFull), tempFull, nullptr);
   if (full == 0 || full >= ARRAYSIZE(outputPath_) || tempLength == 0 ||
       tempLength >= ARRAYSIZE(tempFull)) {
     return kOsError;
   }
   // Marked before it takes its name: the stream moves with the file, so
   // the file is never under its name without it.
-  marked_ = MarkWithArchiveZone(tempFull);
-  if (!RenameOpenFile(output_.get(), dialog_.m_szFileName, mayReplace_)) {
-    RemoveZoneStream(tempFull);
+  marked_ = calls_.markWithArchiveZone(tempFull);
+  if (!RenameOpenFile(calls_, output_.get(), name(), mayReplace_)) {
+    calls_.removeZoneStream(tempFull);
     return kOsError;
   }
   output_.reset();
   tempPath_[0] = 0;
   // A volume that keeps streams apart from their file's name (Wine's, for
   // one) leaves the mark behind: then it goes on by the final name.
-  if (!CarriesArchiveZone(outputPath_)) {
-    RemoveZoneStream(tempFull);
-    marked_ = MarkWithArchiveZone(outputPath_) && CarriesArchiveZone(outputPath_);
+  if (!calls_.carriesArchiveZone(outputPath_)) {
+    calls_.removeZoneStream(tempFull);
+    marked_ = calls_.markWithArchiveZone(outputPath_) && calls_.carriesArchiveZone(outputPath_);
   }
   return kDecrypted;
 }
@@ -208,10 +203,11 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
 // A file that came from the internet but could not be marked so is not
 // opened: Yes then does what No does, and the file stays for the recipient.
 void DecryptionFlow::OfferToOpen() {
-  if (dialog_.ShowMessage(kTextDecrypted, MB_ICONWARNING | MB_YESNO) != IDYES || !marked_) return;
+  if (Ask(kTextDecrypted, MB_ICONWARNING | MB_YESNO, name()) != IDYES || !marked_) return;
   // By its full path: a bare name that no longer exists would be looked up
   // on the PATH and among the registered applications.
-  HINSTANCE opened = ShellExecuteW(nullptr, L"open", outputPath_, nullptr, nullptr, SW_SHOWNORMAL);
+  HINSTANCE opened =
+      calls_.shellExecute(nullptr, L"open", outputPath_, nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(opened) != SE_ERR_NOASSOC) return;
   // No program for this type: offer the system's open-with choice. rundll32
   // by its full path in the system folder: a bare name would be searched for
@@ -223,7 +219,7 @@ void DecryptionFlow::OfferToOpen() {
   if (system && system < MAX_PATH && AppendWide(program, MAX_PATH, L"\\rundll32.exe") &&
       AppendWide(parameters, kOpenWithUnits, kOpenWithPrefix) &&
       AppendWide(parameters, kOpenWithUnits, outputPath_)) {
-    ShellExecuteW(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
+    calls_.shellExecute(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
   }
 }
 
@@ -235,18 +231,18 @@ void DecryptionFlow::End(Outcome outcome) {
   bool hadOutput = tempPath_[0] != 0;
   if (output_) {
     FILE_DISPOSITION_INFO remove = {TRUE};
-    SetFileInformationByHandle(output_.get(), FileDispositionInfo, &remove, sizeof remove);
+    calls_.setFileInformation(output_.get(), FileDispositionInfo, &remove, sizeof remove);
     output_.reset();
   }
   if (outcome == kDecrypted) {
     OfferToOpen();
-    DeleteFileW(payloadPath_);
-    LaunchCleanup();
+    calls_.deleteFile(payloadPath_);
+    calls_.launchCleanup(nullptr);
     return;
   }
   const Ending& ending = kEndings[outcome];
-  if (ending.message >= 0) dialog_.ShowMessage(ending.message, ending.style);
-  LaunchCleanup(ending.cleanupOutput && hadOutput ? tempPath_ : nullptr);
+  if (ending.message >= 0) Ask(ending.message, ending.style);
+  calls_.launchCleanup(ending.cleanupOutput && hadOutput ? tempPath_ : nullptr);
 }
 
 }  // namespace orx

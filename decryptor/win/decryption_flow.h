@@ -11,6 +11,10 @@
 // its icon and its cleanup by one table. Secrets live in one owner that is
 // wiped on every path; unverified plaintext never outlives the failure that
 // made it (it is removed before any message is shown).
+//
+// The flow has no window of its own but the progress window of a long
+// decryption: it asks and tells the recipient through a Prompt, and reaches
+// the system through a SystemCalls table (system_calls.h).
 #pragma once
 
 #include <windows.h>
@@ -19,14 +23,23 @@
 #include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
 #include "payload/payload_open.h"
+#include "system_calls.h"
 
 namespace orx {
 
-class DecryptorDialog;
+// How the flow asks or tells the recipient something: message `slot` (a
+// MessageSlot, texts.h) in a box of `style`, with `name`, when not null,
+// before the text. Returns the button pressed (IDYES, IDNO, IDOK).
+struct Prompt {
+  int (*ask)(void* context, int slot, UINT style, const wchar_t* name);
+  void* context;
+};
 
 class DecryptionFlow {
  public:
-  explicit DecryptionFlow(DecryptorDialog& dialog) : dialog_(dialog) {}
+  // The password text stays the caller's, who wipes it after Run.
+  DecryptionFlow(const wchar_t* password, const Prompt& prompt, const SystemCalls& calls)
+      : password_(password), prompt_(prompt), calls_(calls) {}
   DecryptionFlow(const DecryptionFlow&) = delete;
   DecryptionFlow& operator=(const DecryptionFlow&) = delete;
 
@@ -50,13 +63,17 @@ class DecryptionFlow {
   Outcome PutInPlace();
   void OfferToOpen();
   void End(Outcome outcome);
+  int Ask(int slot, UINT style, const wchar_t* name = nullptr);
+  const wchar_t* name() const { return reinterpret_cast<const wchar_t*>(header_.fileName); }
 
   struct Secrets {
     unsigned char passwordBytes[payload::kPasswordBytesCapacity];
     payload::FileKey fileKey;
   };
 
-  DecryptorDialog& dialog_;
+  const wchar_t* password_;
+  const Prompt& prompt_;
+  const SystemCalls& calls_;
   Secret<Secrets> secrets_;
   payload::PayloadHeader header_ = {};
   wchar_t payloadPath_[MAX_PATH] = {};

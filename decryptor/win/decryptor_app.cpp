@@ -1,6 +1,7 @@
 #include "decryptor_app.h"
 
 #include "decryptor_dialog.h"
+#include "system_calls.h"
 
 namespace orx {
 
@@ -15,7 +16,7 @@ constexpr DWORD kEndingInstanceWaitMs = 5000;
 
 BOOL DecryptorApp::InitInstance() {
   // The dialog object chooses its language now; its window comes later.
-  DecryptorDialog dialog;
+  DecryptorDialog dialog(kSystemCalls);
 
   m_hMutex = CreateMutexA(nullptr, TRUE, "Tarrow");
   if (GetLastError() == ERROR_ALREADY_EXISTS) {

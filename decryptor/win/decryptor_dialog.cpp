@@ -15,14 +15,15 @@ constexpr wchar_t kCaption[] = L"Tavrel Orvanta Management";
 
 }  // namespace
 
-int DecryptorDialog::ShowMessage(int number, UINT style) {
+int DecryptorDialog::ShowMessage(void* dialog, int number, UINT style, const wchar_t* name) {
+  DecryptorDialog& self = *static_cast<DecryptorDialog*>(dialog);
   // The stored name is at most 255 units (the plain-name rule), the longest
   // text a few hundred: this holds both.
   wchar_t composed[1024 + 512];
   composed[0] = 0;
-  if (number == kTextDecrypted) AppendWide(composed, ARRAYSIZE(composed), m_szFileName);
-  AppendWide(composed, ARRAYSIZE(composed), MessageTextW(m_nLanguage, number));
-  return MessageBoxW(m_hWnd, composed, kCaption, style);
+  if (name) AppendWide(composed, ARRAYSIZE(composed), name);
+  AppendWide(composed, ARRAYSIZE(composed), MessageTextW(self.m_nLanguage, number));
+  return MessageBoxW(self.m_hWnd, composed, kCaption, style);
 }
 
 void DecryptorDialog::OnOK() {
@@ -32,7 +33,8 @@ void DecryptorDialog::OnOK() {
   // The text lives on in the member only, wiped after the flow.
   SetDlgItemTextW(m_hWnd, IDC_PASSWORD, L"");
   EndDialog(m_hWnd, IDOK);
-  DecryptionFlow(*this).Run();
+  const Prompt prompt = {&ShowMessage, this};
+  DecryptionFlow(m_strPassword, prompt, calls_).Run();
   SecureWipe(m_strPassword, sizeof(m_strPassword));
 }
 

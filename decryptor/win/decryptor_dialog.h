@@ -6,22 +6,28 @@
 #include <windows.h>
 
 #include "password_dialog.h"
+#include "system_calls.h"
 
 namespace orx {
 
 class DecryptorDialog : public PasswordDialog {
  public:
-  DecryptorDialog() = default;
+  explicit DecryptorDialog(const SystemCalls& calls)
+      : PasswordDialog(calls.systemLangId), calls_(calls) {}
 
-  // Shows message `number` (a MessageSlot) in the dialog's language, owned
-  // by the dialog, with the caption of every message; for kTextDecrypted the
-  // output file's name stands before the text. Returns the box's result.
-  int ShowMessage(int number, UINT style);
+  // The flow's prompt: shows message `number` (a MessageSlot) in the
+  // dialog's language, owned by the dialog, with the caption of every
+  // message and `name`, when given, before the text. Returns the box's
+  // result.
+  static int ShowMessage(void* dialog, int number, UINT style, const wchar_t* name);
 
  protected:
   // Takes the password, ends the dialog and runs the flow; one attempt per
   // run, every outcome ends the program.
   void OnOK() override;
+
+ private:
+  const SystemCalls& calls_;
 };
 
 }  // namespace orx

@@ -6,12 +6,6 @@ namespace orx {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the texts are UTF-16 as Windows takes them");
 
-LANGID(WINAPI* g_systemLangId)();
-
-int SelectLanguage() {
-  return LanguageForLangId(g_systemLangId ? g_systemLangId() : GetSystemDefaultLangID());
-}
-
 const wchar_t* WindowTextW(int language, int slot) {
   return reinterpret_cast<const wchar_t*>(WindowText(language, slot));
 }

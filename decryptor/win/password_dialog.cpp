@@ -7,10 +7,10 @@
 
 namespace orx {
 
-PasswordDialog::PasswordDialog(HWND parent)
+PasswordDialog::PasswordDialog(LANGID(WINAPI* systemLangId)(), HWND parent)
     : ModalDialog(IDD_PASSWORD, parent),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_EMPTY))),
-      m_nLanguage(SelectLanguage()) {}
+      m_nLanguage(LanguageForLangId(systemLangId())) {}
 
 void PasswordDialog::DoDataExchange(DataExchange& dx) {
   // Bound on the first exchange only.

@@ -18,10 +18,11 @@ class PasswordDialog : public ModalDialog {
   static constexpr int kMaxPassword = 255;
   static constexpr int kLabelUnits = 256;
 
-  // Chooses the language and loads the icon; the window does not exist yet.
-  explicit PasswordDialog(HWND parent = nullptr);
+  // Chooses the language from the system's language id, read through
+  // `systemLangId` (GetSystemDefaultLangID, or a test's), and loads the
+  // icon; the window does not exist yet.
+  explicit PasswordDialog(LANGID(WINAPI* systemLangId)(), HWND parent = nullptr);
 
-  wchar_t m_szFileName[1024] = {};  // the output file's name, for the confirm path
   HWND m_btnCancel = nullptr;
   HWND m_btnOk = nullptr;
   ColorLabel m_lblPrompt;

@@ -99,7 +99,7 @@ TEST_F(PasswordDialogTest, ShowsItsLanguageAndNeverThePlaceholders) {
   const Expected* expected = ExpectedForRun();
   ASSERT_NE(expected, nullptr) << "no expectations for this language id";
   ASSERT_EQ(GetSystemDefaultLangID(), expected->langId) << "the run's locale is not in place";
-  orx::PasswordDialog dialog;
+  orx::PasswordDialog dialog(GetSystemDefaultLangID);
   DWORD mainThread = GetCurrentThreadId();
   INT_PTR result = RunDialog(dialog, [&](HWND w) {
     EXPECT_EQ(orxtest::WindowText(w), kCaption);
@@ -130,7 +130,7 @@ TEST_F(PasswordDialogTest, ShowsItsLanguageAndNeverThePlaceholders) {
 }
 
 TEST_F(PasswordDialogTest, PasswordBoxMasksStopsAtItsLimitsAndOkTakesIt) {
-  orx::PasswordDialog dialog;
+  orx::PasswordDialog dialog(GetSystemDefaultLangID);
   DWORD mainThread = GetCurrentThreadId();
   INT_PTR result = RunDialog(dialog, [&](HWND w) {
     HWND box = GetDlgItem(w, 1000);
@@ -158,21 +158,21 @@ TEST_F(PasswordDialogTest, PasswordBoxMasksStopsAtItsLimitsAndOkTakesIt) {
 }
 
 TEST_F(PasswordDialogTest, EnterOnAnEmptyBoxIsOk) {
-  orx::PasswordDialog dialog;
+  orx::PasswordDialog dialog(GetSystemDefaultLangID);
   INT_PTR result = RunDialog(dialog, [](HWND w) { orxtest::PressKey(GetDlgItem(w, 1000), VK_RETURN); });
   EXPECT_EQ(result, IDOK);
   EXPECT_EQ(dialog.m_strPassword[0], 0);
 }
 
 TEST_F(PasswordDialogTest, EscCancelsAndStartsTheCleanupOnce) {
-  orx::PasswordDialog dialog;
+  orx::PasswordDialog dialog(GetSystemDefaultLangID);
   INT_PTR result = RunDialog(dialog, [](HWND w) { orxtest::PressKey(GetDlgItem(w, 1000), VK_ESCAPE); });
   EXPECT_EQ(result, IDCANCEL);
   ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
 }
 
 TEST_F(PasswordDialogTest, CloseCancelsAndStartsTheCleanupTwice) {
-  orx::PasswordDialog dialog;
+  orx::PasswordDialog dialog(GetSystemDefaultLangID);
   INT_PTR result = RunDialog(dialog, [](HWND w) { orxtest::CloseWindowLikeUser(w); });
   EXPECT_EQ(result, IDCANCEL);
   ExpectOneStartForOwnPath(recorder_.WaitForStarts(2), 2);
@@ -181,7 +181,7 @@ TEST_F(PasswordDialogTest, CloseCancelsAndStartsTheCleanupTwice) {
 // Screen pixels: the band behind the title, white title text, white behind
 // the prompt and the note. The screenshot is kept under <build>/artifacts.
 TEST_F(PasswordDialogTest, LooksAsDesigned) {
-  orx::PasswordDialog dialog;
+  orx::PasswordDialog dialog(GetSystemDefaultLangID);
   RunDialog(dialog, [&](HWND w) {
     Sleep(500);  // let the first paint reach the screen
     const Expected* expected = ExpectedForRun();
@@ -228,9 +228,7 @@ LANGID WINAPI GermanSystemLangId() { return 0x0407; }
 // system's language.
 TEST(LanguageChoiceTest, TheDialogTakesTheSystemLanguageNotTheUsers) {
   ASSERT_NE(GetUserDefaultLangID(), 0x0407);
-  orx::g_systemLangId = GermanSystemLangId;
-  orx::PasswordDialog dialog;
-  orx::g_systemLangId = GetSystemDefaultLangID;
+  orx::PasswordDialog dialog(GermanSystemLangId);
   EXPECT_EQ(orx::kGerman, dialog.m_nLanguage);
 }
 

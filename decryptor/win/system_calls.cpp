@@ -1,0 +1,18 @@
+#include "system_calls.h"
+
+#include <shellapi.h>
+
+#include "cleanup_launch.h"
+#include "zone_information.h"
+
+namespace orx {
+
+// Constant: the entries are link-time addresses, so the table is ready
+// without start-up code (the program has none).
+const SystemCalls kSystemCalls = {
+    CreateFileW,         GetFullPathNameW,  GetTempFileNameW,    SetFileInformationByHandle,
+    DeleteFileW,         ShellExecuteW,     GetSystemDefaultLangID, LocateArchiveFiles,
+    LaunchCleanup,       MarkWithArchiveZone, CarriesArchiveZone, RemoveZoneStream,
+};
+
+}  // namespace orx
