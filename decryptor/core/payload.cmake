@@ -1,6 +1,7 @@
-# Payload format, key derivation, unwrapping and streamed decryption, linked
-# into the decryptor and into orx. Built without exceptions and RTTI so that
-# it links into a program without the C++ runtime.
+# Payload format, keys, streamed decryption, the opening sequence and the
+# buffer-returning functions, linked into the decryptor and into orx. Built
+# without exceptions and RTTI so that it links into a program without the
+# C++ runtime.
 #
 # The crypto port has one provider per platform: OpenSSL (Debian's
 # libssl-dev) on the host, the system's CNG in every Windows image, which
@@ -8,9 +9,12 @@
 add_library(orx_payload STATIC
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_stream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/cfb128.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/payload/payload_crypto.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/payload/stored_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_header.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/payload/payload_open.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/payload/payload_keys.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/payload/streamed_decryption.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/payload/payload_open.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/payload/payload_crypto.cpp)
 if(ORX_WINDOWS)
   target_sources(orx_payload PRIVATE ${PROJECT_SOURCE_DIR}/decryptor/win/cng_crypto.cpp)
 else()
