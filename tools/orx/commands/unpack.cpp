@@ -155,10 +155,10 @@ int Unpacking::CheckName() {
 int Unpacking::GuardOutput() { return orx::GuardOutput("unpack", target_, {r_.input}, r_.force); }
 
 int Unpacking::ReadPassword() {
-  Secret<PasswordText> text;
+  PasswordText text;
   std::string error;
-  int rc = orx::ReadPassword(r_.source, false, text.value, error);
-  if (rc == kExitOk && !PasswordBytesFor(text.value, secrets_.value.password, error)) {
+  int rc = orx::ReadPassword(r_.source, false, text, error);
+  if (rc == kExitOk && !PasswordBytesFor(text, secrets_.value.password, error)) {
     rc = kExitPassword;
   }
   return rc == kExitOk ? kExitOk : Fail(rc, error);
