@@ -26,12 +26,13 @@ namespace {
 struct MemoryReader {
   const unsigned char* data;
   size_t size, position;
-  static size_t Read(void* c, void* buffer, size_t n) {
+  static int Read(void* c, void* buffer, size_t n, size_t* got) {
     auto* r = static_cast<MemoryReader*>(c);
     if (n > r->size - r->position) n = r->size - r->position;
     std::memcpy(buffer, r->data + r->position, n);
     r->position += n;
-    return n;
+    *got = n;
+    return 0;
   }
   static const void* View(void* c, size_t n) {
     auto* r = static_cast<MemoryReader*>(c);

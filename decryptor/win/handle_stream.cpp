@@ -9,17 +9,21 @@ namespace {
 // ReadFile and WriteFile take at most a DWORD's worth at a time.
 constexpr size_t kMostPerCall = 1u << 30;
 
-size_t HandleRead(void* context, void* buffer, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    DWORD want = static_cast<DWORD>(size - done < kMostPerCall ? size - done : kMostPerCall);
-    DWORD got = 0;
-    if (!ReadFile(context, static_cast<char*>(buffer) + done, want, &got, nullptr) || got == 0) {
-      break;  // an error or the end of the file
+// A read that gives nothing is the end of the file; a failed one is an
+// error, reported with the system's code.
+int HandleRead(void* context, void* buffer, size_t size, size_t* got) {
+  *got = 0;
+  while (*got < size) {
+    DWORD want = static_cast<DWORD>(size - *got < kMostPerCall ? size - *got : kMostPerCall);
+    DWORD read = 0;
+    if (!ReadFile(context, static_cast<char*>(buffer) + *got, want, &read, nullptr)) {
+      DWORD error = GetLastError();
+      return error ? static_cast<int>(error) : static_cast<int>(ERROR_READ_FAULT);
     }
-    done += got;
+    if (read == 0) break;
+    *got += read;
   }
-  return done;
+  return 0;
 }
 
 size_t HandleWrite(void* context, const void* data, size_t size) {

@@ -1,8 +1,8 @@
 // One move-only owner for every kind of handle. A traits type names the
 // handle type, its "none" value and the function that releases it.
 // Releasing keeps the thread's last error, so that a failure can still be
-// reported after cleaning up what it left open. Secret<T> holds keys and
-// password bytes in place and wipes them on every way out.
+// reported after cleaning up what it left open. Secrets have their own
+// owners (orx/secret.h).
 // Header-only and without the C++ runtime, for the smallest programs.
 #pragma once
 
@@ -12,7 +12,7 @@
 #include <windows.h>
 #endif
 
-#include "orx/secure_wipe.h"
+#include "orx/secret.h"
 
 namespace orx {
 
@@ -67,16 +67,6 @@ struct CFileTraits {  // fopen and friends
   static void Release(Type f) { fclose(f); }
 };
 using CFile = UniqueHandle<CFileTraits>;
-
-// A secret held in place; wiped when the owner goes.
-template <typename T>
-struct Secret {
-  T value;
-  Secret() { SecureWipe(&value, sizeof value); }
-  Secret(const Secret&) = delete;
-  Secret& operator=(const Secret&) = delete;
-  ~Secret() { SecureWipe(&value, sizeof value); }
-};
 
 #if defined(_WIN32)
 struct FileHandleTraits {  // CreateFileW: none is INVALID_HANDLE_VALUE

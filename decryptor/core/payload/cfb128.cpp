@@ -84,4 +84,13 @@ void Cfb128Release(Cfb128* s) {
   s->used = 0;
 }
 
+bool Cfb128Buffer(const unsigned char* key, size_t keyBytes, const unsigned char iv[kAesBlockBytes],
+                  const unsigned char* in, unsigned char* out, size_t size, bool encrypt) {
+  Cfb128 cfb = {};
+  bool ok = Cfb128Init(&cfb, key, keyBytes, iv) &&
+            (encrypt ? Cfb128Encrypt(&cfb, in, out, size) : Cfb128Decrypt(&cfb, in, out, size));
+  Cfb128Release(&cfb);
+  return ok;
+}
+
 }  // namespace orx::crypto

@@ -43,4 +43,9 @@ bool Cfb128DecryptRun(Cfb128* state, const unsigned char* cipher, unsigned char*
 // Releases the key and wipes the feedback.
 void Cfb128Release(Cfb128* state);
 
+// One whole buffer from the IV, the state made and released inside: a key
+// wrapped or unwrapped, a buffer ciphered. `out` may be `in`.
+bool Cfb128Buffer(const unsigned char* key, size_t keyBytes, const unsigned char iv[kAesBlockBytes],
+                  const unsigned char* in, unsigned char* out, size_t size, bool encrypt);
+
 }  // namespace orx::crypto

@@ -41,6 +41,13 @@ bool Sha1Update(Sha1* state, const void* data, size_t size);
 // Writes the digest and releases the state, also when it fails.
 bool Sha1Final(Sha1* state, unsigned char digest[kSha1Bytes]);
 void Sha1Release(Sha1* state);
+// SHA-1 of one buffer.
+inline bool Sha1Digest(const void* data, size_t size, unsigned char digest[kSha1Bytes]) {
+  Sha1 state = {};
+  bool ok = Sha1Init(&state) && Sha1Update(&state, data, size) && Sha1Final(&state, digest);
+  Sha1Release(&state);
+  return ok;
+}
 
 bool Md5(const void* data, size_t size, unsigned char digest[kMd5Bytes]);
 

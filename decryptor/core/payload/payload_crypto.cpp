@@ -3,31 +3,17 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "orx/secure_wipe.h"
+#include "orx/secret.h"
 #include "payload/cfb128.h"
 #include "payload/crypto_port.h"
 
 namespace orx::payload {
 
-const char kIvText[33] = "47092158470921584709215847092158";
-
 namespace {
-
-// DecryptPayload's fixed buffers: large enough that per-call costs vanish
-// against the cipher and the digest, small enough to stay in the cache
-// between the keystream, the XOR and the digest passes.
-constexpr size_t kChunkBytes = 16384;
-constexpr size_t kBlock = crypto::kAesBlockBytes;
 
 const CipherInfo kCiphers[] = {
     {"aes-128-cfb", 16}, {"aes-192-cfb", 24}, {"aes-256-cfb", 32}};
 const DigestInfo kDigests[] = {{"sha1", crypto::kSha1Bytes}, {"md5", crypto::kMd5Bytes}};
-
-bool IsKeyLength(int keyBytes) { return keyBytes == 16 || keyBytes == 24 || keyBytes == 32; }
-
-const unsigned char* Iv(const char* ivText) {
-  return reinterpret_cast<const unsigned char*>(ivText);
-}
 
 // The named cipher over the whole input, which may be the output.
 int RunCipher(const char* cipherName, const unsigned char* key, const char* iv,
@@ -36,12 +22,11 @@ int RunCipher(const char* cipherName, const unsigned char* key, const char* iv,
   const CipherInfo* cipher = LookupCipher(cipherName);
   if (!cipher) return kNoSuchCipher;
   if (!key || !iv || !output || (!input && length)) return failure;
-  crypto::Cfb128 cfb = {};
-  bool ok = crypto::Cfb128Init(&cfb, key, static_cast<size_t>(cipher->keyBytes), Iv(iv)) &&
-            (encrypt ? crypto::Cfb128Encrypt(&cfb, input, output, length)
-                     : crypto::Cfb128Decrypt(&cfb, input, output, length));
-  crypto::Cfb128Release(&cfb);
-  if (!ok) return failure;
+  if (!crypto::Cfb128Buffer(key, static_cast<size_t>(cipher->keyBytes),
+                            reinterpret_cast<const unsigned char*>(iv), input, output, length,
+                            encrypt)) {
+    return failure;
+  }
   // CFB neither pads nor shortens: as many bytes out as in.
   output[length] = 0;
   if (outLength) *outLength = length;
@@ -53,16 +38,6 @@ void SetError(int* error, int code) {
 }
 
 }  // namespace
-
-size_t PasswordBytesFromText(const uint16_t* text, size_t units,
-                             unsigned char bytes[kPasswordBytesCapacity]) {
-  size_t n = 0;
-  if (text && units <= kPasswordMaxUnits) {
-    for (; n < units; ++n) bytes[n] = static_cast<unsigned char>(text[n] & 0xFF);
-  }
-  bytes[n] = 0;
-  return units;
-}
 
 char* MakeCipherName(int mode, int keyBytes) {
   static const char* const kModes[] = {"ecb", "cfb", "cbc", "ofb"};
@@ -128,15 +103,8 @@ unsigned char* DigestBuffer(const void* data, size_t length, const char* digestN
   if (!digest || (!data && length)) return nullptr;
   unsigned char* out = static_cast<unsigned char*>(calloc(kDigestBufferBytes, 1));
   if (!out) return nullptr;
-  bool ok;
-  if (digest->size == crypto::kMd5Bytes) {
-    ok = crypto::Md5(data, length, out);
-  } else {
-    crypto::Sha1 sha = {};
-    ok = crypto::Sha1Init(&sha) && crypto::Sha1Update(&sha, data, length) &&
-         crypto::Sha1Final(&sha, out);
-    crypto::Sha1Release(&sha);
-  }
+  bool ok = digest->size == crypto::kMd5Bytes ? crypto::Md5(data, length, out)
+                                              : crypto::Sha1Digest(data, length, out);
   if (!ok) {
     free(out);
     return nullptr;
@@ -159,31 +127,14 @@ int DecryptBuffer(const char* cipherName, const unsigned char* key, const char* 
 
 unsigned char* DerivePasswordKey(const unsigned char* passwordBytes, size_t passwordLength,
                                  int keyBytes, int* error) {
-  if (!passwordBytes) return SetError(error, kNoPassword), nullptr;
-  if (strlen(reinterpret_cast<const char*>(passwordBytes)) != passwordLength) {
-    return SetError(error, kPasswordLength), nullptr;
-  }
-  if (!IsKeyLength(keyBytes)) return SetError(error, kBadKeyLength), nullptr;
-
-  // The seed: MD5 of the password bytes, then 0x01 up to the key length.
-  unsigned char seed[32];
-  memset(seed, 0x01, sizeof seed);
-  if (!crypto::Md5(passwordBytes, passwordLength, seed)) {
-    SecureWipe(seed, sizeof seed);
-    return SetError(error, kMd5Failed), nullptr;
-  }
+  Secret<unsigned char[kMaxKeyBytes]> derived;
+  // A negative length becomes one no key has, refused in its turn.
+  int rc = DerivePasswordKeyInto(passwordBytes, passwordLength, static_cast<size_t>(keyBytes),
+                                 derived.value);
+  if (rc != kOk) return SetError(error, rc), nullptr;
   unsigned char* key = static_cast<unsigned char*>(calloc(static_cast<size_t>(keyBytes) + 32, 1));
-  char* name = key ? MakeCipherName(kModeCfb, keyBytes) : nullptr;
-  int rc = name ? EncryptBuffer(name, seed, kIvText, seed, static_cast<size_t>(keyBytes), key,
-                                nullptr)
-                : kNoMemory;
-  ReleaseCipherName(name);
-  SecureWipe(seed, sizeof seed);
-  if (rc != kOk) {
-    if (key) SecureWipe(key, static_cast<size_t>(keyBytes) + 32);
-    free(key);
-    return SetError(error, rc), nullptr;
-  }
+  if (!key) return SetError(error, kNoMemory), nullptr;
+  memcpy(key, derived.value, static_cast<size_t>(keyBytes));
   SetError(error, kOk);
   return key;
 }
@@ -213,78 +164,6 @@ unsigned char* DecryptWithKey(const unsigned char* data, size_t dataLength,
   return plain;
 }
 
-namespace {
-
-// The output, hashing every byte it took after it took it. A failed digest
-// update fails the write.
-struct HashingOutput {
-  PayloadStream* target;
-  crypto::Sha1* sha;
-  bool failed;
-};
-
-size_t HashingWrite(void* context, const void* data, size_t size) {
-  HashingOutput* self = static_cast<HashingOutput*>(context);
-  size_t taken = self->target->write(self->target->context, data, size);
-  if (!crypto::Sha1Update(self->sha, data, taken)) {
-    self->failed = true;
-    return 0;
-  }
-  return taken;
-}
-
-int DecryptInto(int keyBytes, const unsigned char* fileKey, const char* iv,
-                PayloadStream* payload, uint64_t cipherLength, PayloadStream* output) {
-  // Fixed buffers whatever the payload's size: the cipher text as read
-  // (unless the stream lends it in place), and the plaintext with room for
-  // the keystream's last whole block.
-  const size_t plainBytes = kChunkBytes + kBlock;
-  unsigned char* buffers = static_cast<unsigned char*>(malloc(kChunkBytes + plainBytes));
-  if (!buffers) return kNoMemory;
-  unsigned char* plain = buffers + kChunkBytes;
-  crypto::Cfb128 cfb = {};
-  int result = crypto::Cfb128Init(&cfb, fileKey, static_cast<size_t>(keyBytes), Iv(iv))
-                   ? kOk
-                   : kPayloadDecryptFailed;
-  for (uint64_t done = 0; result == kOk && done < cipherLength;) {
-    uint64_t left = cipherLength - done;
-    size_t chunk = left < kChunkBytes ? static_cast<size_t>(left) : kChunkBytes;
-    const unsigned char* in =
-        payload->view ? static_cast<const unsigned char*>(payload->view(payload->context, chunk))
-                      : nullptr;
-    if (!in && payload->read(payload->context, buffers, chunk) == chunk) in = buffers;
-    if (!in || !crypto::Cfb128DecryptRun(&cfb, in, plain, chunk)) {
-      result = kPayloadDecryptFailed;
-    } else if (output->write(output->context, plain, chunk) != chunk) {
-      result = kOutputFailed;
-    }
-    done += chunk;
-  }
-  crypto::Cfb128Release(&cfb);
-  // The plaintext does not outlive the call in freed memory.
-  SecureWipe(plain, plainBytes);
-  free(buffers);
-  return result;
-}
-
-}  // namespace
-
-int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv,
-                      PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
-                      unsigned char digestOut[kSha1Bytes]) {
-  if (!payload || !output || !fileKey || !iv) return kPayloadDecryptFailed;
-  if (!digestOut) return DecryptInto(keyBytes, fileKey, iv, payload, cipherLength, output);
-  crypto::Sha1 sha = {};
-  if (!crypto::Sha1Init(&sha)) return kNoDigest;
-  HashingOutput hashing = {output, &sha, false};
-  PayloadStream hashed = {&hashing, nullptr, HashingWrite, nullptr, nullptr, nullptr};
-  int result = DecryptInto(keyBytes, fileKey, iv, payload, cipherLength, &hashed);
-  if (hashing.failed) result = kPayloadDecryptFailed;
-  if (result == kOk && !crypto::Sha1Final(&sha, digestOut)) result = kPayloadDecryptFailed;
-  crypto::Sha1Release(&sha);
-  return result;
-}
-
 int DecryptPayload(const char* cipherName, const unsigned char* fileKey, const char* iv,
                    PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
                    unsigned char digestOut[21]) {
@@ -294,8 +173,10 @@ int DecryptPayload(const char* cipherName, const unsigned char* fileKey, const c
   if (!cipher) return kNoSuchCipher;
   int result = DecryptCipherText(cipher->keyBytes, fileKey, iv, payload, cipherLength, output,
                                  digestOut);
-  if (result != kOk) memset(digestOut, 0, kSha1Bytes);
-  return result;
+  if (result == kOk) return kOk;
+  memset(digestOut, 0, kSha1Bytes);
+  // This call's callers know one code for a payload that cannot be had.
+  return result == kReadFailed ? kPayloadDecryptFailed : result;
 }
 
 }  // namespace orx::payload

@@ -1,34 +1,33 @@
-// Reading and checking a payload's header, and finding the length of its
-// encrypted content.
+// The payload format: the header, read and written, and the trailer.
 //
 // Layout (integers are 32-bit little-endian): signature, nameBytes, the name
-// (UTF-16LE, nameBytes bytes), keyBytes, keyCheck (20 bytes), wrappedKey and
-// secondBlock (keyBytes each), the cipher text, then 24 trailing bytes: the
-// SHA-1 of the plaintext and four bytes nobody reads.
+// (UTF-16LE, nameBytes bytes), keyBytes, keyCheck (20 bytes: SHA-1 of the
+// file key), wrappedKey and secondBlock (keyBytes each), the cipher text,
+// then the trailer of 24 bytes: the SHA-1 of the plaintext and four bytes
+// nobody reads. The cipher text's length is what lies between the header
+// and the trailer: a payload is read from a stream that can be measured.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include "payload/payload_results.h"
 #include "payload/payload_stream.h"
+#include "payload/stored_name.h"
 
 namespace orx::payload {
 
-// Header results (the crypto codes are in payload_crypto.h).
-enum : int {
-  kHeaderTruncated = 1401,  // the stream ended inside the header
-  kBadSignature = 1402,
-  kNameTooLong = 1403,      // nameBytes above kMaxNameBytes
-  kBadKeyBytes = 1404,      // keyBytes not 16, 24 or 32
-  kBadStoredName = 1405,    // the stored name is not a plain file name
-  kPayloadTooShort = 1406,  // no room for the header and the 24 trailing bytes
-  kStreamFailed = 1407,     // the stream could not be measured (seek/tell)
-};
-
 constexpr uint32_t kMaxNameBytes = 2046;
 constexpr size_t kNameCapacity = 1024;  // UTF-16 units, terminator included
-constexpr int64_t kTrailerBytes = 24;   // plainDigest + tailBytes
 constexpr size_t kKeyCheckBytes = 20;
+constexpr size_t kSha1Bytes = 20;
+constexpr size_t kTailBytes = 4;
+constexpr int64_t kTrailerBytes = kSha1Bytes + kTailBytes;  // plainDigest + tailBytes
+// The signature a new payload carries; a reader takes the whole family
+// IsPayloadSignature describes.
+constexpr uint32_t kPayloadSignature = 0xF8EBD601u;
+// The longest header: the fixed fields, the longest name, the longest keys.
+constexpr size_t kMaxHeaderBytes = 12 + kMaxNameBytes + kKeyCheckBytes + 2 * 32;
 
 struct PayloadHeader {
   uint32_t signature;
@@ -43,6 +42,11 @@ struct PayloadHeader {
   int64_t cipherBytes;      // length of the cipher text
 };
 
+struct PayloadTrailer {
+  uint8_t plainDigest[kSha1Bytes];  // SHA-1 of the plaintext
+  uint8_t tailBytes[kTailBytes];    // zeros when written, never checked
+};
+
 // Bits 8-31 are 0xF8EBD6; in the low byte bit 0 is set and bit 4 clear.
 bool IsPayloadSignature(uint32_t signature);
 
@@ -52,8 +56,18 @@ bool IsPayloadSignature(uint32_t signature);
 // its blocks are read), keyCheck, wrappedKey, secondBlock. Then refuses a
 // stored name that IsPlainFileName rejects, and measures the cipher text
 // with MeasureCipherText. Returns kOk with the stream after secondBlock, or
-// the first fault found; the fields read so far are filled in either way.
+// the first fault found (kReadFailed for a read error, kHeaderTruncated
+// when the data ends inside the header); the fields read so far are filled
+// in either way.
 int ReadPayloadHeader(PayloadStream* payload, PayloadHeader* header);
+
+// The writing side: the header of `header`'s signature, name (nameUnits
+// units of fileName; nameBytes is ignored), keyBytes, keyCheck, wrappedKey
+// and secondBlock, as ReadPayloadHeader reads it back. Returns its length
+// in `out`, or 0 for fields no reader takes: a signature IsPayloadSignature
+// refuses, a key length other than 16, 24 or 32, a name IsPlainFileName
+// refuses.
+size_t WritePayloadHeader(const PayloadHeader& header, unsigned char out[kMaxHeaderBytes]);
 
 // The cipher text length C for a stream positioned at the end of the header:
 // bytes to the end of the stream minus the 24 trailing bytes. Leaves the
@@ -61,44 +75,12 @@ int ReadPayloadHeader(PayloadStream* payload, PayloadHeader* header);
 // kStreamFailed when the stream cannot be measured.
 int MeasureCipherText(PayloadStream* payload, int64_t* cipherBytes);
 
-// How the stored-name rule sees one code point. Everything not in the table
-// below is kOrdinary.
-enum class NameCharKind : uint8_t {
-  kOrdinary = 0,
-  kRefused,   // never in a name: controls, bidirectional and invisible characters
-  kBlank,     // shown as empty space: not first or last, at most two in a row
-  kSelector,  // a variation selector: only right after a non-ASCII character it can vary
-};
+// Reads the trailer at the stream's position (right after the cipher text):
+// kOk, kReadFailed, or kNoStoredDigest when the data ends first.
+int ReadPayloadTrailer(PayloadStream* payload, PayloadTrailer* trailer);
 
-struct NameCharRange {
-  uint32_t first, last;  // code points, inclusive
-  NameCharKind kind;
-};
-
-// The classes of code points the rule treats specially, sorted and not
-// overlapping, each with the reason in payload_header.cpp. Shared with the
-// tools that print stored names, which escape what is kRefused.
-extern const NameCharRange kNameCharTable[];
-extern const size_t kNameCharTableSize;
-
-// The kind of `cp` in kNameCharTable; a lone surrogate (U+D800-U+DFFF left
-// over after pairing) is kRefused.
-NameCharKind ClassifyNameChar(uint32_t cp);
-
-// Whether a stored name may be used as an output file name as it stands: 1 to
-// 255 UTF-16 units; no unit below 0x20 and no kRefused code point (C1
-// controls, bidirectional formatting characters that make the name shown
-// differ from the file opened, invisible characters that make two names
-// look alike or hide part of one, unpaired surrogates); no blank first, none
-// last and no run of more than two (a run pushes a real extension out of
-// sight: "statement.pdf<60 blanks>.exe"); a variation selector only after a
-// non-ASCII character that is not a blank; none of \ / : * ? " < > |; not
-// "." or ".."; no trailing dot; not a device name (CON, PRN, AUX, NUL,
-// COM1-COM9, LPT1-LPT9, also with an extension or trailing blanks before it,
-// and COM/LPT with a superscript digit 1-3); not desktop.ini or autorun.inf
-// in any case, which Explorer acts on as soon as it shows the folder.
-// Anything else could name another folder, a stream or a device, or show the
-// recipient another name than the one written, and is refused.
-bool IsPlainFileName(const uint16_t* name, size_t units);
+// The trailer of a new payload: the plaintext's digest and zero tail bytes.
+void WritePayloadTrailer(const uint8_t plainDigest[kSha1Bytes],
+                         unsigned char out[kTrailerBytes]);
 
 }  // namespace orx::payload

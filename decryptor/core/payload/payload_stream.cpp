@@ -1,11 +1,17 @@
 #include "payload/payload_stream.h"
 
+#include <errno.h>
+
 namespace orx::payload {
 
 namespace {
 
-size_t FileRead(void* context, void* buffer, size_t size) {
-  return fread(buffer, 1, size, static_cast<FILE*>(context));
+int FileRead(void* context, void* buffer, size_t size, size_t* got) {
+  FILE* file = static_cast<FILE*>(context);
+  errno = 0;
+  *got = fread(buffer, 1, size, file);
+  if (*got == size || !ferror(file)) return 0;
+  return errno ? errno : EIO;
 }
 
 size_t FileWrite(void* context, const void* data, size_t size) {

@@ -11,13 +11,18 @@
 
 namespace orx::payload::testing {
 
+// What a failing reader reports: a system's code for a read error.
+constexpr int kMemoryReadError = 5;
+
 struct MemoryStream {
   std::vector<uint8_t> data;
   int64_t position = 0;
   // The writer takes this many bytes in all and then refuses more.
   size_t writeLimit = SIZE_MAX;
-  // A reader delivers at most this many bytes in all (a read error after it).
+  // A reader delivers at most this many bytes in all: then a read error, or
+  // with readLimitEnds the end of the data (a file cut short meanwhile).
   size_t readLimit = SIZE_MAX;
+  bool readLimitEnds = false;
   size_t delivered = 0;
   // Whether the reader also lends its bytes in place (the view of a stream
   // over memory); the decryption takes either way.
@@ -25,15 +30,17 @@ struct MemoryStream {
 
   PayloadStream Port() { return PayloadStream{this, Read, Write, Seek, Tell, View}; }
 
-  static size_t Read(void* c, void* buffer, size_t size) {
+  static int Read(void* c, void* buffer, size_t size, size_t* got) {
     auto* s = static_cast<MemoryStream*>(c);
     int64_t left = static_cast<int64_t>(s->data.size()) - s->position;
     size_t n = left <= 0 ? 0 : (static_cast<uint64_t>(left) < size ? static_cast<size_t>(left) : size);
-    if (s->readLimit - s->delivered < n) n = s->readLimit - s->delivered;
+    bool failed = s->readLimit - s->delivered < n;
+    if (failed) n = s->readLimit - s->delivered;
     if (n) memcpy(buffer, s->data.data() + s->position, n);
     s->position += static_cast<int64_t>(n);
     s->delivered += n;
-    return n;
+    *got = n;
+    return failed && !s->readLimitEnds ? kMemoryReadError : 0;
   }
   static size_t Write(void* c, const void* bytes, size_t size) {
     auto* s = static_cast<MemoryStream*>(c);

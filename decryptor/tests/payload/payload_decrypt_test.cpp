@@ -197,19 +197,31 @@ TEST(WholePayload, EveryFailureOfTheSequenceIsItsOwnOutcome) {
   flipped.cipherText[39999] ^= 0x01;
   std::vector<Case> cases = {
       {"intact", good, nullptr, kOk},
-      {"the payload cannot be read to its end (a read error)", good,
+      {"a read error in the cipher text", good,
        [](MemoryStream& in, MemoryStream&) { in.readLimit = in.data.size() - 30000; },
+       kReadFailed},
+      {"the payload ends inside the cipher text", good,
+       [](MemoryStream& in, MemoryStream&) {
+         in.readLimit = in.data.size() - 30000;
+         in.readLimitEnds = true;
+       },
        kPayloadDecryptFailed},
       {"the output refuses bytes (a full disk)", good,
        [](MemoryStream&, MemoryStream& out) { out.writeLimit = 20000; }, kOutputFailed},
-      {"a read error before the stored digest", good,
+      {"a read error in the stored digest", good,
        [](MemoryStream& in, MemoryStream&) { in.readLimit = in.data.size() - 10; },
+       kReadFailed},
+      {"the payload ends inside the stored digest", good,
+       [](MemoryStream& in, MemoryStream&) {
+         in.readLimit = in.data.size() - 10;
+         in.readLimitEnds = true;
+       },
        kNoStoredDigest},
       // A failed decryption leaves no digest to compare: a stored digest of
       // twenty zero bytes must not pass it as verified.
       {"a failed read with a stored digest of zeros", zeroDigest.Serialize(),
        [](MemoryStream& in, MemoryStream&) { in.readLimit = in.data.size() - 30000; },
-       kPayloadDecryptFailed},
+       kReadFailed},
       {"the last cipher text byte flipped", flipped.Serialize(), nullptr, kDigestMismatch},
   };
   for (bool halves : {false, true}) {

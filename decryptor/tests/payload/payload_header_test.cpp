@@ -21,9 +21,10 @@ struct ReadResult {
   size_t bytesRead;    // how far it read
 };
 
-ReadResult Read(const Bytes& bytes) {
+ReadResult Read(const Bytes& bytes, size_t readLimit = SIZE_MAX) {
   MemoryStream s;
   s.data = bytes;
+  s.readLimit = readLimit;
   PayloadStream port = s.Port();
   ReadResult r{};
   r.code = ReadPayloadHeader(&port, &r.header);
@@ -50,6 +51,36 @@ TEST(PayloadHeaderReader, ReadsEveryFieldAndMeasuresTheCipherText) {
     EXPECT_EQ(r.header.headerEnd, static_cast<int64_t>(32 + 20 + 2 * n));
     EXPECT_EQ(r.position, r.header.headerEnd);  // left at the cipher text
     EXPECT_EQ(r.header.cipherBytes, 77);
+  }
+}
+
+// The writer gives back the bytes the reader read, for every key length;
+// fields no reader takes give no header at all.
+TEST(PayloadHeaderWriter, WritesWhatTheReaderReads) {
+  unsigned char out[kMaxHeaderBytes];
+  for (size_t n : {16u, 24u, 32u}) {
+    const Bytes whole = Sample(n, 5).Serialize();
+    ReadResult r = Read(whole);
+    ASSERT_EQ(r.code, kOk) << n;
+    size_t size = WritePayloadHeader(r.header, out);
+    EXPECT_EQ(Bytes(out, out + size), Bytes(whole.begin(), whole.begin() + r.header.headerEnd))
+        << n;
+  }
+  const ReadResult sample = Read(Sample().Serialize());
+  struct Refusal {
+    const char* what;
+    void (*spoil)(PayloadHeader& h);
+  };
+  const Refusal refusals[] = {
+      {"signature", [](PayloadHeader& h) { h.signature ^= 0x10; }},
+      {"key length", [](PayloadHeader& h) { h.keyBytes = 20; }},
+      {"stored name", [](PayloadHeader& h) { h.fileName[0] = '/'; }},
+      {"name length", [](PayloadHeader& h) { h.nameUnits = kMaxNameBytes / 2 + 1; }},
+  };
+  for (const Refusal& refusal : refusals) {
+    PayloadHeader h = sample.header;
+    refusal.spoil(h);
+    EXPECT_EQ(WritePayloadHeader(h, out), 0u) << refusal.what;
   }
 }
 
@@ -109,10 +140,11 @@ TEST(PayloadHeaderReader, NameLengthLimitAndOddLength) {
 
 TEST(PayloadHeaderReader, TruncatedAndTooShortPayloads) {
   Bytes whole = Sample(24, 0).Serialize();
-  // Every cut inside the header is a short read.
+  // Every cut inside the header is a short read; a read error there is not.
   const size_t header = whole.size() - 24;
   for (size_t cut = 0; cut < header; ++cut) {
     EXPECT_EQ(Read(Bytes(whole.begin(), whole.begin() + cut)).code, kHeaderTruncated) << cut;
+    EXPECT_EQ(Read(whole, cut).code, kReadFailed) << cut;
   }
   // A whole header without room for the 24 trailing bytes is refused before
   // any decryption; exactly 24 bytes give an empty cipher text.

@@ -68,12 +68,12 @@ int RunInspect(const std::vector<std::string>& args) {
   if (result == PayloadFile::Result::kOk) {
     std::printf("header bytes: %" PRId64 "\n", static_cast<int64_t>(h.headerEnd - pf.offset()));
     std::printf("cipherText:   %" PRId64 " bytes\n", h.cipherBytes);
-    unsigned char trailer[24];
+    payload::PayloadTrailer trailer;
     auto& s = pf.stream();
     if (s.seek(s.context, h.headerEnd + h.cipherBytes, SEEK_SET) == 0 &&
-        s.read(s.context, trailer, 24) == 24) {
-      std::printf("plainDigest:  %s\n", Hex(trailer, 20).c_str());
-      std::printf("tailBytes:    %s\n", Hex(trailer + 20, 4).c_str());
+        payload::ReadPayloadTrailer(&s, &trailer) == payload::kOk) {
+      std::printf("plainDigest:  %s\n", Hex(trailer.plainDigest, payload::kSha1Bytes).c_str());
+      std::printf("tailBytes:    %s\n", Hex(trailer.tailBytes, payload::kTailBytes).c_str());
     }
     return kExitOk;
   }

@@ -97,11 +97,11 @@ int RunPack(const std::vector<std::string>& args) {
 
   Secret<PasswordBytes> password;
   {
-    Secret<PasswordText> text;
-    int rc = ReadPassword(source, true, text.value, error);
+    PasswordText text;
+    int rc = ReadPassword(source, true, text, error);
     if (rc == kExitOk &&
-        (!AcceptNewPassword(text.value, !a.Flag("--no-password-rules"), error) ||
-         !PasswordBytesFor(text.value, password.value, error))) {
+        (!AcceptNewPassword(text, !a.Flag("--no-password-rules"), error) ||
+         !PasswordBytesFor(text, password.value, error))) {
       rc = kExitPassword;
     }
     if (rc != kExitOk) {

@@ -43,13 +43,13 @@ std::string RuleMessage(int status) {
 }  // namespace
 
 bool AcceptNewPassword(const PasswordText& text, bool rules, std::string& error) {
-  if (text.size == 0) {
+  if (text.empty()) {
     error = "the password is empty";
     return false;
   }
   if (!rules) return true;
   AsciiOnly codePage;
-  int status = ostrel::ValidatePasswordWide(text.units, codePage);
+  int status = ostrel::ValidatePasswordWide(text.data(), codePage);
   if (status != ZT_OK) {
     error = RuleMessage(status) + " (--no-password-rules lets pack use it anyway)";
     return false;
@@ -58,22 +58,22 @@ bool AcceptNewPassword(const PasswordText& text, bool rules, std::string& error)
 }
 
 bool PasswordBytesFor(const PasswordText& text, PasswordBytes& out, std::string& error) {
-  if (text.size > payload::kPasswordMaxUnits) {
+  if (text.size() > payload::kPasswordMaxUnits) {
     error = "the password is longer than " + std::to_string(payload::kPasswordMaxUnits) +
             " characters";
     return false;
   }
-  for (std::size_t i = 0; i < text.size; ++i) {
-    if ((text.units[i] & 0xFF) == 0) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((text[i] & 0xFF) == 0) {
       char hex[8];
-      std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(text.units[i]));
+      std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(text[i]));
       error = std::string("the password holds U+") + hex +
               ", a character the decryptor cannot use";
       return false;
     }
   }
-  out.length = payload::PasswordBytesFromText(reinterpret_cast<const uint16_t*>(text.units),
-                                              text.size, out.bytes);
+  out.length = payload::PasswordBytesFromText(reinterpret_cast<const uint16_t*>(text.data()),
+                                              text.size(), out.bytes);
   return true;
 }
 

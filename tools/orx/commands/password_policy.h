@@ -5,20 +5,18 @@
 #include <cstddef>
 #include <string>
 
-#include "payload/payload_crypto.h"
+#include "orx/secret.h"
+#include "payload/payload_keys.h"
 
 namespace orx {
 
-// A password as text: UTF-16 units and a terminating zero. A secret: keep
-// it in a Secret<>, which wipes it.
-struct PasswordText {
-  static constexpr std::size_t kCapacity = 1024;  // units, more than any source gives
-  char16_t units[kCapacity + 1];
-  std::size_t size;
-};
+// A password as text: UTF-16 units, more than any source gives, wiped by
+// their owner.
+using PasswordText = SecretText<char16_t, 1024>;
 
 // The password bytes the decryptor derives its key from (the low 8 bits of
-// each UTF-16 unit) and their stated length. A secret, like the text.
+// each UTF-16 unit) and their stated length. A fixed secret: keep it in a
+// Secret<>.
 struct PasswordBytes {
   unsigned char bytes[payload::kPasswordBytesCapacity];
   std::size_t length;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "exit_codes.h"
+#include "orx/secret.h"
 #include "orx/unique_handle.h"
 #include "platform.h"
 #include "utf.h"
@@ -16,11 +17,9 @@ namespace {
 // The line as text. A file, standard input and a terminal give UTF-8 (a
 // byte order mark is dropped), the Windows console UTF-16.
 int DecodeLine(const platform::TypedLine& line, PasswordText& text, std::string& error) {
-  text.size = 0;
-  text.units[0] = 0;
+  text.Clear();
   if (line.wide) {
-    for (size_t i = 0; i < line.size; ++i) text.units[text.size++] = line.units[i];
-    text.units[text.size] = 0;
+    text.Append(line.units.data(), line.units.size());
     return kExitOk;
   }
   if (line.tooLong) {
@@ -28,21 +27,23 @@ int DecodeLine(const platform::TypedLine& line, PasswordText& text, std::string&
             " characters";
     return kExitPassword;
   }
-  size_t at = line.size >= 3 && std::memcmp(line.bytes, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  const char* bytes = line.bytes.data();
+  const size_t size = line.bytes.size();
+  size_t at = size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
   // Every sequence of one to four bytes gives one or two units, so the
   // units never outgrow the line.
-  while (at < line.size) {
+  Secret<char16_t[2]> units;
+  while (at < size) {
     char32_t cp = 0;
-    size_t n = DecodeUtf8(line.bytes, line.size, at, cp);
+    size_t n = DecodeUtf8(bytes, size, at, cp);
     if (n == 0) {
-      text.size = 0;
+      text.Clear();
       error = "the password is not valid UTF-8 text";
       return kExitPassword;
     }
-    text.size += AppendUtf16(text.units + text.size, cp);
+    text.Append(units.value, AppendUtf16(units.value, cp));
     at += n;
   }
-  text.units[text.size] = 0;
   return kExitOk;
 }
 
@@ -56,9 +57,9 @@ int ReadPasswordFile(const std::string& name, PasswordText& text, std::string& e
     return kExitFailure;
   }
   std::setvbuf(f.get(), buffer.value, _IOFBF, sizeof buffer.value);
-  Secret<platform::TypedLine> line;
+  platform::TypedLine line;
   errno = 0;
-  bool got = platform::ReadLine(f.get(), line.value);
+  bool got = platform::ReadLine(f.get(), line);
   int saved = errno;
   bool failed = std::ferror(f.get());
   f.reset();
@@ -70,13 +71,13 @@ int ReadPasswordFile(const std::string& name, PasswordText& text, std::string& e
     error = "the password file " + name + " is empty";
     return kExitPassword;
   }
-  return DecodeLine(line.value, text, error);
+  return DecodeLine(line, text, error);
 }
 
 int Prompt(const char* prompt, PasswordText& text, std::string& error) {
-  Secret<platform::TypedLine> line;
-  switch (platform::PromptHidden(prompt, line.value, error)) {
-    case platform::PromptResult::kTyped: return DecodeLine(line.value, text, error);
+  platform::TypedLine line;
+  switch (platform::PromptHidden(prompt, line, error)) {
+    case platform::PromptResult::kTyped: return DecodeLine(line, text, error);
     case platform::PromptResult::kRefused: return kExitPassword;
     default: return kExitFailure;
   }
@@ -104,20 +105,18 @@ int ReadPassword(const PasswordSource& source, bool confirm, PasswordText& text,
                  std::string& error) {
   if (source.hasFile) return ReadPasswordFile(source.file, text, error);
   if (source.fromStdin) {
-    Secret<platform::TypedLine> line;
-    if (!platform::ReadLine(stdin, line.value)) {
+    platform::TypedLine line;
+    if (!platform::ReadLine(stdin, line)) {
       error = "no password on standard input";
       return kExitPassword;
     }
-    return DecodeLine(line.value, text, error);
+    return DecodeLine(line, text, error);
   }
   int rc = Prompt("Password: ", text, error);
   if (rc != kExitOk || !confirm) return rc;
-  Secret<PasswordText> again;
-  rc = Prompt("Password again: ", again.value, error);
-  if (rc == kExitOk &&
-      (again.value.size != text.size ||
-       std::memcmp(again.value.units, text.units, text.size * sizeof(char16_t)) != 0)) {
+  PasswordText again;
+  rc = Prompt("Password again: ", again, error);
+  if (rc == kExitOk && !again.Equals(text)) {
     error = "the two passwords differ";
     return kExitPassword;
   }

@@ -155,10 +155,10 @@ int Unpacking::CheckName() {
 int Unpacking::GuardOutput() { return orx::GuardOutput("unpack", target_, {r_.input}, r_.force); }
 
 int Unpacking::ReadPassword() {
-  Secret<PasswordText> text;
+  PasswordText text;
   std::string error;
-  int rc = orx::ReadPassword(r_.source, false, text.value, error);
-  if (rc == kExitOk && !PasswordBytesFor(text.value, secrets_.value.password, error)) {
+  int rc = orx::ReadPassword(r_.source, false, text, error);
+  if (rc == kExitOk && !PasswordBytesFor(text, secrets_.value.password, error)) {
     rc = kExitPassword;
   }
   return rc == kExitOk ? kExitOk : Fail(rc, error);
@@ -205,7 +205,9 @@ int Unpacking::DecryptAndVerify() {
                  : payload::kNoDigest;
   if (code == payload::kOk && !out.Finish(digest)) code = payload::kOutputFailed;
   if (out.digestFailed()) code = payload::kPayloadDecryptFailed;
-  if (code == payload::kOk) code = payload::CheckStoredDigest(&payload_.stream(), digest);
+  // Past the cipher text, the stored digest is the step that can fail.
+  const bool inDigest = code == payload::kOk;
+  if (inDigest) code = payload::CheckStoredDigest(&payload_.stream(), digest);
   progress.Finish();
   switch (code) {
     case payload::kOk:
@@ -216,16 +218,14 @@ int Unpacking::DecryptAndVerify() {
     default:
       break;
   }
-  std::string error = code == payload::kNoStoredDigest
-                          ? "cannot read the stored digest"
-                          : "decryption failed (code " + std::to_string(code) + ")";
+  std::string error = inDigest ? "cannot read the stored digest"
+                               : "decryption failed (code " + std::to_string(code) + ")";
   if (out.interrupted()) {
     error += ": interrupted";
   } else if (code == payload::kOutputFailed) {
     error += ": cannot write " + target_.u8string() + ": " +
              std::strerror(out.writeError() ? out.writeError() : EIO);
-  } else if ((code == payload::kPayloadDecryptFailed || code == payload::kNoStoredDigest) &&
-             payload_.readError()) {
+  } else if (code == payload::kReadFailed) {
     error += ": cannot read " + r_.input.u8string() + ": " + std::strerror(payload_.readError());
   }
   return FailOutput(error);

@@ -19,7 +19,7 @@
 
 #include "crypto_states.h"
 #include "orx/unique_handle.h"
-#include "payload/payload_crypto.h"
+#include "payload/payload_header.h"
 #include "payload/payload_stream.h"
 #include "progress_bar.h"
 

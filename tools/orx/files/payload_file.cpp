@@ -8,26 +8,28 @@
 #include "display_text.h"
 #include "header_fault.h"
 #include "platform.h"
-#include "payload/payload_crypto.h"
 #include "utf.h"
 
 namespace orx {
 
-size_t PayloadFile::ReadFile(void* buffer, size_t size) {
-  errno = 0;
-  size_t got = fileStream_.read(fileStream_.context, buffer, size);
-  if (got < size && std::ferror(file_.get())) readError_ = errno ? errno : EIO;
-  return got;
+int PayloadFile::ReadFile(void* buffer, size_t size, size_t* got) {
+  *got = 0;
+  if (!readError_) readError_ = fileStream_.read(fileStream_.context, buffer, size, got);
+  return readError_;
 }
 
-size_t PayloadFile::Read(void* context, void* buffer, size_t size) {
+int PayloadFile::Read(void* context, void* buffer, size_t size, size_t* got) {
   auto* self = static_cast<PayloadFile*>(context);
   size_t lent = self->aheadEnd_ - self->aheadAt_;
   if (lent > size) lent = size;
   if (lent) std::memcpy(buffer, self->ahead_.get() + self->aheadAt_, lent);
   self->aheadAt_ += lent;
-  if (lent == size) return size;
-  return lent + self->ReadFile(static_cast<unsigned char*>(buffer) + lent, size - lent);
+  *got = lent;
+  if (lent == size) return 0;
+  size_t more = 0;
+  int error = self->ReadFile(static_cast<unsigned char*>(buffer) + lent, size - lent, &more);
+  *got += more;
+  return error;
 }
 
 const void* PayloadFile::View(void* context, size_t size) {
@@ -38,8 +40,11 @@ const void* PayloadFile::View(void* context, size_t size) {
     size_t kept = self->aheadEnd_ - self->aheadAt_;
     std::memmove(ahead, ahead + self->aheadAt_, kept);
     self->aheadAt_ = 0;
-    self->aheadEnd_ = kept + self->ReadFile(ahead + kept, self->aheadCapacity_ - kept);
-    if (self->aheadEnd_ < size) return nullptr;  // read() takes what there is
+    size_t got = 0;
+    self->ReadFile(ahead + kept, self->aheadCapacity_ - kept, &got);
+    self->aheadEnd_ = kept + got;
+    // read() takes what there is, and reports the error, if any.
+    if (self->aheadEnd_ < size) return nullptr;
   }
   const unsigned char* lent = self->ahead_.get() + self->aheadAt_;
   self->aheadAt_ += size;
@@ -91,9 +96,9 @@ PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where w
   stream_.seek = Seek;
   stream_.tell = Tell;
   unsigned char start[4] = {};
-  size_t got = stream_.read(this, start, 4);
-  if (readError_) {
-    error = "cannot read " + name + ": " + std::strerror(readError_);
+  size_t got = 0;
+  if (int failed = stream_.read(this, start, 4, &got)) {
+    error = "cannot read " + name + ": " + std::strerror(failed);
     return Result::kIoFailure;
   }
   if (got == 0) {
@@ -124,7 +129,7 @@ PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where w
   }
   headerResult_ = payload::ReadPayloadHeader(&stream_, &header_);
   if (headerResult_ == payload::kOk) return Result::kOk;
-  if (readError_) {
+  if (headerResult_ == payload::kReadFailed) {
     error = "cannot read " + name + ": " + std::strerror(readError_);
     return Result::kIoFailure;
   }

@@ -36,7 +36,8 @@ class PayloadFile {
   Result Open(const std::filesystem::path& path, Where where, std::string& error);
 
   std::FILE* file() const { return file_.get(); }
-  // Reads from the file; a read error leaves its errno in readError().
+  // Reads from the file. A read error is reported by every read from then
+  // on (a result of payload::kReadFailed); readError() is its errno.
   payload::PayloadStream& stream() { return stream_; }
   // From here on the stream reads ahead in blocks of `bytes` and lends what
   // it read in place (PayloadStream::view), so that decrypting a large
@@ -55,15 +56,15 @@ class PayloadFile {
   std::string NameForDisplay() const;
 
  private:
-  static size_t Read(void* context, void* buffer, size_t size);
+  static int Read(void* context, void* buffer, size_t size, size_t* got);
   static int Seek(void* context, int64_t offset, int origin);
   static int64_t Tell(void* context);
   static const void* View(void* context, size_t size);
-  size_t ReadFile(void* buffer, size_t size);
+  int ReadFile(void* buffer, size_t size, size_t* got);
 
   CFile file_;
   payload::PayloadStream fileStream_{};  // the C runtime file as a stream
-  payload::PayloadStream stream_{};      // the same, noting read errors
+  payload::PayloadStream stream_{};      // the same, read ahead when asked
   payload::PayloadHeader header_{};
   int headerResult_ = -1;
   int readError_ = 0;

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "crypto_states.h"
-#include "orx/unique_handle.h"
-#include "payload/payload_crypto.h"
+#include "orx/secret.h"
+#include "payload/crypto_port.h"
 #include "payload/payload_header.h"
-#include "payload/payload_open.h"
+#include "payload/payload_keys.h"
 #include "platform.h"
 #include "progress_bar.h"
 
@@ -18,12 +18,7 @@ namespace {
 
 using payload::kIvText;
 
-constexpr std::uint32_t kSignature = 0xF8EBD601u;
 constexpr size_t kChunk = 1 << 16;
-
-void PutUint32(std::vector<unsigned char>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
 
 bool Put(std::FILE* out, const void* data, size_t size) {
   errno = 0;
@@ -48,29 +43,28 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   Secret<payload::FileKey> secret;
   payload::FileKey& fileKey = secret.value;
   fileKey.size = static_cast<std::uint32_t>(n);
-  std::vector<unsigned char> secondBlock(n);
-  if (!crypto::RandomBytes(fileKey.bytes, n) || !crypto::RandomBytes(secondBlock.data(), n)) {
+  payload::PayloadHeader header{};
+  header.signature = payload::kPayloadSignature;
+  header.nameUnits = static_cast<std::uint32_t>(r.storedName.size());
+  std::memcpy(header.fileName, r.storedName.data(), r.storedName.size() * sizeof(char16_t));
+  header.keyBytes = fileKey.size;
+  if (!crypto::RandomBytes(fileKey.bytes, n) || !crypto::RandomBytes(header.secondBlock, n)) {
     error = "the random generator failed";
     return false;
   }
-  unsigned char wrapped[32], keyCheck[payload::kKeyCheckBytes];
-  int code = payload::WrapFileKey(fileKey, r.passwordBytes, r.passwordLength, wrapped, keyCheck);
+  int code = payload::WrapFileKey(fileKey, r.passwordBytes, r.passwordLength, header.wrappedKey,
+                                  header.keyCheck);
   if (code != payload::kOk) {
     error = "wrapping the file key failed (code " + std::to_string(code) + ")";
     return false;
   }
-  std::vector<unsigned char> header;
-  PutUint32(header, kSignature);
-  PutUint32(header, static_cast<std::uint32_t>(r.storedName.size() * 2));
-  for (char16_t unit : r.storedName) {
-    header.push_back(static_cast<unsigned char>(unit & 0xFF));
-    header.push_back(static_cast<unsigned char>(unit >> 8));
+  unsigned char headerBytes[payload::kMaxHeaderBytes];
+  size_t headerSize = payload::WritePayloadHeader(header, headerBytes);
+  if (headerSize == 0) {
+    error = "the payload header cannot hold these fields";
+    return false;
   }
-  PutUint32(header, static_cast<std::uint32_t>(n));
-  header.insert(header.end(), keyCheck, keyCheck + payload::kKeyCheckBytes);
-  header.insert(header.end(), wrapped, wrapped + n);
-  header.insert(header.end(), secondBlock.begin(), secondBlock.end());
-  if (!Put(out, header.data(), header.size())) {
+  if (!Put(out, headerBytes, headerSize)) {
     error = WriteFailure();
     return false;
   }
@@ -114,12 +108,13 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
     return false;
   }
   unsigned char digest[crypto::kSha1Bytes];
-  const unsigned char tail[4] = {0, 0, 0, 0};
   if (!crypto::Sha1Final(&sha, digest)) {
     error = "the digest failed";
     return false;
   }
-  if (!Put(out, digest, 20) || !Put(out, tail, 4)) {
+  unsigned char trailer[payload::kTrailerBytes];
+  payload::WritePayloadTrailer(digest, trailer);
+  if (!Put(out, trailer, sizeof trailer)) {
     error = WriteFailure();
     return false;
   }

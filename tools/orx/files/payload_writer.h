@@ -1,4 +1,6 @@
-// The encrypting side: writes a payload the decryptor opens.
+// The encrypting side: writes a payload the decryptor opens, a file read
+// and encrypted with progress shown, between the header and the trailer of
+// the payload format (payload/payload_header.h).
 #pragma once
 
 #include <cstdint>
@@ -16,10 +18,9 @@ struct PackRequest {
   int keyBytes;  // 16, 24 or 32
 };
 
-// Writes signature, name, keyBytes, keyCheck = SHA-1(file key), the file key
-// wrapped under the password key, a random secondBlock, the content
-// encrypted under a fresh random file key, SHA-1 of the content and four zero
-// bytes. False with `error` set; `out` then holds a partial payload.
+// Writes the header (a fresh random file key wrapped under the password
+// key, a random secondBlock), the content encrypted under the file key and
+// the trailer. False with `error` set; `out` then holds a partial payload.
 bool WritePayload(const PackRequest& request, std::FILE* out, std::string& error);
 
 }  // namespace orx

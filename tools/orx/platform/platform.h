@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "orx/secret.h"
 #include "orx/unique_handle.h"
 
 namespace orx::platform {
@@ -207,14 +208,13 @@ bool IsTerminal(std::FILE* stream);
 
 // One line typed at the hidden prompt, as the terminal gives it: bytes
 // (UTF-8 expected) on POSIX, UTF-16 units from the Windows console; without
-// its line ending. Holds a password: keep it in a Secret<>.
+// its line ending. Holds a password, in owners that wipe it.
 struct TypedLine {
-  static constexpr std::size_t kCapacity = 1024;
+  static constexpr std::size_t kCapacity = 1023;  // bytes or units
   bool wide = false;     // the text is in `units`, not in `bytes`
   bool tooLong = false;  // more was typed than the line holds
-  std::size_t size = 0;  // bytes or units
-  char bytes[kCapacity];
-  char16_t units[kCapacity];
+  SecretText<char, kCapacity> bytes;
+  SecretText<char16_t, kCapacity> units;
 };
 
 // Reads one line of bytes, as a terminal or a password file gives it:
@@ -223,19 +223,15 @@ struct TypedLine {
 inline bool ReadLine(std::FILE* from, TypedLine& line) {
   line.wide = false;
   line.tooLong = false;
-  line.size = 0;
+  line.bytes.Clear();
   int c;
   bool any = false;
   while ((c = std::fgetc(from)) != EOF) {
     any = true;
     if (c == '\n') break;
-    if (line.size + 1 < TypedLine::kCapacity) {
-      line.bytes[line.size++] = static_cast<char>(c);
-    } else {
-      line.tooLong = true;
-    }
+    if (!line.bytes.Append(static_cast<char>(c))) line.tooLong = true;
   }
-  if (line.size > 0 && line.bytes[line.size - 1] == '\r') --line.size;
+  if (line.bytes.back() == '\r') line.bytes.Shorten(line.bytes.size() - 1);
   return any;
 }
 

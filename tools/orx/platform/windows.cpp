@@ -234,7 +234,7 @@ PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& erro
                  (mode & ~ENABLE_ECHO_INPUT) | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
   line.wide = true;
   line.tooLong = false;
-  line.size = 0;
+  line.units.Clear();
   Secret<wchar_t[256]> buffer;
   DWORD got = 0;
   bool ok = true;
@@ -246,19 +246,18 @@ PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& erro
       ok = false;
       break;
     }
-    if (line.size + got >= TypedLine::kCapacity) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "console units are UTF-16");
+    if (!line.units.Append(reinterpret_cast<const char16_t*>(buffer.value), got)) {
       ok = false;
       break;
     }
-    for (DWORD i = 0; i < got; ++i) line.units[line.size++] = static_cast<char16_t>(buffer.value[i]);
-    if (line.units[line.size - 1] == u'\n') break;
+    if (line.units.back() == u'\n') break;
   }
   SetConsoleMode(in.get(), mode);
   in.reset();
   std::fputs("\n", stderr);
-  while (line.size > 0 &&
-         (line.units[line.size - 1] == u'\n' || line.units[line.size - 1] == u'\r')) {
-    --line.size;
+  while (line.units.back() == u'\n' || line.units.back() == u'\r') {
+    line.units.Shorten(line.units.size() - 1);
   }
   if (!ok) {
     error = InterruptRequested() ? "interrupted" : "could not read the password from the console";

@@ -1,0 +1,95 @@
+#include "payload/streamed_decryption.h"
+
+#include "orx/secret.h"
+#include "payload/cfb128.h"
+#include "payload/crypto_port.h"
+
+namespace orx::payload {
+
+namespace {
+
+// The fixed buffers: large enough that per-call costs vanish against the
+// cipher and the digest, small enough to stay in the cache between the
+// keystream, the XOR and the digest passes, and to sit on any thread's
+// stack.
+constexpr size_t kChunkBytes = 16384;
+constexpr size_t kBlock = crypto::kAesBlockBytes;
+
+// The output, hashing every byte it took after it took it. A failed digest
+// update fails the write.
+struct HashingOutput {
+  PayloadStream* target;
+  crypto::Sha1* sha;
+  bool failed;
+};
+
+size_t HashingWrite(void* context, const void* data, size_t size) {
+  HashingOutput* self = static_cast<HashingOutput*>(context);
+  size_t taken = self->target->write(self->target->context, data, size);
+  if (!crypto::Sha1Update(self->sha, data, taken)) {
+    self->failed = true;
+    return 0;
+  }
+  return taken;
+}
+
+// The next chunk of cipher text: lent in place by the stream, or read into
+// `buffer`. kOk with *in set, kReadFailed, or kPayloadDecryptFailed when
+// the payload ends first.
+int NextChunk(PayloadStream* payload, unsigned char* buffer, size_t chunk,
+              const unsigned char** in) {
+  *in = payload->view ? static_cast<const unsigned char*>(payload->view(payload->context, chunk))
+                      : nullptr;
+  if (*in) return kOk;
+  *in = buffer;
+  return ReadExactly(payload, buffer, chunk, kPayloadDecryptFailed);
+}
+
+int DecryptInto(int keyBytes, const unsigned char* fileKey, const char* iv,
+                PayloadStream* payload, uint64_t cipherLength, PayloadStream* output) {
+  // The cipher text as read (unless the stream lends it in place), and the
+  // plaintext with room for the keystream's last whole block, wiped on the
+  // way out.
+  unsigned char cipher[kChunkBytes];
+  Secret<unsigned char[kChunkBytes + kBlock]> plain;
+  crypto::Cfb128 cfb = {};
+  int result = crypto::Cfb128Init(&cfb, fileKey, static_cast<size_t>(keyBytes),
+                                  reinterpret_cast<const unsigned char*>(iv))
+                   ? kOk
+                   : kPayloadDecryptFailed;
+  for (uint64_t done = 0; result == kOk && done < cipherLength;) {
+    uint64_t left = cipherLength - done;
+    size_t chunk = left < kChunkBytes ? static_cast<size_t>(left) : kChunkBytes;
+    const unsigned char* in = nullptr;
+    result = NextChunk(payload, cipher, chunk, &in);
+    if (result != kOk) break;
+    if (!crypto::Cfb128DecryptRun(&cfb, in, plain.value, chunk)) {
+      result = kPayloadDecryptFailed;
+    } else if (output->write(output->context, plain.value, chunk) != chunk) {
+      result = kOutputFailed;
+    }
+    done += chunk;
+  }
+  crypto::Cfb128Release(&cfb);
+  return result;
+}
+
+}  // namespace
+
+int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv,
+                      PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
+                      unsigned char digestOut[kSha1Bytes]) {
+  if (!payload || !output || !fileKey || !iv) return kPayloadDecryptFailed;
+  if (!digestOut) return DecryptInto(keyBytes, fileKey, iv, payload, cipherLength, output);
+  crypto::Sha1 sha = {};
+  if (!crypto::Sha1Init(&sha)) return kNoDigest;
+  HashingOutput hashing = {output, &sha, false};
+  PayloadStream hashed = {&hashing, nullptr, HashingWrite, nullptr, nullptr, nullptr};
+  int result = DecryptInto(keyBytes, fileKey, iv, payload, cipherLength, &hashed);
+  if (hashing.failed) result = kPayloadDecryptFailed;
+  if (result == kOk && !crypto::Sha1Final(&sha, digestOut)) result = kPayloadDecryptFailed;
+  crypto::Sha1Release(&sha);
+  return result;
+}
+
+}  // namespace orx::payload
