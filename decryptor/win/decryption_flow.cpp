@@ -81,9 +81,13 @@ int DecryptionFlow::Ask(int slot, UINT style, const wchar_t* name) {
 
 void DecryptionFlow::Run() {
   Outcome outcome = OpenPayload();
-  if (outcome == kGoOn) outcome = Unlock();
-  if (outcome == kGoOn) outcome = AskBeforeReplacing();
-  if (outcome == kGoOn) outcome = Decrypt();
+  {
+    // The file key, from its unwrapping to the end of the decryption.
+    Secret<pl::FileKey> key;
+    if (outcome == kGoOn) outcome = Unlock(&key.value);
+    if (outcome == kGoOn) outcome = AskBeforeReplacing();
+    if (outcome == kGoOn) outcome = Decrypt(key.value);
+  }
   if (outcome == kGoOn) outcome = PutInPlace();
   End(outcome);
 }
@@ -106,12 +110,11 @@ DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
 // Password bytes: the low 8 bits of each unit; the stated length is always
 // the text's length, so a text the bytes cannot stand for is refused by the
 // key derivation (a processing failure, not a wrong password).
-DecryptionFlow::Outcome DecryptionFlow::Unlock() {
-  Secrets& s = secrets_.value;
+DecryptionFlow::Outcome DecryptionFlow::Unlock(pl::FileKey* key) {
+  Secret<unsigned char[pl::kPasswordBytesCapacity]> bytes;
   size_t stated = pl::PasswordBytesFromText(reinterpret_cast<const uint16_t*>(password_),
-                                            WideLength(password_), s.passwordBytes);
-  int result = pl::UnlockPayload(header_, s.passwordBytes, stated, &s.fileKey);
-  SecureWipe(s.passwordBytes, sizeof s.passwordBytes);
+                                            WideLength(password_), bytes.value);
+  int result = pl::UnlockPayload(header_, bytes.value, stated, key);
   if (result == pl::kWrongPassword) return kWrongPassword;
   return result == pl::kOk ? kGoOn : kOsError;
 }
@@ -136,7 +139,7 @@ DecryptionFlow::Outcome DecryptionFlow::AskBeforeReplacing() {
 
 // Into a new temporary file beside the output, so that an existing file the
 // user agreed to replace survives a failed decryption.
-DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
+DecryptionFlow::Outcome DecryptionFlow::Decrypt(const pl::FileKey& key) {
   // A name of the usual "orxXXXX.tmp" form that nothing has yet: created in
   // the same call that finds it free.
   const DWORD seed = GetTickCount() ^ GetCurrentProcessId();
@@ -159,14 +162,15 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt() {
   ProgressWindow progress(name(), LanguageForLangId(calls_.systemLangId()));
   pl::PayloadStream out =
       progress.Watch(PayloadStreamOverHandle(output_.get()), header_.cipherBytes);
-  int result = pl::DecryptAndVerify(header_, secrets_.value.fileKey, &in, &out);
-  SecureWipe(&secrets_.value.fileKey, sizeof secrets_.value.fileKey);
+  int result = pl::DecryptAndVerify(header_, key, &in, &out);
   if (progress.cancelled()) return kCancelled;  // silently, as the dialog's Cancel
   switch (result) {
     case pl::kOk: return kGoOn;
     case pl::kDigestMismatch:
     case pl::kPayloadDecryptFailed: return kFailure;
-    default: return kOsError;  // the output refused bytes, the stored digest is missing
+    // The output refused bytes, the payload could not be read, the stored
+    // digest is missing.
+    default: return kOsError;
   }
 }
 

@@ -8,9 +8,10 @@
 //
 // One pass, named steps, one exit: each step either lets the flow go on or
 // ends it with an outcome, and End() turns the outcome into its message,
-// its icon and its cleanup by one table. Secrets live in one owner that is
-// wiped on every path; unverified plaintext never outlives the failure that
-// made it (it is removed before any message is shown).
+// its icon and its cleanup by one table. The password bytes and the file
+// key live in owners scoped to the steps that need them, wiped on every
+// path; unverified plaintext never outlives the failure that made it (it
+// is removed before any message is shown).
 //
 // The flow has no window of its own but the progress window of a long
 // decryption: it asks and tells the recipient through a Prompt, and reaches
@@ -19,8 +20,8 @@
 
 #include <windows.h>
 
+#include "orx/secret.h"
 #include "orx/unique_handle.h"
-#include "payload/payload_crypto.h"
 #include "payload/payload_header.h"
 #include "payload/payload_open.h"
 #include "system_calls.h"
@@ -57,24 +58,18 @@ class DecryptionFlow {
   };
 
   Outcome OpenPayload();
-  Outcome Unlock();
+  Outcome Unlock(payload::FileKey* key);
   Outcome AskBeforeReplacing();
-  Outcome Decrypt();
+  Outcome Decrypt(const payload::FileKey& key);
   Outcome PutInPlace();
   void OfferToOpen();
   void End(Outcome outcome);
   int Ask(int slot, UINT style, const wchar_t* name = nullptr);
   const wchar_t* name() const { return reinterpret_cast<const wchar_t*>(header_.fileName); }
 
-  struct Secrets {
-    unsigned char passwordBytes[payload::kPasswordBytesCapacity];
-    payload::FileKey fileKey;
-  };
-
   const wchar_t* password_;
   const Prompt& prompt_;
   const SystemCalls& calls_;
-  Secret<Secrets> secrets_;
   payload::PayloadHeader header_ = {};
   wchar_t payloadPath_[MAX_PATH] = {};
   // The unverified output while it exists: made once, exclusively, written,

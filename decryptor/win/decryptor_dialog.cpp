@@ -3,7 +3,6 @@
 #include "decryption_flow.h"
 #include "localized_texts.h"
 #include "resource_ids.h"
-#include "orx/secure_wipe.h"
 #include "orx/wide_text.h"
 #include "texts.h"
 
@@ -30,12 +29,12 @@ void DecryptorDialog::OnOK() {
   // Takes the password box's text and ends the dialog, which hides it; a
   // refused value keeps the dialog open and nothing happens.
   if (!UpdateData(true)) return;
-  // The text lives on in the member only, wiped after the flow.
+  // The text lives on in the member only, wiped when the dialog goes, just
+  // after the flow.
   SetDlgItemTextW(m_hWnd, IDC_PASSWORD, L"");
   EndDialog(m_hWnd, IDOK);
   const Prompt prompt = {&ShowMessage, this};
-  DecryptionFlow(m_strPassword, prompt, calls_).Run();
-  SecureWipe(m_strPassword, sizeof(m_strPassword));
+  DecryptionFlow(m_strPassword.value, prompt, calls_).Run();
 }
 
 }  // namespace orx

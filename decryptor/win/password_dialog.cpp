@@ -21,7 +21,7 @@ void PasswordDialog::DoDataExchange(DataExchange& dx) {
     m_lblNote.Attach(GetDlgItem(dx.dialog, IDC_NOTE));
     m_lblTitle.Attach(GetDlgItem(dx.dialog, IDC_TITLE));
   }
-  ExchangeLimitedText(dx, IDC_PASSWORD, m_strPassword, kMaxPassword);
+  ExchangeLimitedText(dx, IDC_PASSWORD, m_strPassword.value, kMaxPassword);
   ExchangeText(dx, IDC_TITLE, m_strTitle, kLabelUnits);
   ExchangeText(dx, IDC_NOTE, m_strNote, kLabelUnits);
   ExchangeText(dx, IDC_PROMPT, m_strPrompt, kLabelUnits);

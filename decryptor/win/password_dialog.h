@@ -10,6 +10,7 @@
 
 #include "color_label.h"
 #include "modal_dialog.h"
+#include "orx/secret.h"
 
 namespace orx {
 
@@ -28,7 +29,7 @@ class PasswordDialog : public ModalDialog {
   ColorLabel m_lblPrompt;
   ColorLabel m_lblNote;
   ColorLabel m_lblTitle;
-  wchar_t m_strPassword[kMaxPassword + 1] = {};
+  Secret<wchar_t[kMaxPassword + 1]> m_strPassword;  // wiped when the dialog goes
   wchar_t m_strTitle[kLabelUnits] = {};
   wchar_t m_strNote[kLabelUnits] = {};
   wchar_t m_strPrompt[kLabelUnits] = {};

@@ -153,7 +153,7 @@ TEST_F(PasswordDialogTest, PasswordBoxMasksStopsAtItsLimitsAndOkTakesIt) {
     orxtest::PressKey(box, VK_RETURN);
   });
   EXPECT_EQ(result, IDOK);
-  EXPECT_EQ(std::wstring(dialog.m_strPassword), std::wstring(255, L'z'));
+  EXPECT_EQ(std::wstring(dialog.m_strPassword.value), std::wstring(255, L'z'));
   EXPECT_TRUE(recorder_.WaitForStarts(1, 2000).empty()) << "OK leaves the cleanup to the confirm path";
 }
 
@@ -161,7 +161,7 @@ TEST_F(PasswordDialogTest, EnterOnAnEmptyBoxIsOk) {
   orx::PasswordDialog dialog(GetSystemDefaultLangID);
   INT_PTR result = RunDialog(dialog, [](HWND w) { orxtest::PressKey(GetDlgItem(w, 1000), VK_RETURN); });
   EXPECT_EQ(result, IDOK);
-  EXPECT_EQ(dialog.m_strPassword[0], 0);
+  EXPECT_EQ(dialog.m_strPassword.value[0], 0);
 }
 
 TEST_F(PasswordDialogTest, EscCancelsAndStartsTheCleanupOnce) {
