@@ -30,6 +30,7 @@ enum class Fail {
   kNothing,
   kLocate,           // the stub's files cannot be located
   kPayloadOpen,      // the payload cannot be opened
+  kPayloadRead,      // the payload cannot be read
   kTempName,         // no temporary name
   kTempCreate,       // the temporary file cannot be created (access denied)
   kTempNamesTaken,   // every temporary name exists already
@@ -142,6 +143,8 @@ const Row kRows[] = {
    IDYES, IDYES, nullptr, {kOsError}, false, Opened::kNothing, Output::kNone, true},
   {"the payload cannot be opened", Payload::kGood, Existing::kNothing, Fail::kPayloadOpen,
    IDYES, IDYES, nullptr, {kOsError}, false, Opened::kNothing, Output::kNone, true},
+  {"the payload cannot be read", Payload::kGood, Existing::kNothing, Fail::kPayloadRead,
+   IDYES, IDYES, nullptr, {kOsError}, false, Opened::kNothing, Output::kNone, true},
   {"an empty payload", Payload::kEmpty, Existing::kNothing, Fail::kNothing,
    IDYES, IDYES, nullptr, {kOsError}, false, Opened::kNothing, Output::kNone, true},
   {"a wrong signature", Payload::kBadSignature, Existing::kNothing, Fail::kNothing,
@@ -238,6 +241,11 @@ HANDLE WINAPI CreateFileFake(LPCWSTR name, DWORD access, DWORD share, LPSECURITY
   }
   if (disposition == CREATE_NEW && Failing(Fail::kOutputWrite)) access = GENERIC_READ | DELETE;
   if (payload && Failing(Fail::kPayloadCut)) share |= FILE_SHARE_WRITE;
+  // A folder's handle: open, but every read of it fails.
+  if (payload && Failing(Fail::kPayloadRead)) {
+    return CreateFileW(g.folder.c_str(), access, share | FILE_SHARE_WRITE, sa, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  }
   return CreateFileW(name, access, share, sa, disposition, flags, templateFile);
 }
 
