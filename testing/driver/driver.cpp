@@ -1,5 +1,6 @@
 #include "orxtest/driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -343,6 +344,20 @@ bool WriteBytes(const std::wstring& path, const void* data, size_t size) {
   BOOL ok = WriteFile(f, data, static_cast<DWORD>(size), &put, nullptr);
   CloseHandle(f);
   return ok && put == size;
+}
+
+std::vector<std::wstring> FileNames(const std::wstring& folder, const wchar_t* pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"\\" + pattern).c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 void RemoveTree(const std::wstring& folder) {

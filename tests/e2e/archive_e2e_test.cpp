@@ -49,13 +49,7 @@ Bytes Sample(size_t size, unsigned seed) {
 
 // Temporary outputs (orx*.tmp) left in a folder.
 int TempOutputs(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder + L"\\orx*.tmp").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  int n = 1;
-  while (FindNextFileW(find, &found)) ++n;
-  FindClose(find);
-  return n;
+  return static_cast<int>(orxtest::FileNames(folder, L"orx*.tmp").size());
 }
 
 // The progress window of a long decryption: a dialog of the decryptor's
@@ -743,19 +737,8 @@ class StandardUserE2E : public ArchiveE2E {
   }
 
   // Names in the recipient's own folder.
-  std::vector<std::wstring> UserFolderFiles() const {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((userFolder_ + L"\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-      std::wstring name = found.cFileName;
-      if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::wstring> UserFolderFiles() const { return orxtest::FileNames(userFolder_); }
+
 
   // Once the cleanup tools have ended: nothing but the cleanup tool's own
   // file, in the recipient's folder, and no copy of the payload anywhere.

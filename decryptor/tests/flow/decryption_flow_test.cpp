@@ -310,25 +310,10 @@ const SystemCalls kFakes = {
     LaunchCleanupFake,  MarkFake,            CarriesFake,         RemoveZoneStream,
 };
 
-// The files of a folder, by name.
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::wstring n = found.cFileName;
-    if (n != L"." && n != L"..") names.push_back(n);
-  } while (FindNextFileW(find, &found));
-  FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 int Answer(void*, int slot, UINT style, const wchar_t* name) {
   g.asked.push_back({slot, style, name != nullptr});
   // Nothing unverified is on disk while the recipient reads a message.
-  for (const std::wstring& file : FilesIn(g.folder)) {
+  for (const std::wstring& file : orxtest::FileNames(g.folder)) {
     EXPECT_NE(file.rfind(L"orx", 0), 0u) << orxtest::WideToUtf8(file) << " while asking";
   }
   if (name) {
@@ -457,7 +442,7 @@ TEST_P(DecryptionFlowTest, EndsAsTheRowSays) {
   if (row.payloadKept) left.push_back(L"payload.bin");
   if (row.output != Output::kNone) left.push_back(existing.substr(g.folder.size() + 1));
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(FilesIn(g.folder), left);
+  EXPECT_EQ(orxtest::FileNames(g.folder), left);
   EXPECT_FALSE(orxtest::FileExists(root + L"\\evil.txt"));
   if (row.output == Output::kDecrypted) {
     EXPECT_EQ(orxtest::ReadBytes(output), Content());

@@ -84,6 +84,9 @@ bool FileExists(const std::wstring& path);
 DWORD LinkCount(const std::wstring& path);
 std::vector<unsigned char> ReadBytes(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const void* data, size_t size);
+// The names in a folder that match `pattern` ("orx*.tmp"), sorted; none
+// for a missing folder.
+std::vector<std::wstring> FileNames(const std::wstring& folder, const wchar_t* pattern = L"*");
 // Removes a folder and everything in it; a missing folder is fine.
 void RemoveTree(const std::wstring& folder);
 std::wstring WindowsFolder();
