@@ -10,6 +10,6 @@ namespace orx {
 int RunArchive(const std::vector<std::string>& args);
 int RunPack(const std::vector<std::string>& args);
 int RunUnpack(const std::vector<std::string>& args);
-int RunInspect(const std::vector<std::string>& args);
+int RunInspect(const std::vector<std::string>& args);  // header_fields.cpp
 
 }  // namespace orx

@@ -1,4 +1,5 @@
-// orx inspect ARCHIVE-OR-PAYLOAD: shows the header fields and the cipher.
+// The header fields and the cipher of an archive or payload: the command
+// `orx inspect ARCHIVE-OR-PAYLOAD`.
 #include <cinttypes>
 #include <cstdio>
 
