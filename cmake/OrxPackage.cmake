@@ -3,15 +3,21 @@
 #
 #   cmake --build --preset host && (cd build/host && cpack -G DEB)
 #
-# gives build/host/orx_<version>_<arch>.deb: /usr/bin/orx, its manual page
-# and its bash completion. The dependencies (libc, libstdc++, libcrypto) are
+# gives build/host/orx_<version>_<arch>.deb: /usr/bin/orx, its manual page,
+# its bash completion, its copyright notice and changelog; lintian finds no
+# error and no warning in it (the test orx.installed). The dependencies (libc, libstdc++, libcrypto) are
 # read from the program by dpkg-shlibdeps, so that `dpkg -i` on a clean
 # machine brings what orx needs.
 if(NOT ORX_HOST)
   return()
 endif()
 
-set(ORX_VERSION "0.1.0" CACHE STRING "Version of the orx package")
+# The version is the changelog's latest: the two never disagree.
+file(STRINGS ${CMAKE_SOURCE_DIR}/tools/orx/install/changelog ORX_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT ORX_CHANGELOG_TOP MATCHES "^orx \\(([^)]+)\\) ")
+  message(FATAL_ERROR "tools/orx/install/changelog does not start with an orx entry")
+endif()
+set(ORX_VERSION ${CMAKE_MATCH_1})
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orx)
 set(CPACK_PACKAGE_VERSION ${ORX_VERSION})
@@ -19,8 +25,10 @@ set(CPACK_PACKAGE_VENDOR "Orvanta")
 set(CPACK_PACKAGE_CONTACT "Orvanta developers <orx@orvanta.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "build and open self-decrypting archives and encrypted payloads")
+# The extended description in lines of at most 80 characters, as Debian's
+# tools want them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "orx builds Orvanta's self-decrypting archives and their encrypted payloads, and opens them on Linux without running the Windows decryptor.")
+  "orx builds Orvanta's self-decrypting archives and their encrypted payloads,\nand opens them on Linux without running the Windows decryptor.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

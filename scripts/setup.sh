@@ -13,13 +13,15 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 # Wine draws under Chinese and Japanese their glyphs (screenshots); fusefat
 # and dosfstools make the FAT volume (no hard links) of the orx tests;
 # python3-pefile reads the Windows images for their static checks;
-# dpkg-dev (dpkg-shlibdeps) and man-db for the Debian package of orx and
-# the test of its manual page.
+# dpkg-dev (dpkg-shlibdeps and dpkg-buildflags) and man-db for the Debian
+# package of orx and the test of its manual page; devscripts
+# (hardening-check) and lintian for the test that Debian's tools accept the
+# package (without their recommends, which would add minutes).
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
           wine wine64 xvfb x11-utils locales libssl-dev
           googletest libgtest-dev python3 python3-pefile openssl bc fonts-wqy-microhei fusefat
-          dosfstools dpkg-dev man-db)
+          dosfstools dpkg-dev man-db devscripts lintian)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
