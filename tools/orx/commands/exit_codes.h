@@ -18,8 +18,8 @@ enum ExitCode : int {
   kExitExists = 6,          // the output exists and --force was not given
 };
 
-// Ended by signal N (SIGINT, SIGTERM, SIGHUP; Ctrl-C or a closed console on
-// Windows): 128 + N, after the temporary output is removed.
+// Ended by signal N (any that would end orx on POSIX, SIGKILL aside; Ctrl-C
+// or a closed console on Windows): 128 + N, after the temporary output is removed.
 constexpr int kExitSignalBase = platform::kExitSignalBase;
 
 }  // namespace orx

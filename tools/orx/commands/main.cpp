@@ -73,6 +73,7 @@ bool AsksForHelp(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  orx::platform::ProtectProcessMemory();
   orx::platform::InstallInterruptHandlers();
   std::vector<std::string> args = orx::platform::Arguments(argc, argv);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {

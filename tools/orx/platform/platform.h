@@ -86,16 +86,31 @@ bool SyncFolder(const fs::path& dir);
 // POSIX, which has no such thing).
 bool CopyZoneInformation(const fs::path& from, const fs::path& to);
 
+// ---- Secrets in memory -------------------------------------------------------
+
+// Called first thing: orx holds passwords, keys and plaintext in memory, so
+// no core dump is written of it and no other process of the user may read
+// its memory or attach to it. Linux: not dumpable, which also keeps ptrace
+// and /proc/<pid>/mem to processes with CAP_SYS_PTRACE; all of POSIX: a
+// zero core size limit. Windows offers no such switch for a process of its
+// own: nothing happens there.
+void ProtectProcessMemory();
+
 // ---- Interrupts --------------------------------------------------------------
 //
-// Ctrl-C (SIGINT), Ctrl-\\ (SIGQUIT), SIGTERM or SIGHUP; on Windows Ctrl-C,
-// Ctrl-Break or a closed console window.
+// POSIX: every signal that would end orx (SIGKILL aside, which no process
+// can catch): Ctrl-C (SIGINT), Ctrl-\\ (SIGQUIT), SIGTERM, SIGHUP, a closed
+// pipe (SIGPIPE), timers, the user signals, the resource limits (SIGXCPU,
+// SIGXFSZ), the real-time signals and the faults (SIGSEGV, SIGBUS, SIGFPE,
+// SIGILL, SIGABRT, ...), which would otherwise dump core. On Windows
+// Ctrl-C, Ctrl-Break or a closed console window.
 //
 // POSIX: the handler restores the terminal if the hidden prompt has echo
 // off, unlinks the armed paths and ends with _exit(128 + signal). It does
 // nothing else, because only async-signal-safe calls are allowed there: the
 // paths are copied into static buffers when they are armed, not when the
-// signal arrives.
+// signal arrives. It runs on a stack of its own on the main thread, so that
+// a stack overflow there still removes the partial output.
 //
 // Windows: the console's control handler runs on a thread of its own while
 // the main thread holds the temporary file open (it cannot be deleted from

@@ -1,9 +1,13 @@
 // The platform layer on Linux, macOS and the other POSIX systems.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -92,6 +96,16 @@ bool SyncFolder(const fs::path& dir) {
 
 bool CopyZoneInformation(const fs::path&, const fs::path&) { return true; }
 
+// ---- Secrets in memory -------------------------------------------------------
+
+void ProtectProcessMemory() {
+#if defined(__linux__)
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
+  struct rlimit none = {0, 0};
+  setrlimit(RLIMIT_CORE, &none);
+}
+
 // ---- Interrupts --------------------------------------------------------------
 
 namespace {
@@ -108,6 +122,10 @@ volatile std::sig_atomic_t gTerminalArmed = 0;
 int gTerminalFd = -1;
 termios gTerminalSettings;
 
+// Where the handler runs when the main thread's stack is used up, so that
+// a SIGSEGV from a stack overflow removes the partial output too.
+alignas(16) char gSignalStack[64 * 1024];
+
 void OnSignal(int signal) {
   if (gTerminalArmed) {
     tcsetattr(gTerminalFd, TCSANOW, &gTerminalSettings);
@@ -119,9 +137,30 @@ void OnSignal(int signal) {
   _exit(kExitSignalBase + signal);
 }
 
-// SIGQUIT too: its default action (a core dump) would leave the partial
-// output behind, and a core file with the key material beside it.
-const int kSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process, SIGKILL aside (it
+// cannot be caught). Those that dump core by default (QUIT, ILL, TRAP,
+// ABRT, BUS, FPE, SEGV, SYS, XCPU, XFSZ) would otherwise leave the partial
+// output behind, and with a core file where dumps are on, the key material
+// in it; a fault of orx's own ends the same way.
+const int kEndingSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT, SIGBUS,
+    SIGFPE,  SIGUSR1, SIGSEGV, SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM,
+    SIGXCPU, SIGXFSZ, SIGSYS,  SIGVTALRM, SIGPROF,
+#if defined(__linux__)
+    SIGSTKFLT, SIGPOLL, SIGPWR,
+#endif
+};
+
+// The signals above and the real-time ones, which end the process too.
+sigset_t EndingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : kEndingSignals) sigaddset(&set, signal);
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigaddset(&set, signal);
+#endif
+  return set;
+}
 
 // The terminal settings to put back if a signal ends orx while the hidden
 // prompt has echo switched off.
@@ -142,12 +181,20 @@ void DisarmTerminal() {
 }  // namespace
 
 void InstallInterruptHandlers() {
-  for (int signal : kSignals) {
+  stack_t stack;
+  std::memset(&stack, 0, sizeof stack);
+  stack.ss_sp = gSignalStack;
+  stack.ss_size = sizeof gSignalStack;
+  sigaltstack(&stack, nullptr);
+  const sigset_t ending = EndingSignals();
+  for (int signal = 1; signal < NSIG; ++signal) {
+    if (sigismember(&ending, signal) != 1) continue;
     struct sigaction previous;
     if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = OnSignal;
+    action.sa_flags = SA_ONSTACK;
     sigfillset(&action.sa_mask);  // one handler run at a time, uninterrupted
     sigaction(signal, &action, nullptr);
   }
@@ -178,9 +225,7 @@ void RemovalOnInterrupt::Disarm() {
 
 InterruptHold::InterruptHold() {
   static_assert(sizeof(sigset_t) <= sizeof saved_, "room for a signal mask");
-  sigset_t block;
-  sigemptyset(&block);
-  for (int signal : kSignals) sigaddset(&block, signal);
+  const sigset_t block = EndingSignals();
   held_ = sigprocmask(SIG_BLOCK, &block, reinterpret_cast<sigset_t*>(saved_)) == 0;
 }
 

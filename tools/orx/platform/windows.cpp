@@ -148,6 +148,10 @@ bool CopyZoneInformation(const fs::path& from, const fs::path& to) {
          written == record.size();
 }
 
+// ---- Secrets in memory -------------------------------------------------------
+
+void ProtectProcessMemory() {}
+
 // ---- Interrupts --------------------------------------------------------------
 
 namespace {

@@ -1,9 +1,12 @@
 """orx pack / unpack / inspect: round trips, the format as read
-independently, every refusal with nothing written, interrupts, and names
-from a payload shown safely."""
+independently, every refusal with nothing written, signals, the process's
+memory closed to dumps and other processes, and names from a payload shown
+safely."""
 import errno
 import fcntl
 import os
+import pwd
+import re
 import resource
 import shutil
 import signal
@@ -468,12 +471,26 @@ class NamesAndSizes(Base):
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertIn(f"cipherText:   {size} bytes".encode(), r.stdout)
         self.assertIn(b"plainDigest:  " + b"11" * 20, r.stdout)
-        # An interrupt in the middle of its decryption removes the partial output.
-        for sig in (signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP):
+        # Every signal that would end orx, in the middle of its decryption,
+        # removes the partial output and ends it with 128 + N; none leaves a
+        # core file, though dumps are allowed (most of these dump core by
+        # default, the faults among them).
+        signals = [signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP,
+                   signal.SIGPIPE, signal.SIGALRM, signal.SIGUSR1, signal.SIGUSR2,
+                   signal.SIGXFSZ, signal.SIGXCPU, signal.SIGVTALRM, signal.SIGPROF,
+                   signal.SIGIO, signal.SIGPWR, signal.SIGRTMIN, signal.SIGRTMAX,
+                   signal.SIGSEGV, signal.SIGBUS, signal.SIGFPE, signal.SIGILL,
+                   signal.SIGABRT, signal.SIGTRAP, signal.SIGSYS]
+        cwd = self.path("cwd")
+        os.mkdir(cwd)
+        hard = resource.getrlimit(resource.RLIMIT_CORE)[1]
+        for sig in signals:
             with self.subTest(sig.name):
                 proc = subprocess.Popen([ORX, "unpack", path, "-C", self.out, "--password-file",
                                          self.pw], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+                                        stderr=subprocess.DEVNULL, cwd=cwd,
+                                        preexec_fn=lambda: resource.setrlimit(
+                                            resource.RLIMIT_CORE, (hard, hard)))
                 deadline = time.monotonic() + 60
                 while time.monotonic() < deadline and not any(
                         os.path.getsize(self.path("out", f)) > 2**20 for f in os.listdir(self.out)):
@@ -482,6 +499,70 @@ class NamesAndSizes(Base):
                 proc.send_signal(sig)
                 self.assertEqual(proc.wait(timeout=60), 128 + sig)
                 self.assertOutEmpty()
+                self.assertEqual(os.listdir(cwd), [])
+
+    def test_memory_is_closed_to_dumps_and_other_processes(self):
+        # orx waits for its password on a pipe, run as a user without
+        # privileges (this one, or orxrecipient when the test runs as root).
+        # Another process of that user may neither read its environment nor
+        # attach to it, where it may do both to a process of that user
+        # without the protection; and orx's core size limit is zero.
+        as_user = None
+        if os.geteuid() == 0:
+            try:
+                user = pwd.getpwnam("orxrecipient")
+            except KeyError:
+                self.skipTest("needs the user orxrecipient (scripts/setup.sh) to run as")
+
+            def as_user():
+                os.setgroups([])
+                os.setgid(user.pw_gid)
+                os.setuid(user.pw_uid)
+        for folder in (self.dir, self.out):
+            os.chmod(folder, 0o755)
+        src = self.write("memory.txt", b"secret")
+        self.assertEqual(self.pack(src, src + ".p").returncode, 0)
+        os.chmod(src + ".p", 0o644)
+        probe = ("import ctypes, sys\n"
+                 "pid = int(sys.argv[1])\n"
+                 "try:\n"
+                 "    open('/proc/%d/environ' % pid, 'rb').read()\n"
+                 "    print('environ read')\n"
+                 "except OSError:\n"
+                 "    print('environ refused')\n"
+                 "libc = ctypes.CDLL(None, use_errno=True)\n"
+                 "if libc.ptrace(16, pid, 0, 0) == 0:\n"  # PTRACE_ATTACH
+                 "    print('attached')\n"
+                 "else:\n"
+                 "    print('attach refused')\n")
+        zero_core = re.compile(r"^Max core file size +0 +0 ", re.M)
+        results = {}
+        for label, command in (("plain", ["sleep", "60"]),
+                               ("orx", [ORX, "unpack", src + ".p", "-C", self.out,
+                                        "--password-stdin"])):
+            proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, preexec_fn=as_user)
+            self.addCleanup(proc.stdin.close)
+            self.addCleanup(proc.wait)
+            self.addCleanup(proc.kill)
+            if label == "orx":
+                # Set first thing at start, after the process is made closed.
+                deadline = time.monotonic() + 10
+                while time.monotonic() < deadline:
+                    with open("/proc/%d/limits" % proc.pid) as f:
+                        if zero_core.search(f.read()):
+                            break
+                    time.sleep(0.01)
+                else:
+                    self.fail("orx's core size limit is not zero")
+            self.assertEqual(proc.poll(), None, label)
+            out = subprocess.run([sys.executable, "-c", probe, str(proc.pid)], capture_output=True,
+                                 text=True, preexec_fn=as_user)
+            results[label] = out.stdout.split()
+        if results["plain"] != ["environ", "read", "attached"]:
+            self.skipTest("processes of one user may not attach to each other here: %s"
+                          % results["plain"])
+        self.assertEqual(results["orx"], ["environ", "refused", "attach", "refused"])
 
 
 @unittest.skipUnless(os.geteuid() == 0 and os.path.exists("/dev/fuse") and
