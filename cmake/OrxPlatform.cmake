@@ -119,3 +119,54 @@ function(orx_small_program target)
   orx_pe_test(NAME ${P_TEST} FILE ${target} ARGS --subsystem ${kind} --max-size ${P_SLOT}
     --system-dlls-only --no-tls --manifest-level asInvoker --no-seh ${guarded} ${P_CHECKS})
 endfunction()
+
+# orx_dll_code(<library>): a static library linked into the product's DLLs
+# carries their stack protector (in the Windows presets), with the guard and
+# failure routine of orx_stack_guard for whatever links it.
+function(orx_dll_code target)
+  if(ORX_WINDOWS)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX,C>:-fstack-protector-strong>)
+    target_link_libraries(${target} PUBLIC orx_stack_guard)
+  endif()
+endfunction()
+
+# orx_dll(<target> [SAFE_SEH_TABLE])
+# A DLL of the product, which a program of the product loads into its own
+# process, hardened like the archive's programs:
+# - the compiler's runtime linked in, so that it imports system DLLs only;
+#   stripped;
+# - the stack protector, against a guard made unpredictable as the DLL
+#   loads, whose failure ends the process at once (orx_dll_stack_guard;
+#   GCC's support library would raise an exception instead, which a
+#   handler further up the stack could take);
+# - a linker map, <target>.map beside its objects, that shows the guard to
+#   the static checks;
+# - in the 32-bit build no structured exception handlers (NO_SEH), so that
+#   none planted on the stack by an overrun is ever called. A DLL with
+#   handlers of its own (SAFE_SEH_TABLE) lists them instead in a table of
+#   safe handlers, the structure _load_config_used in its sources, at which
+#   cmake/pe_load_config.py points the image's load configuration (Debian
+#   12's GNU linker does not). C++ exceptions need neither: the 32-bit
+#   compiler's are DWARF-2 tables and unwinding, not SEH.
+# Address-space randomisation, no-execute data and, in 64 bits,
+# high-entropy addresses come with every image (above). No manifest: the
+# execution level and supported systems are the program's, and Windows
+# reads a DLL's own only to activate an isolation-aware library.
+function(orx_dll target)
+  cmake_parse_arguments(D "SAFE_SEH_TABLE" "" "" ${ARGN})
+  set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX,C>:-fstack-protector-strong>)
+  target_link_libraries(${target} PRIVATE orx_dll_stack_guard)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s
+    -Wl,-Map,${map})
+  if(ORX_BITS EQUAL 32)
+    if(D_SAFE_SEH_TABLE)
+      add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/pe_load_config.py
+                $<TARGET_FILE:${target}> --map ${map}
+        VERBATIM)
+    else()
+      target_link_options(${target} PRIVATE -Wl,--no-seh)
+    endif()
+  endif()
+endfunction()

@@ -2,17 +2,8 @@
 
 #include <windows.h>
 
-// The guard the compiler's stack protector compares with on the way out of
-// every protected function (stack_check_fail.cpp has what it calls on a
-// mismatch). Programs with the C runtime's start-up code would get both
-// from its support library; the archive's programs have none. Until
-// InitStackGuard runs the guard is zero (uninitialised data costs the
-// programs no file space).
-extern "C" {
-
-uintptr_t __stack_chk_guard;
-
-}  // extern "C"
+// The guard's initialiser (the guard itself is in stack_chk_guard.cpp).
+extern "C" uintptr_t __stack_chk_guard;
 
 namespace orx {
 

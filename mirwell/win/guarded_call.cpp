@@ -17,7 +17,11 @@
 // __except does), then takes back our stack and frame pointers from the
 // record and jumps to the common exit, which unlinks the record and
 // restores the registers the function saved on entry. It never returns to
-// the dispatcher, so nothing of the faulted frames is resumed.
+// the dispatcher, so nothing of the faulted frames is resumed. The handler
+// is the one entry of the image's table of safe handlers (the load
+// configuration _load_config_used below): Windows calls no other handler
+// in this image, so a registration record that an overrun writes on the
+// stack cannot send an exception to code of ours.
 //
 // A vectored handler is not used: it would run before the foreign code's own
 // handlers and take exceptions that code means to handle itself, and it
@@ -102,7 +106,8 @@ _mirwell_guard_leave:
     popl %ebp
     ret
 
-    .def _mirwell_guard_handler; .scl 3; .type 32; .endef
+    .globl _mirwell_guard_handler
+    .def _mirwell_guard_handler; .scl 2; .type 32; .endef
 _mirwell_guard_handler:
     movl 4(%esp), %eax
     testl $6, 4(%eax)
@@ -120,6 +125,18 @@ _mirwell_guard_handler:
     movl 8(%ebx), %ebp
     movl $1, %eax
     jmp _mirwell_guard_leave
+
+    .section .rdata,"dr"
+    .p2align 2
+_mirwell_safe_handlers:
+    .rva _mirwell_guard_handler
+    .globl __load_config_used
+    .p2align 2
+__load_config_used:
+    .long 72                       # Size: up to the table of safe handlers
+    .fill 15, 4, 0                 # TimeDateStamp .. SecurityCookie: unused
+    .long _mirwell_safe_handlers   # SEHandlerTable
+    .long 1                        # SEHandlerCount
 )");
 
 #else

@@ -8,6 +8,7 @@ security flags. Reads the image with pefile (Debian's python3-pefile).
 Prints what it found; exits 1 with one line per failed check.
 """
 import argparse
+import re
 import sys
 import xml.etree.ElementTree as ET
 
@@ -66,6 +67,33 @@ def manifest_facts(text):
     return level, ui_access, systems, dependencies
 
 
+def map_symbols(path):
+    """The text of a GNU linker map and {name: address} of the symbols it
+    defines, named as in the source (undecorated, C++ names demangled)."""
+    text = open(path, encoding="latin-1").read()
+    return text, {name: int(address, 16) for address, name in
+                  re.findall(r"^\s+0x([0-9a-fA-F]+)\s+(\S+)$", text, re.M)}
+
+
+def safe_handler_table(pe):
+    """The table of safe exception handlers (RVAs) of a 32-bit image, as the
+    loader reads it, or None when it has none."""
+    config = getattr(pe, "DIRECTORY_ENTRY_LOAD_CONFIG", None)
+    directory = pe.OPTIONAL_HEADER.DATA_DIRECTORY[
+        pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG"]]
+    if config is None:
+        return None
+    struct = config.struct
+    # The loader's conditions: the structure reaches SEHandlerCount, and the
+    # directory names either its size or the 64 bytes of old systems.
+    if struct.Size < 72 or directory.Size not in (64, struct.Size):
+        return None
+    if not struct.SEHandlerTable or not struct.SEHandlerCount:
+        return None
+    start = struct.SEHandlerTable - pe.OPTIONAL_HEADER.ImageBase
+    return [pe.get_dword_at_rva(start + 4 * i) for i in range(struct.SEHandlerCount)]
+
+
 def parse_resource(wanted):
     kind, _, rid = wanted.partition(":")
     kind = RESOURCE_TYPES.get(kind.upper(), None) if not kind.isdigit() else int(kind)
@@ -96,7 +124,16 @@ def main():
                          "uiAccess, declaring Windows 7 to 11 and depending on no assembly")
     ap.add_argument("--no-seh", action="store_true",
                     help="32-bit images: marked as having no structured exception handlers, "
-                         "so that no handler can be planted on the stack")
+                         "or listing the only ones Windows may call in a table of safe "
+                         "handlers, so that no handler can be planted on the stack")
+    ap.add_argument("--safe-seh-handlers", metavar="MAP:SYMBOL[,SYMBOL...]",
+                    help="32-bit images: the table of safe handlers lists exactly these "
+                         "functions (their addresses from the linker map MAP)")
+    ap.add_argument("--stack-guard", metavar="MAP",
+                    help="the linker map MAP shows the stack protector's guard, its "
+                         "initialiser (linked only where called) and no support library "
+                         "of GCC's (whose failure raises an exception instead of ending "
+                         "the process)")
     ap.add_argument("--map-symbol", action="append", default=[], metavar="MAP:SYMBOL",
                     help="the linker map MAP names SYMBOL (what the stripped image cannot show, "
                          "such as the stack protector's guard)")
@@ -136,8 +173,48 @@ def main():
         failures.append("not built for address-space layout randomisation (dynamic base)")
     if not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]:
         failures.append("not marked compatible with no-execute data (NX)")
-    if args.no_seh and header.Machine == 0x14C and not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_NO_SEH"]:
-        failures.append("not marked NO_SEH, and has no table of safe handlers")
+    if header.Machine == 0x8664 and not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA"]:
+        failures.append("not built for high-entropy (64-bit) address-space layout randomisation")
+    handlers = safe_handler_table(pe) if header.Machine == 0x14C else None
+    if handlers is not None:
+        print("  safe exception handlers: " + ", ".join("%#x" % h for h in handlers))
+    if args.no_seh and header.Machine == 0x14C:
+        if flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_NO_SEH"]:
+            if handlers is not None:
+                failures.append("marked NO_SEH, yet has a table of safe handlers")
+        elif handlers is None:
+            failures.append("not marked NO_SEH, and has no table of safe handlers")
+        else:
+            code = [(s.VirtualAddress, s.VirtualAddress + s.Misc_VirtualSize) for s in pe.sections
+                    if s.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]]
+            if handlers != sorted(set(handlers)):
+                failures.append("the table of safe handlers is not sorted without repeats")
+            if not all(any(lo <= h < hi for lo, hi in code) for h in handlers):
+                failures.append("the table of safe handlers names an address outside the code")
+    if args.safe_seh_handlers and header.Machine == 0x14C:
+        map_file, _, names = args.safe_seh_handlers.rpartition(":")
+        _, symbols = map_symbols(map_file)
+        want = []
+        for name in names.split(","):
+            address = symbols.get(name)
+            if address is None:
+                failures.append("the map %s does not define %s" % (map_file, name))
+            else:
+                want.append(address - optional.ImageBase)
+        if sorted(want) != (handlers or []):
+            failures.append("the table of safe handlers is %s, expected %s (%s)" % (
+                [hex(h) for h in handlers or []], [hex(h) for h in sorted(want)], names))
+    if args.stack_guard:
+        text, symbols = map_symbols(args.stack_guard)
+        for name, what in (("__stack_chk_guard", "the stack protector's guard"),
+                           ("orx::InitStackGuard()", "its initialiser orx::InitStackGuard")):
+            if name not in symbols:
+                failures.append("the map %s does not define %s" % (args.stack_guard, what))
+        if "libssp" in text:
+            failures.append("links GCC's libssp, whose failure raises an exception")
+        print("  stack guard: %s; guarded functions: %s" % (
+            "set by orx::InitStackGuard" if "orx::InitStackGuard()" in symbols else "not set",
+            "yes" if "__stack_chk_fail" in symbols else "none"))
     if args.exports is not None:
         want = sorted(x for x in args.exports.split(",") if x)
         if sorted(exports) != want:
