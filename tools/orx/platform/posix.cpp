@@ -138,10 +138,10 @@ void OnSignal(int signal) {
 }
 
 // Every signal whose default action ends the process, SIGKILL aside (it
-// cannot be caught). Those that dump core by default (QUIT, ILL, TRAP,
-// ABRT, BUS, FPE, SEGV, SYS, XCPU, XFSZ) would otherwise leave the partial
-// output behind, and with a core file where dumps are on, the key material
-// in it; a fault of orx's own ends the same way.
+// cannot be caught), so that none leaves the partial output behind. Those
+// that dump core by default (QUIT, ILL, TRAP, ABRT, BUS, FPE, SEGV, SYS,
+// XCPU, XFSZ) end orx without a dump even where ProtectProcessMemory could
+// not prevent one; a fault of orx's own ends the same way.
 const int kEndingSignals[] = {
     SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT, SIGBUS,
     SIGFPE,  SIGUSR1, SIGSEGV, SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM,

@@ -33,6 +33,24 @@ def start_files_mark_control_flow():
     return True
 
 
+def functions_without_endbr(program):
+    """orx's own global functions (main and those of namespace orx) in the
+    unstripped program that do not start with ENDBR64; fails if it finds
+    none of them at all."""
+    own = {}
+    for line in run("nm", "--defined-only", program).splitlines():
+        fields = line.split()
+        if len(fields) == 3 and fields[1] == "T" and re.match(r"main$|_ZN3orx", fields[2]):
+            own[fields[2]] = int(fields[0], 16)
+    assert len(own) > 10, own
+    # The first instruction at each address that starts a symbol (aliases
+    # such as a constructor's two names share one).
+    first = {int(address, 16): instruction for address, instruction in re.findall(
+        r"^([0-9a-f]+) <\S+>:\n\s+[0-9a-f]+:\s+(?:[0-9a-f]{2} )+\s*(\S+)",
+        run("objdump", "-d", program), re.M)}
+    return sorted(name for name, address in own.items() if first.get(address) != "endbr64")
+
+
 def collapse(text):
     return " ".join(text.split())
 
@@ -72,7 +90,10 @@ class InstalledTest(unittest.TestCase):
             # Debian 12's glibc) carry no control-flow protection marker,
             # so the linker can give it to no program built with them; orx
             # is compiled with -fcf-protection and has it where they do.
+            # Here its own functions show it: each starts with ENDBR64.
             checks.append("--nocfprotection")
+            if platform.machine() == "x86_64":
+                self.assertEqual(functions_without_endbr(ORX), [])
         r = subprocess.run(checks + [self.installed("usr/bin/orx")], capture_output=True,
                            text=True)
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
