@@ -31,6 +31,9 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "advapi
 SUPPORTED_OS = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
                 "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
 MANIFEST_ID = 1  # the one a program's loader reads
+# x86 "mov fs:[0], reg" (64 89 /r with a 32-bit displacement of 0, or 64 A3):
+# how code links a structured exception handler's record into the chain.
+FS0_WRITE = re.compile(rb"\x64(?:\x89[\x05\x0d\x15\x1d\x25\x2d\x35\x3d]|\xa3)\x00\x00\x00\x00")
 
 
 def resources(pe):
@@ -182,6 +185,13 @@ def main():
         if flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_NO_SEH"]:
             if handlers is not None:
                 failures.append("marked NO_SEH, yet has a table of safe handlers")
+            # NO_SEH is true only of code that never links a handler record
+            # at FS:[0] (mov fs:[0], reg: C++ exceptions here are DWARF-2
+            # unwinding and need none).
+            for section in pe.sections:
+                if (section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
+                        and FS0_WRITE.search(section.get_data())):
+                    failures.append("marked NO_SEH, yet its code writes FS:[0] (an SEH frame)")
         elif handlers is None:
             failures.append("not marked NO_SEH, and has no table of safe handlers")
         else:
