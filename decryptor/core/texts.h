@@ -3,7 +3,8 @@
 // The decryptor speaks one of ten languages, chosen from the 16-bit Windows
 // system language id. Every text has a numeric string id from 1 to 100; two
 // tables give, per language code, the id of each window slot and of each
-// message slot. The texts are UTF-16 and independent of any user setting.
+// message slot. The texts are handed out as UTF-16 and are independent of
+// any user setting.
 #pragma once
 
 #include <cstdint>
@@ -56,7 +57,9 @@ std::uint16_t WindowTextId(int language, int slot);
 std::uint16_t MessageTextId(int language, int slot);
 
 // The text of a string id (1 to 100), zero-terminated UTF-16; an empty text
-// for any other id. Never null.
+// for any other id. Never null, and valid for the program's life. The first
+// call makes the UTF-16 texts (the program keeps them in UTF-8): make it
+// before a second thread may ask.
 const char16_t* TextById(int id);
 
 // Shorthands: the text of a slot for a language code (empty when out of range).
