@@ -8,8 +8,9 @@ pixel run-length encoded (BI_RLE8) so that it costs a few hundred bytes
 instead of 96 KB: a band of RGB(0, 80, 71) over rows 0 to 44, a faint line
 on row 45, white below, and a padlock on the left (x 13-115, y 63-162).
 
-empty_128.ico: a 32 x 32 and a 16 x 16 image of 16 colours, fully
-transparent, so that the title bar and the task bar show no icon.
+empty_128.ico: a 32 x 32 and a 16 x 16 monochrome image, fully transparent
+(every mask bit set, every colour bit clear), so that the title bar and the
+task bar show no icon; one bit per pixel is all a picture of nothing needs.
 
 The outputs are committed; run this only to change them.
 """
@@ -82,11 +83,11 @@ def write_banner(path):
 
 
 def icon_image(size):
-    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
-    palette = bytes(16 * 4)
-    xor = bytes(size * size // 2)                 # 4 bits per pixel, rows already 4-aligned
-    and_row = ((size + 31) // 32) * 4
-    mask = b"\xff" * (and_row * size)             # every pixel transparent
+    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 1, 0, 0, 0, 0, 2, 0)
+    palette = bytes(2 * 4)
+    row = ((size + 31) // 32) * 4                  # one bit per pixel, rows 4-byte aligned
+    xor = bytes(row * size)
+    mask = b"\xff" * (row * size)                  # every pixel transparent
     return info + palette + xor + mask
 
 
@@ -95,7 +96,7 @@ def write_icon(path):
     offset = 6 + 16 * len(images)
     out = struct.pack("<HHH", 0, 1, len(images))
     for size, image in zip((32, 16), images):
-        out += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(image), offset)
+        out += struct.pack("<BBBBHHII", size, size, 2, 0, 1, 1, len(image), offset)
         offset += len(image)
     with open(path, "wb") as f:
         f.write(out + b"".join(images))

@@ -131,7 +131,7 @@ TEST_F(ProgramResources, PictureIs425By225Compressed) {
   EXPECT_EQ(palette[0].rgbBlue, 71);
 }
 
-TEST_F(ProgramResources, IconGroupHasTwoTransparentSixteenColourImages) {
+TEST_F(ProgramResources, IconGroupHasTwoTransparentImages) {
   const WORD* group = static_cast<const WORD*>(Resource(RT_GROUP_ICON, 128));
   ASSERT_NE(group, nullptr);
   ASSERT_EQ(group[2], 2);
