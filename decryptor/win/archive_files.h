@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "launch.h"
+
 namespace orx {
 
 struct ArchiveFiles {
@@ -10,12 +12,8 @@ struct ArchiveFiles {
   wchar_t cleanupTool[MAX_PATH];
 };
 
-// The stub passes the archive's path and, when it put the two files into
-// the recipient's own folder, that folder as a second argument; without it
-// they are under the Windows folder. The folder is taken only when it is
-// exactly this user's own folder, so that whatever the command line says,
-// the decryptor reads, removes and starts nothing but the fixed names in
-// one of those two folders. False when the paths cannot be built.
-bool LocateArchiveFiles(ArchiveFiles* files);
+// The two files' paths under the folder the launch names. False when the
+// paths cannot be built.
+bool LocateArchiveFiles(const Launch& launch, ArchiveFiles* files);
 
 }  // namespace orx

@@ -28,12 +28,12 @@ void StartTool(const wchar_t* tool, const wchar_t* path, wchar_t (&parameter)[kP
 
 }  // namespace
 
-void LaunchCleanup(const wchar_t* extraPath) {
+void LaunchCleanup(const wchar_t* extraPath, const Launch& launch) {
   ArchiveFiles files;
   wchar_t own[kPathUnits];
   wchar_t parameter[kPathUnits];  // reused for both starts
   // A folder that leaves no room for the tool's name cannot name it.
-  if (!LocateArchiveFiles(&files)) return;
+  if (!LocateArchiveFiles(launch, &files)) return;
   const wchar_t* tool = files.cleanupTool;
   // A module path of kPathUnits units or more comes back cut short: unusable.
   DWORD ownLength = GetModuleFileNameW(nullptr, own, kPathUnits);

@@ -1,14 +1,17 @@
 // Has the cleanup tool delete files once the decryptor has ended.
 #pragma once
 
+#include "launch.h"
+
 namespace orx {
 
-// Starts the cleanup tool where the stub put it (archive_files.h) hidden, through the shell's
-// "open" verb, with one double-quoted path: first for extraPath when given,
-// then always for the running program's own file. Returns at once without
+// Starts the cleanup tool where the stub put it for `launch`
+// (archive_files.h; a launch by no archive: the Windows folder) hidden,
+// through the shell's "open" verb, with one double-quoted path: first for
+// extraPath when given, then always for the running program's own file. Returns at once without
 // waiting for either start, and reports nothing: a start that fails, or a
 // path too long for its 260-unit buffer (more than 257 characters between
 // the quotes), simply leaves that file in place.
-void LaunchCleanup(const wchar_t* extraPath = nullptr);
+void LaunchCleanup(const wchar_t* extraPath = nullptr, const Launch& launch = Launch());
 
 }  // namespace orx

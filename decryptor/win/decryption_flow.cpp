@@ -98,7 +98,7 @@ void DecryptionFlow::Run() {
 // anything else is done.
 DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
   ArchiveFiles files;
-  if (!calls_.locateArchiveFiles(&files)) return kOsError;
+  if (!calls_.locateArchiveFiles(launch_, &files)) return kOsError;
   memcpy(payloadPath_, files.payload, sizeof payloadPath_);
   payload_.reset(calls_.createFile(payloadPath_, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -188,7 +188,7 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
   }
   // Marked before it takes its name: the stream moves with the file, so
   // the file is never under its name without it.
-  marked_ = calls_.markWithArchiveZone(tempFull);
+  marked_ = calls_.markWithArchiveZone(zone_, tempFull);
   if (!RenameOpenFile(calls_, output_.get(), name(), mayReplace_)) {
     calls_.removeZoneStream(tempFull);
     return kOsError;
@@ -197,9 +197,10 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
   tempPath_[0] = 0;
   // A volume that keeps streams apart from their file's name (Wine's, for
   // one) leaves the mark behind: then it goes on by the final name.
-  if (!calls_.carriesArchiveZone(outputPath_)) {
+  if (!calls_.carriesArchiveZone(zone_, outputPath_)) {
     calls_.removeZoneStream(tempFull);
-    marked_ = calls_.markWithArchiveZone(outputPath_) && calls_.carriesArchiveZone(outputPath_);
+    marked_ = calls_.markWithArchiveZone(zone_, outputPath_) &&
+              calls_.carriesArchiveZone(zone_, outputPath_);
   }
   return kDecrypted;
 }
@@ -241,12 +242,12 @@ void DecryptionFlow::End(Outcome outcome) {
   if (outcome == kDecrypted) {
     OfferToOpen();
     calls_.deleteFile(payloadPath_);
-    calls_.launchCleanup(nullptr);
+    calls_.launchCleanup(nullptr, launch_);
     return;
   }
   const Ending& ending = kEndings[outcome];
   if (ending.message >= 0) Ask(ending.message, ending.style);
-  calls_.launchCleanup(ending.cleanupOutput && hadOutput ? tempPath_ : nullptr);
+  calls_.launchCleanup(ending.cleanupOutput && hadOutput ? tempPath_ : nullptr, launch_);
 }
 
 }  // namespace orx

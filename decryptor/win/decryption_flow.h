@@ -38,9 +38,11 @@ struct Prompt {
 
 class DecryptionFlow {
  public:
-  // The password text stays the caller's, who wipes it after Run.
-  DecryptionFlow(const wchar_t* password, const Prompt& prompt, const SystemCalls& calls)
-      : password_(password), prompt_(prompt), calls_(calls) {}
+  // The password text stays the caller's, who wipes it after Run; so do
+  // the launch and the archive's zone information.
+  DecryptionFlow(const wchar_t* password, const Prompt& prompt, const SystemCalls& calls,
+                 const Launch& launch, const ArchiveZone& zone)
+      : password_(password), prompt_(prompt), calls_(calls), launch_(launch), zone_(zone) {}
   DecryptionFlow(const DecryptionFlow&) = delete;
   DecryptionFlow& operator=(const DecryptionFlow&) = delete;
 
@@ -70,6 +72,8 @@ class DecryptionFlow {
   const wchar_t* password_;
   const Prompt& prompt_;
   const SystemCalls& calls_;
+  const Launch& launch_;
+  const ArchiveZone& zone_;
   payload::PayloadHeader header_ = {};
   wchar_t payloadPath_[MAX_PATH] = {};
   // The unverified output while it exists: made once, exclusively, written,

@@ -16,7 +16,7 @@ constexpr DWORD kEndingInstanceWaitMs = 5000;
 
 BOOL DecryptorApp::InitInstance() {
   // The dialog object chooses its language now; its window comes later.
-  DecryptorDialog dialog(kSystemCalls);
+  DecryptorDialog dialog(kSystemCalls, launch_, zone_);
 
   m_hMutex = CreateMutexA(nullptr, TRUE, "Tarrow");
   if (GetLastError() == ERROR_ALREADY_EXISTS) {

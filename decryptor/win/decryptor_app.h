@@ -4,10 +4,16 @@
 
 #include <windows.h>
 
+#include "launch.h"
+#include "zone_information.h"
+
 namespace orx {
 
 class DecryptorApp {
  public:
+  // The launch and the archive's zone information stay the caller's.
+  DecryptorApp(const Launch& launch, const ArchiveZone& zone) : launch_(launch), zone_(zone) {}
+
   // Runs the whole program. A second instance, started while another one
   // holds the mutex "Tarrow", waits a few seconds for it to let go (an
   // instance that is ending: its window gone, its cleanup tool being
@@ -17,6 +23,8 @@ class DecryptorApp {
   BOOL InitInstance();
 
  private:
+  const Launch& launch_;
+  const ArchiveZone& zone_;
   HANDLE m_hMutex = nullptr;  // kept until the process ends
 };
 

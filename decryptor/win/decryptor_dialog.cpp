@@ -34,7 +34,7 @@ void DecryptorDialog::OnOK() {
   SetDlgItemTextW(m_hWnd, IDC_PASSWORD, L"");
   EndDialog(m_hWnd, IDOK);
   const Prompt prompt = {&ShowMessage, this};
-  DecryptionFlow(m_strPassword.value, prompt, calls_).Run();
+  DecryptionFlow(m_strPassword.value, prompt, calls_, m_launch, zone_).Run();
 }
 
 }  // namespace orx

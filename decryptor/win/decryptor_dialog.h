@@ -12,8 +12,9 @@ namespace orx {
 
 class DecryptorDialog : public PasswordDialog {
  public:
-  explicit DecryptorDialog(const SystemCalls& calls)
-      : PasswordDialog(calls.systemLangId), calls_(calls) {}
+  // The launch and the archive's zone information stay the caller's.
+  DecryptorDialog(const SystemCalls& calls, const Launch& launch, const ArchiveZone& zone)
+      : PasswordDialog(calls.systemLangId, nullptr, launch), calls_(calls), zone_(zone) {}
 
   // The flow's prompt: shows message `number` (a MessageSlot) in the
   // dialog's language, owned by the dialog, with the caption of every
@@ -28,6 +29,7 @@ class DecryptorDialog : public PasswordDialog {
 
  private:
   const SystemCalls& calls_;
+  const ArchiveZone& zone_;
 };
 
 }  // namespace orx

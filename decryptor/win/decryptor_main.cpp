@@ -1,20 +1,29 @@
 // The decryptor's entry point: no C runtime start-up, so no global
-// constructors; everything lives on this stack. The command line (the
-// archive's path, passed by the stub) is not read.
+// constructors; everything lives on this stack. The stub starts it with the
+// archive's path and, when it used one, the recipient's own folder: the
+// command line is parsed here, once, into the launch (launch.h) that is
+// handed down from here.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "decryptor_app.h"
+#include "launch.h"
 #include "orx/stack_guard.h"
 #include "orx/system_dlls.h"
+#include "orx/unique_handle.h"
 #include "zone_information.h"
 
 namespace {
 
 void RunDecryptor() {
+  int count = 0;
+  orx::LocalMemory args(CommandLineToArgvW(GetCommandLineW(), &count));
+  const orx::Launch launch = orx::ParseLaunch(static_cast<wchar_t**>(args.get()), count);
   // Now, before the dialog: the archive may be gone by the time it is
   // needed.
-  orx::ReadArchiveZone();
-  orx::DecryptorApp app;
+  orx::ArchiveZone zone;
+  orx::ReadArchiveZone(launch.archivePath, &zone);
+  orx::DecryptorApp app(launch, zone);
   app.InitInstance();
 }
 

@@ -7,10 +7,11 @@
 
 namespace orx {
 
-PasswordDialog::PasswordDialog(LANGID(WINAPI* systemLangId)(), HWND parent)
+PasswordDialog::PasswordDialog(LANGID(WINAPI* systemLangId)(), HWND parent, const Launch& launch)
     : ModalDialog(IDD_PASSWORD, parent),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_EMPTY))),
-      m_nLanguage(LanguageForLangId(systemLangId())) {}
+      m_nLanguage(LanguageForLangId(systemLangId())),
+      m_launch(launch) {}
 
 void PasswordDialog::DoDataExchange(DataExchange& dx) {
   // Bound on the first exchange only.
@@ -53,7 +54,7 @@ void PasswordDialog::ApplyTexts() {
 
 void PasswordDialog::OnCancel() {
   ModalDialog::OnCancel();
-  LaunchCleanup();
+  LaunchCleanup(nullptr, m_launch);
 }
 
 bool PasswordDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
@@ -88,6 +89,6 @@ bool PasswordDialog::OnPaint() {
 
 INT_PTR PasswordDialog::OnQueryDragIcon() { return reinterpret_cast<INT_PTR>(m_hIcon); }
 
-void PasswordDialog::OnClose() { LaunchCleanup(); }
+void PasswordDialog::OnClose() { LaunchCleanup(nullptr, m_launch); }
 
 }  // namespace orx

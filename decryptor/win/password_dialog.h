@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "color_label.h"
+#include "launch.h"
 #include "modal_dialog.h"
 #include "orx/secret.h"
 
@@ -21,8 +22,10 @@ class PasswordDialog : public ModalDialog {
 
   // Chooses the language from the system's language id, read through
   // `systemLangId` (GetSystemDefaultLangID, or a test's), and loads the
-  // icon; the window does not exist yet.
-  explicit PasswordDialog(LANGID(WINAPI* systemLangId)(), HWND parent = nullptr);
+  // icon; the window does not exist yet. Cancel and Close start the
+  // cleanup tool where the stub put it for `launch`.
+  explicit PasswordDialog(LANGID(WINAPI* systemLangId)(), HWND parent = nullptr,
+                          const Launch& launch = Launch());
 
   HWND m_btnCancel = nullptr;
   HWND m_btnOk = nullptr;
@@ -35,6 +38,7 @@ class PasswordDialog : public ModalDialog {
   wchar_t m_strPrompt[kLabelUnits] = {};
   HICON m_hIcon;
   int m_nLanguage;  // 0 to 9, chosen once at construction
+  const Launch m_launch;
 
  protected:
   void DoDataExchange(DataExchange& dx) override;

@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include "cleanup_launch.h"
-#include "zone_information.h"
 
 namespace orx {
 

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "archive_files.h"
+#include "zone_information.h"
 
 namespace orx {
 
@@ -33,13 +34,13 @@ struct SystemCalls {
                                   LPCWSTR folder, INT show);
   LANGID(WINAPI* systemLangId)();
   // Where the stub left the payload and the cleanup tool (archive_files.h).
-  bool (*locateArchiveFiles)(ArchiveFiles* files);
+  bool (*locateArchiveFiles)(const Launch& launch, ArchiveFiles* files);
   // The cleanup tool's start (cleanup_launch.h).
-  void (*launchCleanup)(const wchar_t* extraPath);
+  void (*launchCleanup)(const wchar_t* extraPath, const Launch& launch);
   // The archive's zone information onto a file, the check that a file
   // carries it, and the removal of a stream left behind (zone_information.h).
-  bool (*markWithArchiveZone)(const wchar_t* file);
-  bool (*carriesArchiveZone)(const wchar_t* file);
+  bool (*markWithArchiveZone)(const ArchiveZone& zone, const wchar_t* file);
+  bool (*carriesArchiveZone)(const ArchiveZone& zone, const wchar_t* file);
   void (*removeZoneStream)(const wchar_t* file);
 };
 

@@ -1,11 +1,10 @@
 #include "zone_information.h"
 
 #include <windows.h>
-#include <shellapi.h>
+#include <string.h>
 
 #include "orx/unique_handle.h"
 #include "orx/wide_text.h"
-#include "orx/zone_record.h"
 
 namespace orx {
 
@@ -17,11 +16,6 @@ constexpr DWORD kMaxBytes = kMaxZoneRecordBytes;
 // stream's name: no MAX_PATH limit on the way.
 constexpr size_t kPathUnits = 2 * MAX_PATH + 64;
 
-unsigned char g_zone[kMaxBytes];
-DWORD g_zoneBytes = 0;
-bool g_hasZone = false;
-unsigned char g_check[kMaxBytes];
-
 // "\\?\" + full path + stream, or "\\?\UNC\" + server path for "\\server".
 bool StreamPath(const wchar_t* full, wchar_t (&path)[kPathUnits]) {
   path[0] = 0;
@@ -32,15 +26,15 @@ bool StreamPath(const wchar_t* full, wchar_t (&path)[kPathUnits]) {
          AppendWide(path, kPathUnits, kStream);
 }
 
-void UseInternetZone() {
-  g_zoneBytes = sizeof(kInternetZoneRecord) - 1;
-  CopyMemory(g_zone, kInternetZoneRecord, g_zoneBytes);
-  g_hasZone = true;
+void UseInternetZone(ArchiveZone* zone) {
+  zone->bytes = sizeof(kInternetZoneRecord) - 1;
+  CopyMemory(zone->record, kInternetZoneRecord, zone->bytes);
+  zone->present = true;
 }
 
 // Reads all of an open stream into `into`; false when it is larger than
 // `capacity` or cannot be read whole.
-bool ReadWhole(HANDLE stream, unsigned char* into, DWORD capacity, DWORD* size) {
+bool ReadWhole(HANDLE stream, unsigned char* into, DWORD capacity, unsigned long* size) {
   LARGE_INTEGER length;
   if (!GetFileSizeEx(stream, &length) || length.QuadPart > capacity) return false;
   DWORD want = static_cast<DWORD>(length.QuadPart), got = 0;
@@ -55,15 +49,12 @@ bool ReadWhole(HANDLE stream, unsigned char* into, DWORD capacity, DWORD* size) 
 
 }  // namespace
 
-void ReadArchiveZone() {
-  int count = 0;
-  LocalMemory args(CommandLineToArgvW(GetCommandLineW(), &count));
-  if (!args || count < 2) return;  // not started by an archive
+void ReadArchiveZone(const wchar_t* archivePath, ArchiveZone* zone) {
+  if (!archivePath) return;  // not started by an archive
   wchar_t full[MAX_PATH + 1], path[kPathUnits];
-  DWORD length = GetFullPathNameW(static_cast<wchar_t**>(args.get())[1], ARRAYSIZE(full), full,
-                                  nullptr);
+  DWORD length = GetFullPathNameW(archivePath, ARRAYSIZE(full), full, nullptr);
   if (length == 0 || length >= ARRAYSIZE(full) || !StreamPath(full, path)) {
-    UseInternetZone();  // an archive we cannot even name: assume the worst
+    UseInternetZone(zone);  // an archive we cannot even name: assume the worst
     return;
   }
   FileHandle stream(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -73,43 +64,37 @@ void ReadArchiveZone() {
     // No stream: a local file. The archive itself gone by now is nothing to
     // go by either way; everything else (denied, in use) counts as the
     // internet.
-    if (error != ERROR_FILE_NOT_FOUND) UseInternetZone();
+    if (error != ERROR_FILE_NOT_FOUND) UseInternetZone(zone);
     return;
   }
-  if (ReadWhole(stream.get(), g_zone, kMaxBytes, &g_zoneBytes)) {
-    g_hasZone = true;
+  if (ReadWhole(stream.get(), zone->record, kMaxBytes, &zone->bytes)) {
+    zone->present = true;
   } else {
-    UseInternetZone();
+    UseInternetZone(zone);
   }
 }
 
-bool ArchiveHasZone() { return g_hasZone; }
-
-bool MarkWithArchiveZone(const wchar_t* file) {
-  if (!g_hasZone) return true;
+bool MarkWithArchiveZone(const ArchiveZone& zone, const wchar_t* file) {
+  if (!zone.present) return true;
   wchar_t path[kPathUnits];
   if (!StreamPath(file, path)) return false;
   FileHandle stream(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  return stream && WriteFile(stream.get(), g_zone, g_zoneBytes, &written, nullptr) &&
-         written == g_zoneBytes;
+  return stream && WriteFile(stream.get(), zone.record, zone.bytes, &written, nullptr) &&
+         written == zone.bytes;
 }
 
-bool CarriesArchiveZone(const wchar_t* file) {
-  if (!g_hasZone) return true;
+bool CarriesArchiveZone(const ArchiveZone& zone, const wchar_t* file) {
+  if (!zone.present) return true;
   wchar_t path[kPathUnits];
   if (!StreamPath(file, path)) return false;
   FileHandle stream(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD size = 0;
-  if (!stream || !ReadWhole(stream.get(), g_check, kMaxBytes, &size) || size != g_zoneBytes) {
-    return false;
-  }
-  for (DWORD i = 0; i < size; ++i) {
-    if (g_check[i] != g_zone[i]) return false;
-  }
-  return true;
+  unsigned char found[kMaxBytes];
+  unsigned long size = 0;
+  return stream && ReadWhole(stream.get(), found, kMaxBytes, &size) && size == zone.bytes &&
+         memcmp(found, zone.record, size) == 0;
 }
 
 void RemoveZoneStream(const wchar_t* file) {

@@ -11,23 +11,29 @@
 // not to be opened.
 #pragma once
 
+#include "orx/zone_record.h"
+
 namespace orx {
 
-// Reads the zone information of the archive named by this program's first
-// argument (the stub passes the archive's path). Call it once, at the
-// start. An archive without the stream, or no argument, means none.
-void ReadArchiveZone();
+// The archive's zone information, read when the decryptor starts.
+struct ArchiveZone {
+  bool present = false;  // false: the archive has none (a local file)
+  unsigned long bytes = 0;
+  unsigned char record[kMaxZoneRecordBytes];
+};
 
-// Whether the archive had zone information.
-bool ArchiveHasZone();
+// Reads the zone information of the archive at `archivePath` (the launch's,
+// launch.h) into `zone`. Call it once, at the start. An archive without the
+// stream, or no archive (null), means none.
+void ReadArchiveZone(const wchar_t* archivePath, ArchiveZone* zone);
 
 // Gives the file at the full path `file` the archive's zone information.
 // True when it has it now, or when there was none to give.
-bool MarkWithArchiveZone(const wchar_t* file);
+bool MarkWithArchiveZone(const ArchiveZone& zone, const wchar_t* file);
 
 // True when the file at the full path `file` carries exactly the archive's
 // zone information (or there was none).
-bool CarriesArchiveZone(const wchar_t* file);
+bool CarriesArchiveZone(const ArchiveZone& zone, const wchar_t* file);
 
 // Removes the zone information stream of `file` (left behind on a volume
 // that does not move streams with a renamed file).

@@ -220,7 +220,7 @@ struct World {
 
 bool Failing(Fail f) { return g.row->fail == f; }
 
-bool Locate(ArchiveFiles* files) {
+bool Locate(const Launch&, ArchiveFiles* files) {
   if (Failing(Fail::kLocate)) return false;
   lstrcpynW(files->payload, g.payload.c_str(), MAX_PATH);
   lstrcpynW(files->cleanupTool, (g.folder + L"\\cleanup.exe").c_str(), MAX_PATH);
@@ -296,12 +296,16 @@ HINSTANCE WINAPI ShellExecuteFake(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR para
 
 LANGID WINAPI English() { return 0x0409; }
 
-void LaunchCleanupFake(const wchar_t* extraPath) { g.cleanups.push_back(extraPath ? extraPath : L""); }
+void LaunchCleanupFake(const wchar_t* extraPath, const Launch&) {
+  g.cleanups.push_back(extraPath ? extraPath : L"");
+}
 
-bool MarkFake(const wchar_t* file) { return !Failing(Fail::kMark) && MarkWithArchiveZone(file); }
+bool MarkFake(const ArchiveZone& zone, const wchar_t* file) {
+  return !Failing(Fail::kMark) && MarkWithArchiveZone(zone, file);
+}
 
-bool CarriesFake(const wchar_t* file) {
-  return !Failing(Fail::kMarkAfterMove) && CarriesArchiveZone(file);
+bool CarriesFake(const ArchiveZone& zone, const wchar_t* file) {
+  return !Failing(Fail::kMarkAfterMove) && CarriesArchiveZone(zone, file);
 }
 
 const SystemCalls kFakes = {
@@ -407,7 +411,8 @@ TEST_P(DecryptionFlowTest, EndsAsTheRowSays) {
   ASSERT_TRUE(SetCurrentDirectoryW(g.folder.c_str()));
   std::wstring password = Typed(row);
   const Prompt prompt = {&Answer, nullptr};
-  DecryptionFlow(password.c_str(), prompt, kFakes).Run();
+  static const ArchiveZone kNoZone = {};  // a local archive's: none
+  DecryptionFlow(password.c_str(), prompt, kFakes, Launch(), kNoZone).Run();
   SetCurrentDirectoryW(before);
   if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   if (attributes) SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_NORMAL);

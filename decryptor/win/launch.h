@@ -1,0 +1,33 @@
+// How the stub started this run: "<decryptor> <archive> [<folder>]". The
+// command line is parsed once, at the entry, into this value, which is
+// handed down to whatever needs it (the zone information, the payload, the
+// cleanup tool); nothing else reads the command line.
+#pragma once
+
+#include <windows.h>
+
+#include "archive_layout.h"
+
+namespace orx {
+
+struct Launch {
+  // The archive's path as the stub gave it; null when the program was not
+  // started by an archive.
+  const wchar_t* archivePath = nullptr;
+  // Where the stub put the payload and the cleanup tool: the recipient's
+  // own folder (archive_folders.h), or else the Windows folder.
+  bool inUserFolder = false;
+  // The payload's name under that folder (archive_layout.h).
+  const wchar_t* payloadName = archive::kPayloadName;
+};
+
+// The launch that `count` arguments (as CommandLineToArgvW splits the
+// command line, the program first; none when null) state. They stay the
+// caller's and must outlive the launch. The stub names the recipient's own
+// folder in the second argument; any other text there means the Windows
+// folder, so that whatever the command line says, the decryptor reads,
+// removes and starts nothing but the fixed names in one of those two
+// folders.
+Launch ParseLaunch(wchar_t* const* args, int count);
+
+}  // namespace orx
