@@ -1,17 +1,10 @@
+// The label's binding, fill, font and painting; its optional behaviours
+// are in color_label_effects.cpp.
 #include "color_label.h"
-
-#include <shellapi.h>
 
 #include "gradient_bands.h"
 
 namespace orx {
-namespace {
-
-constexpr UINT_PTR kBlinkTimer = 1;
-constexpr UINT kBlinkPeriodMs = 500;
-constexpr int kTextUnits = 1024;  // longer label texts are drawn cut short
-
-}  // namespace
 
 void DrawGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, int bands) {
   GradientBands g(rect.left, rect.right, from, to, bands);
@@ -19,23 +12,17 @@ void DrawGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, int band
     // Whole bands, bottom row included: a rectangle drawn with the null pen
     // would leave the bottom row unpainted.
     RECT band = {g.BandLeft(i), rect.top, g.BandRight(i), rect.bottom};
-    HBRUSH brush = CreateSolidBrush(g.BandColor(i));
-    FillRect(dc, &band, brush);
-    DeleteObject(brush);
+    GdiObject brush(CreateSolidBrush(g.BandColor(i)));
+    FillRect(dc, &band, static_cast<HBRUSH>(brush.get()));
   }
 }
 
 ColorLabel::ColorLabel()
     : m_crInk(GetSysColor(COLOR_WINDOWTEXT)),
       m_crEmboss(RGB(255, 255, 255)),
-      m_hDefaultBrush(CreateSolidBrush(GetSysColor(COLOR_3DFACE))) {}
+      m_defaultBrush(CreateSolidBrush(GetSysColor(COLOR_3DFACE))) {}
 
-ColorLabel::~ColorLabel() {
-  Detach();
-  if (m_font) DeleteObject(m_font);
-  if (m_hDefaultBrush) DeleteObject(m_hDefaultBrush);
-  if (m_hFillBrush) DeleteObject(m_hFillBrush);
-}
+ColorLabel::~ColorLabel() { Detach(); }
 
 bool ColorLabel::Attach(HWND control) {
   if (m_hWnd || !control) return false;
@@ -61,6 +48,13 @@ void ColorLabel::Detach() {
 LRESULT CALLBACK ColorLabel::WindowProc(HWND window, UINT message, WPARAM wParam,
                                         LPARAM lParam) {
   auto* self = reinterpret_cast<ColorLabel*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) {
+    // Unbound, but still reached: through a subclass that another party
+    // put over this one and that outlived the binding. The control's own
+    // class procedure does what a static control does.
+    return CallWindowProcW(reinterpret_cast<WNDPROC>(GetClassLongPtrW(window, GCLP_WNDPROC)),
+                           window, message, wParam, lParam);
+  }
   WNDPROC prev = self->m_prevProc;
   switch (message) {
     case WM_PAINT:
@@ -72,7 +66,7 @@ LRESULT CALLBACK ColorLabel::WindowProc(HWND window, UINT message, WPARAM wParam
       self->OnTimer();
       break;
     case WM_LBUTTONDOWN:
-      self->OnLButtonDown();
+      if (self->m_onClick) self->m_onClick(*self);
       break;
     case WM_SETCURSOR:
       if (self->m_hHoverCursor) {
@@ -104,10 +98,7 @@ void ColorLabel::Repaint() {
   UpdateWindow(parent);
 }
 
-void ColorLabel::RebuildFont() {
-  if (m_font) DeleteObject(m_font);
-  m_font = CreateFontIndirectW(&m_lf);
-}
+void ColorLabel::RebuildFont() { m_font.reset(CreateFontIndirectW(&m_lf)); }
 
 ColorLabel& ColorLabel::RebuildAndRepaint() {
   RebuildFont();
@@ -127,38 +118,57 @@ void ColorLabel::ChangeStyle(int index, LONG_PTR bits, bool add, UINT swpFlags) 
 
 void ColorLabel::OnPaint() {
   PAINTSTRUCT ps;
-  HDC paint = BeginPaint(m_hWnd, &ps);
+  HDC screen = BeginPaint(m_hWnd, &ps);
   RECT client;
   GetClientRect(m_hWnd, &client);
   wchar_t text[kTextUnits];
   int length = GetWindowTextW(m_hWnd, text, kTextUnits);
-
   // Everything is drawn off-screen and copied in one step, so that a
   // repaint does not flicker; see-through labels draw straight on screen.
-  HDC dc = paint;
-  HDC memory = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ oldBitmap = nullptr;
+  // The memory DC goes first, releasing the bitmap it holds.
+  GdiObject bitmap;
+  MemoryDc memory;
+  HDC dc = screen;
   if (!m_bSeeThrough) {
-    memory = CreateCompatibleDC(paint);
-    bitmap = CreateCompatibleBitmap(paint, client.right, client.bottom);
-    oldBitmap = SelectObject(memory, bitmap);
-    dc = memory;
+    memory.reset(CreateCompatibleDC(screen));
+    bitmap.reset(CreateCompatibleBitmap(screen, client.right, client.bottom));
+    SelectObject(memory.get(), bitmap.get());
+    dc = memory.get();
   }
+  PaintBackground(dc, client);
+  PaintText(dc, client, text, length);
+  if (memory) BitBlt(screen, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+  EndPaint(m_hWnd, &ps);
+}
+
+// The fill: solid (the default brush until one is set) or the gradient;
+// nothing under a see-through label.
+void ColorLabel::PaintBackground(HDC dc, const RECT& client) const {
+  if (m_bSeeThrough) return;
+  if (m_nFillMode != 0) {
+    DrawGradient(dc, client, m_crFill, m_crFillTo, 100);
+    return;
+  }
+  const GdiObject& brush = m_fillBrush ? m_fillBrush : m_defaultBrush;
+  FillRect(dc, &client, static_cast<HBRUSH>(brush.get()));
+}
+
+// The text in the label's font and ink (in the off phase of blinking text
+// the fill colour, black without one); the DC is left as it was found.
+void ColorLabel::PaintText(HDC dc, const RECT& client, const wchar_t* text, int length) const {
   int oldMode = SetBkMode(dc, TRANSPARENT);
-  COLORREF oldInk = SetTextColor(dc, m_crInk);
-  HGDIOBJ oldFont = SelectObject(dc, m_font);
+  COLORREF ink = m_crInk;
+  if (!m_bBlinkOn && m_nBlinkType == 1) ink = m_fillBrush ? m_crFill : RGB(0, 0, 0);
+  COLORREF oldInk = SetTextColor(dc, ink);
+  HGDIOBJ oldFont = SelectObject(dc, m_font.get());
+  m_drawText(*this, dc, client, text, length);
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldFont);
+  SetTextColor(dc, oldInk);
+}
 
-  if (!m_bSeeThrough) {
-    if (m_nFillMode == 0) {
-      FillRect(dc, &client, m_hFillBrush ? m_hFillBrush : m_hDefaultBrush);
-    } else {
-      DrawGradient(dc, client, m_crFill, m_crFillTo, 100);
-    }
-  }
-  // Off phase of blinking text: ink of the fill colour (black without one).
-  if (!m_bBlinkOn && m_nBlinkType == 1) SetTextColor(dc, m_hFillBrush ? m_crFill : RGB(0, 0, 0));
-
+// DrawText's format for the control's alignment style and its text.
+UINT ColorLabel::TextFormat(const wchar_t* text, int length) const {
   LONG_PTR style = GetWindowLongPtrW(m_hWnd, GWL_STYLE);
   UINT format;
   switch (style & 0x1F) {
@@ -174,35 +184,13 @@ void ColorLabel::OnPaint() {
   }
   if (hasTab) format |= DT_EXPANDTABS;
   if (style & SS_CENTERIMAGE) format = hasCrLf ? DT_CENTER : DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+  return format;
+}
 
-  if (m_bRotated) {
-    UINT oldAlign = SetTextAlign(dc, TA_BASELINE);
-    POINT oldOrigin;
-    SetViewportOrgEx(dc, client.right / 2, client.bottom / 2, &oldOrigin);
-    TextOutW(dc, 0, 0, text, length);
-    SetViewportOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
-    SetTextAlign(dc, oldAlign);
-  } else {
-    DrawTextW(dc, text, length, &client, format);
-    if (m_bEmbossed) {
-      SetTextColor(dc, m_crEmboss);
-      int d = m_nEmbossStyle == 0 ? -1 : 1;
-      OffsetRect(&client, d, d);
-      DrawTextW(dc, text, length, &client, format);
-      OffsetRect(&client, -d, -d);
-    }
-  }
-
-  SetBkMode(dc, oldMode);
-  SelectObject(dc, oldFont);
-  SetTextColor(dc, oldInk);
-  if (memory) {
-    BitBlt(paint, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-  }
-  EndPaint(m_hWnd, &ps);
+// Laid out as the control's style says.
+void ColorLabel::DrawLaidOut(const ColorLabel& label, HDC dc, RECT client, const wchar_t* text,
+                             int length) {
+  DrawTextW(dc, text, length, &client, label.TextFormat(text, length));
 }
 
 void ColorLabel::OnTimer() {
@@ -210,31 +198,8 @@ void ColorLabel::OnTimer() {
   Repaint();
 }
 
-void ColorLabel::OnLButtonDown() {
-  if (m_bNotifyParent) {
-    NMHDR header;
-    header.hwndFrom = m_hWnd;
-    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(m_hWnd));
-    header.code = kLabelClickNotification;
-    SendMessageW(GetParent(m_hWnd), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
-    return;
-  }
-  if (m_nLinkMode == 0) return;
-  // "mailto:" and the text in one buffer; a web link uses the text alone.
-  wchar_t target[7 + kTextUnits] = L"mailto:";
-  wchar_t* text = target + 7;
-  GetWindowTextW(m_hWnd, text, kTextUnits);
-  if (m_nLinkMode == 1) {
-    ShellExecuteW(nullptr, L"open", m_strLinkTarget[0] ? m_strLinkTarget : text, nullptr, nullptr,
-                  SW_SHOWNORMAL);
-  } else {
-    ShellExecuteW(nullptr, nullptr, target, nullptr, nullptr, SW_SHOWNORMAL);
-  }
-}
-
 void ColorLabel::OnSysColorChange() {
-  if (m_hDefaultBrush) DeleteObject(m_hDefaultBrush);
-  m_hDefaultBrush = CreateSolidBrush(GetSysColor(COLOR_3DFACE));
+  m_defaultBrush.reset(CreateSolidBrush(GetSysColor(COLOR_3DFACE)));
   Repaint();
 }
 
@@ -242,8 +207,7 @@ ColorLabel& ColorLabel::SetFill(COLORREF fill, COLORREF fillTo, int mode) {
   m_crFill = fill;
   m_crFillTo = fillTo;
   m_nFillMode = mode;
-  if (m_hFillBrush) DeleteObject(m_hFillBrush);
-  m_hFillBrush = mode == 0 ? CreateSolidBrush(fill) : nullptr;
+  m_fillBrush.reset(mode == 0 ? CreateSolidBrush(fill) : nullptr);
   Repaint();
   return *this;
 }
@@ -309,73 +273,14 @@ ColorLabel& ColorLabel::SetSeeThrough(BOOL seeThrough) {
   return *this;
 }
 
-void ColorLabel::Blink(BOOL blink, int type) {
-  if (m_bTimerStarted && m_hWnd) KillTimer(m_hWnd, kBlinkTimer);
-  if (blink) {
-    m_bBlinkOn = 0;
-    m_bTimerStarted = 1;
-    if (m_hWnd) SetTimer(m_hWnd, kBlinkTimer, kBlinkPeriodMs, nullptr);
-    m_nBlinkType = type;
-  }
-}
-
-ColorLabel& ColorLabel::BlinkText(BOOL blink) {
-  Blink(blink, 1);
-  if (!blink) m_nBlinkType = 0;
-  return *this;
-}
-
-ColorLabel& ColorLabel::BlinkBackground(BOOL blink) {
-  Blink(blink, 2);
-  return *this;
-}
-
-ColorLabel& ColorLabel::EnableWebLink(BOOL link, BOOL notifyParent) {
-  m_nLinkMode = link ? 1 : 0;
-  m_bNotifyParent = notifyParent;
-  ChangeStyle(GWL_STYLE, SS_NOTIFY, link, 0);
-  return *this;
-}
-
 ColorLabel& ColorLabel::SetHoverCursor(HCURSOR cursor) {
   m_hHoverCursor = cursor;
-  return *this;
-}
-
-ColorLabel& ColorLabel::SetEmbossed(BOOL on, int style) {
-  m_bEmbossed = on;
-  m_nEmbossStyle = style;
-  Repaint();
-  return *this;
-}
-
-ColorLabel& ColorLabel::SetAngle(UINT degrees, BOOL rotate) {
-  m_lf.lfEscapement = m_lf.lfOrientation = static_cast<LONG>(degrees * 10);
-  m_bRotated = rotate;
-  return RebuildAndRepaint();
-}
-
-ColorLabel& ColorLabel::SetEmbossColor(COLORREF color) {
-  m_crEmboss = color;
-  Repaint();
   return *this;
 }
 
 ColorLabel& ColorLabel::SetLogFont(LOGFONTW font) {
   m_lf = font;
   return RebuildAndRepaint();
-}
-
-ColorLabel& ColorLabel::EnableMailLink(BOOL enable, BOOL notifyParent) {
-  m_nLinkMode = enable ? 2 : 0;
-  m_bNotifyParent = notifyParent;
-  ChangeStyle(GWL_STYLE, SS_NOTIFY, enable, 0);
-  return *this;
-}
-
-ColorLabel& ColorLabel::SetLinkTarget(const wchar_t* target) {
-  lstrcpynW(m_strLinkTarget, target, MAX_PATH);
-  return *this;
 }
 
 }  // namespace orx

@@ -7,9 +7,16 @@
 // in which case it unbinds itself. Every setter returns the label so that
 // calls can be chained. Drawing failures (font, brush, bitmap) are ignored:
 // the label then paints with whatever the surface holds.
+//
+// The clicks and the rotated and embossed text are reached through the
+// setters that turn them on (EnableWebLink, EnableMailLink, SetAngle,
+// SetEmbossed), so that a program that never calls those does not carry
+// their code: the decryptor's slot in the archive is small.
 #pragma once
 
 #include <windows.h>
+
+#include "orx/unique_handle.h"
 
 namespace orx {
 
@@ -55,10 +62,7 @@ class ColorLabel {
 
   COLORREF m_crInk;
   COLORREF m_crEmboss;
-  HBRUSH m_hDefaultBrush;
-  HBRUSH m_hFillBrush = nullptr;
   LOGFONTW m_lf = {};
-  HFONT m_font = nullptr;
   BOOL m_bBlinkOn = 0;
   BOOL m_bTimerStarted = 0;
   int m_nLinkMode = 0;  // 0 none, 1 web, 2 mail
@@ -75,10 +79,27 @@ class ColorLabel {
   wchar_t m_strLinkTarget[MAX_PATH] = {};  // empty: the label's own text
 
  private:
+  static constexpr UINT_PTR kBlinkTimer = 1;
+  static constexpr int kTextUnits = 1024;  // longer label texts are drawn cut short
+
+  // Draws the text in the DC's current ink and font within `client`.
+  using TextPainter = void (*)(const ColorLabel& label, HDC dc, RECT client, const wchar_t* text,
+                               int length);
+
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaint();
+  void PaintBackground(HDC dc, const RECT& client) const;
+  void PaintText(HDC dc, const RECT& client, const wchar_t* text, int length) const;
+  UINT TextFormat(const wchar_t* text, int length) const;
+  static void DrawLaidOut(const ColorLabel& label, HDC dc, RECT client, const wchar_t* text,
+                          int length);
+  static void DrawEmbossed(const ColorLabel& label, HDC dc, RECT client, const wchar_t* text,
+                           int length);
+  static void DrawRotated(const ColorLabel& label, HDC dc, RECT client, const wchar_t* text,
+                          int length);
+  void ChooseTextPainter();
+  static void OnClick(ColorLabel& label);
   void OnTimer();
-  void OnLButtonDown();
   void OnSysColorChange();
   void Detach();
   void Repaint();
@@ -89,6 +110,11 @@ class ColorLabel {
 
   HWND m_hWnd = nullptr;
   WNDPROC m_prevProc = nullptr;
+  GdiObject m_defaultBrush;  // the 3D face colour, renewed when the system colours change
+  GdiObject m_fillBrush;     // mode 0's fill; none in gradient mode
+  GdiObject m_font;          // made from m_lf
+  TextPainter m_drawText = &DrawLaidOut;
+  void (*m_onClick)(ColorLabel& label) = nullptr;  // a link or notification, once enabled
 };
 
 // Paints a left-to-right gradient over `rect` in at most `bands` vertical

@@ -330,6 +330,21 @@ TEST_F(ColorLabelTest, HoverCursorIsShownOverTheLabel) {
   EXPECT_EQ(GetCursor(), hand);
 }
 
+TEST_F(ColorLabelTest, AProcedureLeftWithoutItsLabelActsAsTheStaticControl) {
+  orx::ColorLabel label;
+  HWND s = AddStatic(70, L"bound", 300, 60, 80, 30);
+  label.Attach(s);
+  // Another party clears the control's window data: the label's procedure,
+  // still in place, finds no label and hands each message to the control's
+  // own class procedure.
+  SetWindowLongPtrW(s, GWLP_USERDATA, 0);
+  SetWindowTextW(s, L"unbound");
+  Show();
+  wchar_t text[16] = {};
+  GetWindowTextW(s, text, 16);
+  EXPECT_STREQ(text, L"unbound");
+}
+
 TEST_F(ColorLabelTest, CentreImageStyleCentresOneLineAndEmbossAddsItsCopy) {
   orx::ColorLabel centred, embossed;
   centred.Attach(AddStatic(50, L"II", 10, 250, 200, 60, SS_LEFT | SS_CENTERIMAGE));
