@@ -48,15 +48,16 @@ set(ORX_STUB_SLOT 24576)
 set(ORX_CLEANUP_SLOT 12288)
 set(ORX_DECRYPTOR_SLOT 41472)
 
-# The flags of all code that goes into the archive's small programs: small,
-# no C++ runtime, exceptions, RTTI or unwind tables. No -fdata-sections: for
+# The flags of all code that goes into the archive's small programs: small
+# (-Oz: GCC's strictest size setting), no C++ runtime, exceptions, RTTI or
+# unwind tables. No -fdata-sections: for
 # PE targets GCC would then store zero-filled globals as initialised data,
 # which costs their whole size in the file. Without the C runtime's start-up
 # code there are no global constructors and no atexit.
 # The stack protector guards every function with a local array or a local
 # whose address is taken, against their own guard (orx_stack_guard).
 set(ORX_SMALL_CODE_FLAGS
-  $<$<COMPILE_LANGUAGE:CXX,C>:-Os -fno-exceptions -fno-asynchronous-unwind-tables
+  $<$<COMPILE_LANGUAGE:CXX,C>:-Oz -fno-exceptions -fno-asynchronous-unwind-tables
     -fno-unwind-tables -fstack-protector-strong -ffunction-sections -fno-ident -fno-stack-check>
   $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti -fno-threadsafe-statics>)
 
@@ -76,9 +77,11 @@ endfunction()
 # A Windows program without the C runtime's start-up code, to fit a slot of
 # the archive: its own entry point (an extern "C" __stdcall function without
 # arguments), the small-code flags, only the system DLLs in LIBS, a map file
-# (<target>.map beside its objects) to see what takes the bytes, and the
+# (<target>.map beside its objects) to see what takes the bytes, the layout
+# of cmake/small_program.ld (the import tables in the read-only data), and the
 # static check <name> of its image in both MinGW presets: its kind, the slot
-# size, imports only of DLLs Windows always takes from its system folder, no
+# size, imports (found through the import directory) only of DLLs Windows
+# always takes from its system folder, no
 # TLS callbacks, and the pecheck arguments in CHECKS. Every such program
 # embeds the asInvoker manifest, carries the stack protector (its entry
 # point declared with ORX_PROGRAM_ENTRY and calling orx::InitStackGuard
@@ -104,7 +107,9 @@ function(orx_small_program target)
   endif()
   set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
   target_compile_options(${target} PRIVATE ${ORX_SMALL_CODE_FLAGS})
-  target_link_options(${target} PRIVATE -nostdlib -s -Wl,--gc-sections
+  set(layout ${CMAKE_SOURCE_DIR}/cmake/small_program.ld)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${layout})
+  target_link_options(${target} PRIVATE -nostdlib -s -Wl,-T,${layout} -Wl,--gc-sections
     -Wl,--entry=${entry} -Wl,--subsystem,${P_SUBSYSTEM} -Wl,-Map,${map} ${no_seh})
   target_link_libraries(${target} PRIVATE ${P_LIBS} orx_stack_guard gcc)
   if(P_SUBSYSTEM STREQUAL "windows")
@@ -117,7 +122,8 @@ function(orx_small_program target)
     set(guarded --map-symbol ${map}:__stack_chk_fail)
   endif()
   orx_pe_test(NAME ${P_TEST} FILE ${target} ARGS --subsystem ${kind} --max-size ${P_SLOT}
-    --system-dlls-only --no-tls --manifest-level asInvoker --no-seh ${guarded} ${P_CHECKS})
+    --system-dlls-only --imports-required kernel32.dll --no-tls --manifest-level asInvoker
+    --no-seh ${guarded} ${P_CHECKS})
 endfunction()
 
 # orx_dll_code(<library>): a static library linked into the product's DLLs

@@ -174,6 +174,21 @@ def main():
         failures.append("%d bytes, more than the %d allowed" % (len(data), args.max_size))
     if not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]:
         failures.append("not built for address-space layout randomisation (dynamic base)")
+    # Without its base relocations an image can only load at its preferred
+    # address, whatever the flag says. (32-bit code always has addresses to
+    # relocate; 64-bit code may address everything relative to itself.)
+    relocations = optional.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    if header.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"] or \
+            (header.Machine == 0x14C and not relocations.Size):
+        failures.append("has no base relocations: it cannot be moved for layout randomisation")
+    # Code is not writable and data is not executable.
+    for section in pe.sections:
+        name = section.Name.rstrip(b"\0").decode("latin-1")
+        executable = section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
+        if executable and section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"]:
+            failures.append("section %s is both writable and executable" % name)
+        if executable and not section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_CNT_CODE"]:
+            failures.append("section %s holds data but is executable" % name)
     if not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]:
         failures.append("not marked compatible with no-execute data (NX)")
     if header.Machine == 0x8664 and not flags & DLLCHAR["IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA"]:
