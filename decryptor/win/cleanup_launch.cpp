@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "archive_files.h"
+#include "orx/wide_text.h"
 
 namespace orx {
 namespace {
@@ -13,8 +14,8 @@ constexpr int kPathUnits = 260;  // every buffer here, terminator included
 // Writes "\"path\"" into out; false, with nothing started, when it does not
 // fit in kPathUnits units.
 bool Quote(const wchar_t* path, wchar_t (&out)[kPathUnits]) {
-  int n = lstrlenW(path);
-  if (n > kPathUnits - 3) return false;
+  size_t n = WideLength(path);
+  if (n > kPathUnits - 3u) return false;
   out[0] = L'"';
   CopyMemory(out + 1, path, n * sizeof(wchar_t));
   out[n + 1] = L'"';

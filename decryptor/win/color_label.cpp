@@ -3,6 +3,7 @@
 #include "color_label.h"
 
 #include "gradient_bands.h"
+#include "orx/wide_text.h"
 
 namespace orx {
 
@@ -233,7 +234,7 @@ ColorLabel& ColorLabel::SetBold(BOOL bold) {
 
 ColorLabel& ColorLabel::SetFaceName(const wchar_t* face, BYTE charSet) {
   m_lf.lfCharSet = charSet;
-  lstrcpynW(m_lf.lfFaceName, face, LF_FACESIZE);
+  CopyWide(m_lf.lfFaceName, LF_FACESIZE, face);
   return RebuildAndRepaint();
 }
 
@@ -250,7 +251,9 @@ ColorLabel& ColorLabel::SetItalic(BOOL italic) {
 ColorLabel& ColorLabel::SetPointSize(int points) {
   // The height a point-size font of this size has on the screen.
   HDC screen = GetDC(nullptr);
-  m_lf.lfHeight = -MulDiv(GetDeviceCaps(screen, LOGPIXELSY), points * 10, 720);
+  // points * pixels per inch / 72, rounded half away from zero (as MulDiv).
+  int product = GetDeviceCaps(screen, LOGPIXELSY) * points;
+  m_lf.lfHeight = -((product >= 0 ? product + 36 : product - 36) / 72);
   m_lf.lfWidth = 0;
   ReleaseDC(nullptr, screen);
   return RebuildAndRepaint();

@@ -7,6 +7,8 @@
 
 #include <shellapi.h>
 
+#include "orx/wide_text.h"
+
 namespace orx {
 namespace {
 
@@ -126,7 +128,7 @@ ColorLabel& ColorLabel::EnableMailLink(BOOL enable, BOOL notifyParent) {
 }
 
 ColorLabel& ColorLabel::SetLinkTarget(const wchar_t* target) {
-  lstrcpynW(m_strLinkTarget, target, MAX_PATH);
+  CopyWide(m_strLinkTarget, MAX_PATH, target);
   return *this;
 }
 

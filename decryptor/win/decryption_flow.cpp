@@ -34,9 +34,9 @@ bool IsNamed(HANDLE file, const wchar_t* name) {
 }
 
 bool IsHiddenOrSystem(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION info;
-  return !GetFileInformationByHandle(file, &info) ||
-         (info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  FILE_BASIC_INFO info;
+  return !GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info) ||
+         (info.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 }
 
 // Gives the open file `name` in its own folder (the name is a plain file

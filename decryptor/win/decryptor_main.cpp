@@ -10,15 +10,16 @@
 #include "launch.h"
 #include "orx/stack_guard.h"
 #include "orx/system_dlls.h"
-#include "orx/unique_handle.h"
 #include "zone_information.h"
 
 namespace {
 
 void RunDecryptor() {
+  // The arguments stay allocated until the process ends: the launch points
+  // into them.
   int count = 0;
-  orx::LocalMemory args(CommandLineToArgvW(GetCommandLineW(), &count));
-  const orx::Launch launch = orx::ParseLaunch(static_cast<wchar_t**>(args.get()), count);
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  const orx::Launch launch = orx::ParseLaunch(args, count);
   // Now, before the dialog: the archive may be gone by the time it is
   // needed.
   orx::ArchiveZone zone;

@@ -77,8 +77,8 @@ void ProgressWindow::Tick() {
 }
 
 void ProgressWindow::OnInit(HWND window) {
-  SetDlgItemTextW(window, IDC_PROGRESS_NAME, fileName_);
-  SetDlgItemTextW(window, IDCANCEL, WindowTextW(language_, kTextCancel));
+  SetWindowTextW(GetDlgItem(window, IDC_PROGRESS_NAME), fileName_);
+  SetWindowTextW(GetDlgItem(window, IDCANCEL), WindowTextW(language_, kTextCancel));
   // The template gives the bar its full size; it starts empty.
   HWND bar = GetDlgItem(window, IDC_PROGRESS_BAR);
   RECT full;

@@ -35,9 +35,12 @@ void UseInternetZone(ArchiveZone* zone) {
 // Reads all of an open stream into `into`; false when it is larger than
 // `capacity` or cannot be read whole.
 bool ReadWhole(HANDLE stream, unsigned char* into, DWORD capacity, unsigned long* size) {
-  LARGE_INTEGER length;
-  if (!GetFileSizeEx(stream, &length) || length.QuadPart > capacity) return false;
-  DWORD want = static_cast<DWORD>(length.QuadPart), got = 0;
+  FILE_STANDARD_INFO info;
+  if (!GetFileInformationByHandleEx(stream, FileStandardInfo, &info, sizeof info) ||
+      info.EndOfFile.QuadPart > capacity) {
+    return false;
+  }
+  DWORD want = static_cast<DWORD>(info.EndOfFile.QuadPart), got = 0;
   while (got < want) {
     DWORD read = 0;
     if (!ReadFile(stream, into + got, want - got, &read, nullptr) || read == 0) return false;

@@ -13,6 +13,16 @@ inline size_t WideLength(const wchar_t* text) {
   return n;
 }
 
+// Copies `text` into `buffer`, cut short to capacity - 1 units when longer
+// (the one exception to the contract above: like lstrcpyn, it always
+// copies), and terminated. Nothing for a capacity of 0.
+inline void CopyWide(wchar_t* buffer, size_t capacity, const wchar_t* text) {
+  if (capacity == 0) return;
+  size_t i = 0;
+  for (; i + 1 < capacity && text[i]; ++i) buffer[i] = text[i];
+  buffer[i] = 0;
+}
+
 // Appends `tail` to the terminated text in `buffer`. False, the buffer
 // unchanged, when the result would not fit in `capacity` units.
 inline bool AppendWide(wchar_t* buffer, size_t capacity, const wchar_t* tail) {
