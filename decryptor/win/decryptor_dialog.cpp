@@ -8,12 +8,6 @@
 
 namespace orx {
 
-namespace {
-
-constexpr wchar_t kCaption[] = L"Tavrel Orvanta Management";
-
-}  // namespace
-
 int DecryptorDialog::ShowMessage(void* dialog, int number, UINT style, const wchar_t* name) {
   DecryptorDialog& self = *static_cast<DecryptorDialog*>(dialog);
   // The stored name is at most 255 units (the plain-name rule), the longest
@@ -22,7 +16,11 @@ int DecryptorDialog::ShowMessage(void* dialog, int number, UINT style, const wch
   composed[0] = 0;
   if (name) AppendWide(composed, ARRAYSIZE(composed), name);
   AppendWide(composed, ARRAYSIZE(composed), MessageTextW(self.m_nLanguage, number));
-  return MessageBoxW(self.m_hWnd, composed, kCaption, style);
+  // Every message has the caption of the dialog (its template's).
+  wchar_t caption[64];
+  caption[0] = 0;
+  GetWindowTextW(self.m_hWnd, caption, ARRAYSIZE(caption));
+  return MessageBoxW(self.m_hWnd, composed, caption, style);
 }
 
 void DecryptorDialog::OnOK() {
@@ -31,7 +29,7 @@ void DecryptorDialog::OnOK() {
   if (!UpdateData(true)) return;
   // The text lives on in the member only, wiped when the dialog goes, just
   // after the flow.
-  SetDlgItemTextW(m_hWnd, IDC_PASSWORD, L"");
+  SetWindowTextW(GetDlgItem(m_hWnd, IDC_PASSWORD), L"");
   EndDialog(m_hWnd, IDOK);
   const Prompt prompt = {&ShowMessage, this};
   DecryptionFlow(m_strPassword.value, prompt, calls_, m_launch, zone_).Run();

@@ -2,14 +2,6 @@
 
 namespace orx {
 
-void ExchangeText(DataExchange& dx, int id, wchar_t* buffer, int capacity) {
-  if (dx.fromWindow) {
-    GetDlgItemTextW(dx.dialog, id, buffer, capacity);
-  } else {
-    SetDlgItemTextW(dx.dialog, id, buffer);
-  }
-}
-
 void ExchangeLimitedText(DataExchange& dx, int id, wchar_t* buffer, int maxChars) {
   HWND control = GetDlgItem(dx.dialog, id);
   if (!dx.fromWindow) {

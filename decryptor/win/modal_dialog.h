@@ -19,13 +19,10 @@ struct DataExchange {
   bool failed;
 };
 
-// Moves a control's text to (capacity units, terminator included; longer
-// texts are cut short) or from the buffer.
-void ExchangeText(DataExchange& dx, int id, wchar_t* buffer, int capacity);
-// Same for an edit box holding at most maxChars characters (buffer of
-// maxChars + 1 units): towards the window the box is limited to maxChars;
-// from the window a longer text leaves the buffer as it was, puts the focus
-// on the box and fails the exchange.
+// Moves an edit box's text to or from the buffer (maxChars + 1 units): the
+// box holds at most maxChars characters. Towards the window the box is
+// limited to maxChars; from the window a longer text leaves the buffer as
+// it was, puts the focus on the box and fails the exchange.
 void ExchangeLimitedText(DataExchange& dx, int id, wchar_t* buffer, int maxChars);
 
 class ModalDialog {

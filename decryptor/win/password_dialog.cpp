@@ -23,9 +23,6 @@ void PasswordDialog::DoDataExchange(DataExchange& dx) {
     m_lblTitle.Attach(GetDlgItem(dx.dialog, IDC_TITLE));
   }
   ExchangeLimitedText(dx, IDC_PASSWORD, m_strPassword.value, kMaxPassword);
-  ExchangeText(dx, IDC_TITLE, m_strTitle, kLabelUnits);
-  ExchangeText(dx, IDC_NOTE, m_strNote, kLabelUnits);
-  ExchangeText(dx, IDC_PROMPT, m_strPrompt, kLabelUnits);
 }
 
 BOOL PasswordDialog::OnInitDialog() {
@@ -43,13 +40,13 @@ void PasswordDialog::StyleLabels() {
   m_lblNote.SetFill(RGB(255, 255, 255), 0, 0);
 }
 
+// Over the template's placeholders, before the window is first shown.
 void PasswordDialog::ApplyTexts() {
-  lstrcpynW(m_strTitle, WindowTextW(m_nLanguage, kTextTitle), kLabelUnits);
-  lstrcpynW(m_strNote, WindowTextW(m_nLanguage, kTextNote), kLabelUnits);
-  lstrcpynW(m_strPrompt, WindowTextW(m_nLanguage, kTextPrompt), kLabelUnits);
+  SetWindowTextW(m_lblTitle.hwnd(), WindowTextW(m_nLanguage, kTextTitle));
+  SetWindowTextW(m_lblNote.hwnd(), WindowTextW(m_nLanguage, kTextNote));
+  SetWindowTextW(m_lblPrompt.hwnd(), WindowTextW(m_nLanguage, kTextPrompt));
   SetWindowTextW(m_btnCancel, WindowTextW(m_nLanguage, kTextCancel));
   SetWindowTextW(m_btnOk, WindowTextW(m_nLanguage, kTextOk));
-  UpdateData(false);
 }
 
 void PasswordDialog::OnCancel() {

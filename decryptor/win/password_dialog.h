@@ -18,7 +18,6 @@ namespace orx {
 class PasswordDialog : public ModalDialog {
  public:
   static constexpr int kMaxPassword = 255;
-  static constexpr int kLabelUnits = 256;
 
   // Chooses the language from the system's language id, read through
   // `systemLangId` (GetSystemDefaultLangID, or a test's), and loads the
@@ -33,9 +32,6 @@ class PasswordDialog : public ModalDialog {
   ColorLabel m_lblNote;
   ColorLabel m_lblTitle;
   Secret<wchar_t[kMaxPassword + 1]> m_strPassword;  // wiped when the dialog goes
-  wchar_t m_strTitle[kLabelUnits] = {};
-  wchar_t m_strNote[kLabelUnits] = {};
-  wchar_t m_strPrompt[kLabelUnits] = {};
   HICON m_hIcon;
   int m_nLanguage;  // 0 to 9, chosen once at construction
   const Launch m_launch;
