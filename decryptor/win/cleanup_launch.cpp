@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "archive_files.h"
+#include "launch.h"
 #include "orx/wide_text.h"
 
 namespace orx {

@@ -6,7 +6,7 @@
 namespace orx {
 
 // Starts the cleanup tool where the stub put it for `launch`
-// (archive_files.h; a launch by no archive: the Windows folder) hidden,
+// (launch.h; a launch by no archive: the Windows folder) hidden,
 // through the shell's "open" verb, with one double-quoted path: first for
 // extraPath when given, then always for the running program's own file. Returns at once without
 // waiting for either start, and reports nothing: a start that fails, or a

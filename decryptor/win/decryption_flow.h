@@ -1,5 +1,5 @@
 // What OK in the password dialog leads to: the payload the stub left (in
-// the Windows folder or the recipient's own, archive_files.h) is opened
+// the Windows folder or the recipient's own, launch.h) is opened
 // with the password, decrypted into a temporary file beside the output and
 // verified; the verified file gets the archive's zone information, takes
 // the stored name in the current folder and is offered for opening (opened

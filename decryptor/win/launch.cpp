@@ -17,4 +17,11 @@ Launch ParseLaunch(wchar_t* const* args, int count) {
   return launch;
 }
 
+bool LocateArchiveFiles(const Launch& launch, ArchiveFiles* files) {
+  wchar_t folder[MAX_PATH];
+  bool found = launch.inUserFolder ? archive::UserFolder(folder) : archive::WindowsFolder(folder);
+  return found && archive::JoinPath(files->payload, folder, launch.payloadName) &&
+         archive::JoinPath(files->cleanupTool, folder, archive::kCleanupName);
+}
+
 }  // namespace orx

@@ -1,7 +1,8 @@
 // How the stub started this run: "<decryptor> <archive> [<folder>]". The
 // command line is parsed once, at the entry, into this value, which is
 // handed down to whatever needs it (the zone information, the payload, the
-// cleanup tool); nothing else reads the command line.
+// cleanup tool); nothing else reads the command line. Also where the stub
+// put the payload and the cleanup tool for this run.
 #pragma once
 
 #include <windows.h>
@@ -29,5 +30,14 @@ struct Launch {
 // removes and starts nothing but the fixed names in one of those two
 // folders.
 Launch ParseLaunch(wchar_t* const* args, int count);
+
+struct ArchiveFiles {
+  wchar_t payload[MAX_PATH];
+  wchar_t cleanupTool[MAX_PATH];
+};
+
+// The two files' paths under the folder the launch names. False when the
+// paths cannot be built.
+bool LocateArchiveFiles(const Launch& launch, ArchiveFiles* files);
 
 }  // namespace orx

@@ -13,7 +13,7 @@
 
 #include <windows.h>
 
-#include "archive_files.h"
+#include "launch.h"
 #include "zone_information.h"
 
 namespace orx {
@@ -33,7 +33,7 @@ struct SystemCalls {
   HINSTANCE(WINAPI* shellExecute)(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                   LPCWSTR folder, INT show);
   LANGID(WINAPI* systemLangId)();
-  // Where the stub left the payload and the cleanup tool (archive_files.h).
+  // Where the stub left the payload and the cleanup tool (launch.h).
   bool (*locateArchiveFiles)(const Launch& launch, ArchiveFiles* files);
   // The cleanup tool's start (cleanup_launch.h).
   void (*launchCleanup)(const wchar_t* extraPath, const Launch& launch);
