@@ -47,6 +47,29 @@ add_compile_options(-Wall -Wextra)
 set(ORX_STUB_SLOT 24576)
 set(ORX_CLEANUP_SLOT 12288)
 set(ORX_DECRYPTOR_SLOT 41472)
+# What the decryptor must leave of its slot in every build: room for the
+# next change, so that none eats it unnoticed (orx_slot_margins).
+set(ORX_DECRYPTOR_MARGIN 2048)
+
+# orx_slot_margins(<target> <slot> <least bytes left> ...)
+# A step of every build (target slot_margins) that prints what each program
+# leaves of its slot and fails the build when one leaves fewer bytes than
+# its least.
+function(orx_slot_margins)
+  set(programs)
+  set(targets)
+  set(rest ${ARGN})
+  while(rest)
+    list(POP_FRONT rest target slot least)
+    list(APPEND programs "$<TARGET_FILE:${target}>|${slot}|${least}")
+    list(APPEND targets ${target})
+  endwhile()
+  list(JOIN programs "," programs)
+  add_custom_target(slot_margins ALL
+    COMMAND ${CMAKE_COMMAND} -DPROGRAMS=${programs} -P ${CMAKE_SOURCE_DIR}/cmake/OrxSlotMargins.cmake
+    VERBATIM)
+  add_dependencies(slot_margins ${targets})
+endfunction()
 
 # The flags of all code that goes into the archive's small programs: small
 # (-Oz: GCC's strictest size setting), no C++ runtime, exceptions, RTTI or

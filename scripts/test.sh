@@ -27,6 +27,8 @@ for preset in host win64 win32; do
     failed=$((failed + 1))
     continue
   fi
+  # What the archive's programs leave of their slots (printed by the build).
+  grep -h -- "-byte slot, " "build-$preset.log"
   rm -f "build-$preset.log"
   echo "== $preset: test"
   out=$(mktemp)

@@ -1,0 +1,27 @@
+# Run by the slot_margins step of every Windows build (orx_slot_margins in
+# OrxPlatform.cmake): cmake -DPROGRAMS=<file>|<slot>|<least>,... -P this.
+# Prints what each program leaves of its slot in the archive and fails when
+# one leaves fewer bytes than its <least>.
+string(REPLACE "," ";" programs "${PROGRAMS}")
+set(short)
+foreach(program IN LISTS programs)
+  string(REPLACE "|" ";" fields "${program}")
+  list(GET fields 0 file)
+  list(GET fields 1 slot)
+  list(GET fields 2 least)
+  file(SIZE "${file}" size)
+  math(EXPR left "${slot} - ${size}")
+  get_filename_component(name "${file}" NAME)
+  set(kept)
+  if(least GREATER 0)
+    set(kept " (at least ${least} kept)")
+  endif()
+  message("${name}: ${size} of its ${slot}-byte slot, ${left} bytes left${kept}")
+  if(left LESS least)
+    list(APPEND short "${name} leaves ${left} bytes of its slot, fewer than the ${least} kept")
+  endif()
+endforeach()
+if(short)
+  list(JOIN short "; " short)
+  message(FATAL_ERROR "${short}")
+endif()
