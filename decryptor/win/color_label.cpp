@@ -95,8 +95,10 @@ void ColorLabel::Repaint() {
   RECT rect;
   GetWindowRect(m_hWnd, &rect);
   MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  InvalidateRect(parent, &rect, TRUE);
-  UpdateWindow(parent);
+  // What InvalidateRect(parent, &rect, TRUE) and UpdateWindow(parent) do,
+  // through the one call the label already makes.
+  RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE);
+  RedrawWindow(parent, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void ColorLabel::RebuildFont() { m_font.reset(CreateFontIndirectW(&m_lf)); }
