@@ -56,8 +56,6 @@ void PasswordDialog::OnCancel() {
 
 bool PasswordDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
   switch (message) {
-    case WM_PAINT:
-      return OnPaint();
     case WM_QUERYDRAGICON:
       result = OnQueryDragIcon();
       return true;
@@ -66,22 +64,6 @@ bool PasswordDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
       return false;  // the default close handling issues Cancel
   }
   return false;
-}
-
-bool PasswordDialog::OnPaint() {
-  // The picture and the controls make the window's look; only a minimized
-  // window draws something of its own: the icon, centred.
-  if (!IsIconic(m_hWnd)) return false;
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(m_hWnd, &ps);
-  SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-  RECT client;
-  GetClientRect(m_hWnd, &client);
-  int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
-  int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
-  DrawIcon(dc, x, y, m_hIcon);
-  EndPaint(m_hWnd, &ps);
-  return true;
 }
 
 INT_PTR PasswordDialog::OnQueryDragIcon() { return reinterpret_cast<INT_PTR>(m_hIcon); }

@@ -46,7 +46,6 @@ class PasswordDialog : public ModalDialog {
   void ApplyTexts();
 
  private:
-  bool OnPaint();
   INT_PTR OnQueryDragIcon();
   void OnClose();
 };
