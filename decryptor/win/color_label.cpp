@@ -2,21 +2,9 @@
 // are in color_label_effects.cpp.
 #include "color_label.h"
 
-#include "gradient_bands.h"
 #include "orx/wide_text.h"
 
 namespace orx {
-
-void DrawGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, int bands) {
-  GradientBands g(rect.left, rect.right, from, to, bands);
-  for (int i = 0; i < g.count(); ++i) {
-    // Whole bands, bottom row included: a rectangle drawn with the null pen
-    // would leave the bottom row unpainted.
-    RECT band = {g.BandLeft(i), rect.top, g.BandRight(i), rect.bottom};
-    GdiObject brush(CreateSolidBrush(g.BandColor(i)));
-    FillRect(dc, &band, static_cast<HBRUSH>(brush.get()));
-  }
-}
 
 ColorLabel::ColorLabel()
     : m_crInk(GetSysColor(COLOR_WINDOWTEXT)),
@@ -148,8 +136,8 @@ void ColorLabel::OnPaint() {
 // nothing under a see-through label.
 void ColorLabel::PaintBackground(HDC dc, const RECT& client) const {
   if (m_bSeeThrough) return;
-  if (m_nFillMode != 0) {
-    DrawGradient(dc, client, m_crFill, m_crFillTo, 100);
+  if (m_paintGradient) {
+    m_paintGradient(*this, dc, client);
     return;
   }
   const GdiObject& brush = m_fillBrush ? m_fillBrush : m_defaultBrush;
@@ -206,14 +194,18 @@ void ColorLabel::OnSysColorChange() {
   Repaint();
 }
 
-ColorLabel& ColorLabel::SetFill(COLORREF fill, COLORREF fillTo, int mode) {
+ColorLabel& ColorLabel::Fill(COLORREF fill, COLORREF fillTo, int mode,
+                             BackgroundPainter gradient) {
   m_crFill = fill;
   m_crFillTo = fillTo;
   m_nFillMode = mode;
+  m_paintGradient = gradient;
   m_fillBrush.reset(mode == 0 ? CreateSolidBrush(fill) : nullptr);
   Repaint();
   return *this;
 }
+
+ColorLabel& ColorLabel::SetSolidFill(COLORREF fill) { return Fill(fill, 0, 0, nullptr); }
 
 ColorLabel& ColorLabel::SetInk(COLORREF ink) {
   m_crInk = ink;

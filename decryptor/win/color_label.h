@@ -8,10 +8,11 @@
 // calls can be chained. Drawing failures (font, brush, bitmap) are ignored:
 // the label then paints with whatever the surface holds.
 //
-// The clicks and the rotated and embossed text are reached through the
-// setters that turn them on (EnableWebLink, EnableMailLink, SetAngle,
-// SetEmbossed), so that a program that never calls those does not carry
-// their code: the decryptor's slot in the archive is small.
+// The gradient fill, the clicks, blinking and the rotated and embossed text
+// are reached through the setters that turn them on (SetFill, EnableWebLink,
+// EnableMailLink, BlinkText, BlinkBackground, SetAngle, SetEmbossed), so
+// that a program that never calls those does not carry their code: the
+// decryptor's slot in the archive is small.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +39,7 @@ class ColorLabel {
   // Mode 0: solid fill of `fill`; any other mode: a left-to-right gradient
   // from `fill` to `fillTo` (and no fill brush).
   ColorLabel& SetFill(COLORREF fill, COLORREF fillTo, int mode);
+  ColorLabel& SetSolidFill(COLORREF fill);  // SetFill(fill, 0, 0)
   ColorLabel& SetInk(COLORREF ink);
   ColorLabel& ChangeText(const wchar_t* text);  // only once bound
   ColorLabel& SetBold(BOOL bold);
@@ -85,10 +87,14 @@ class ColorLabel {
   // Draws the text in the DC's current ink and font within `client`.
   using TextPainter = void (*)(const ColorLabel& label, HDC dc, RECT client, const wchar_t* text,
                                int length);
+  // Fills `client` with the label's background.
+  using BackgroundPainter = void (*)(const ColorLabel& label, HDC dc, const RECT& client);
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaint();
   void PaintBackground(HDC dc, const RECT& client) const;
+  static void PaintGradient(const ColorLabel& label, HDC dc, const RECT& client);
+  ColorLabel& Fill(COLORREF fill, COLORREF fillTo, int mode, BackgroundPainter gradient);
   void PaintText(HDC dc, const RECT& client, const wchar_t* text, int length) const;
   UINT TextFormat(const wchar_t* text, int length) const;
   static void DrawLaidOut(const ColorLabel& label, HDC dc, RECT client, const wchar_t* text,
@@ -114,6 +120,7 @@ class ColorLabel {
   GdiObject m_fillBrush;     // mode 0's fill; none in gradient mode
   GdiObject m_font;          // made from m_lf
   TextPainter m_drawText = &DrawLaidOut;
+  BackgroundPainter m_paintGradient = nullptr;  // any fill mode but 0
   void (*m_onClick)(ColorLabel& label) = nullptr;  // a link or notification, once enabled
 };
 

@@ -1,12 +1,13 @@
-// ColorLabel's optional behaviours: clicks (web and mail links, the
-// parent's notification), blinking, and rotated or embossed text. Only
-// their setters reach them, and they live in a file of their own, so that a
-// program that never turns them on links neither their code nor the system
-// calls they make.
+// ColorLabel's optional behaviours: the gradient fill, clicks (web and mail
+// links, the parent's notification), blinking, and rotated or embossed
+// text. Only their setters reach them, and they live in a file of their
+// own, so that a program that never turns them on links neither their code
+// nor the system calls they make.
 #include "color_label.h"
 
 #include <shellapi.h>
 
+#include "gradient_bands.h"
 #include "orx/wide_text.h"
 
 namespace orx {
@@ -15,6 +16,26 @@ namespace {
 constexpr UINT kBlinkPeriodMs = 500;
 
 }  // namespace
+
+void DrawGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, int bands) {
+  GradientBands g(rect.left, rect.right, from, to, bands);
+  for (int i = 0; i < g.count(); ++i) {
+    // Whole bands, bottom row included: a rectangle drawn with the null pen
+    // would leave the bottom row unpainted.
+    RECT band = {g.BandLeft(i), rect.top, g.BandRight(i), rect.bottom};
+    GdiObject brush(CreateSolidBrush(g.BandColor(i)));
+    FillRect(dc, &band, static_cast<HBRUSH>(brush.get()));
+  }
+}
+
+ColorLabel& ColorLabel::SetFill(COLORREF fill, COLORREF fillTo, int mode) {
+  return Fill(fill, fillTo, mode, mode == 0 ? nullptr : &PaintGradient);
+}
+
+// A hundred bands from the fill colour to the second one.
+void ColorLabel::PaintGradient(const ColorLabel& label, HDC dc, const RECT& client) {
+  DrawGradient(dc, client, label.m_crFill, label.m_crFillTo, 100);
+}
 
 // Laid out, then a copy in the emboss colour one pixel up and left (raised)
 // or down and right (sunken).

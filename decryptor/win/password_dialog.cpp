@@ -35,9 +35,9 @@ BOOL PasswordDialog::OnInitDialog() {
 }
 
 void PasswordDialog::StyleLabels() {
-  m_lblTitle.SetFill(RGB(0, 80, 71), 0, 0).SetInk(RGB(255, 255, 255)).SetPointSize(12).SetBold(TRUE);
-  m_lblPrompt.SetFill(RGB(255, 255, 255), 0, 0);
-  m_lblNote.SetFill(RGB(255, 255, 255), 0, 0);
+  m_lblTitle.SetSolidFill(RGB(0, 80, 71)).SetInk(RGB(255, 255, 255)).SetPointSize(12).SetBold(TRUE);
+  m_lblPrompt.SetSolidFill(RGB(255, 255, 255));
+  m_lblNote.SetSolidFill(RGB(255, 255, 255));
 }
 
 // Over the template's placeholders, before the window is first shown.

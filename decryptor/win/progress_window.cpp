@@ -87,7 +87,7 @@ void ProgressWindow::OnInit(HWND window) {
   barHeight_ = full.bottom;
   SetWindowPos(bar, nullptr, 0, 0, 0, barHeight_, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   bar_.Attach(bar);
-  bar_.SetFill(kBarColor, 0, 0);
+  bar_.SetSolidFill(kBarColor);
 }
 
 INT_PTR CALLBACK ProgressWindow::DialogProc(HWND window, UINT message, WPARAM wParam,
