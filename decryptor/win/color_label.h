@@ -64,7 +64,6 @@ class ColorLabel {
 
   COLORREF m_crInk;
   COLORREF m_crEmboss;
-  LOGFONTW m_lf = {};
   BOOL m_bBlinkOn = 0;
   BOOL m_bTimerStarted = 0;
   int m_nLinkMode = 0;  // 0 none, 1 web, 2 mail
@@ -78,7 +77,6 @@ class ColorLabel {
   int m_nFillMode = 0;
   COLORREF m_crFillTo = 0;
   COLORREF m_crFill = 0;
-  wchar_t m_strLinkTarget[MAX_PATH] = {};  // empty: the label's own text
 
  private:
   static constexpr UINT_PTR kBlinkTimer = 1;
@@ -122,6 +120,12 @@ class ColorLabel {
   TextPainter m_drawText = &DrawLaidOut;
   BackgroundPainter m_paintGradient = nullptr;  // any fill mode but 0
   void (*m_onClick)(ColorLabel& label) = nullptr;  // a link or notification, once enabled
+
+ public:
+  // The two large members come last, so that the others lie within a
+  // byte's offset of the object and the code reaching them is shorter.
+  LOGFONTW m_lf = {};
+  wchar_t m_strLinkTarget[MAX_PATH] = {};  // empty: the label's own text
 };
 
 // Paints a left-to-right gradient over `rect` in at most `bands` vertical

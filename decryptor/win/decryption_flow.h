@@ -74,16 +74,17 @@ class DecryptionFlow {
   const SystemCalls& calls_;
   const Launch& launch_;
   const ArchiveZone& zone_;
-  payload::PayloadHeader header_ = {};
-  wchar_t payloadPath_[MAX_PATH] = {};
+  FileHandle payload_;  // read with no writer let in
   // The unverified output while it exists: made once, exclusively, written,
   // renamed and removed through its own handle, never opened by name.
-  wchar_t tempPath_[MAX_PATH] = {};
-  wchar_t outputPath_[MAX_PATH + 256] = {};  // the verified file, by its full path
-  FileHandle payload_;  // read with no writer let in
   FileHandle output_;
   bool mayReplace_ = false;
   bool marked_ = false;  // the verified file carries the archive's zone information
+  // The large members last, so that the others are reached by shorter code.
+  payload::PayloadHeader header_ = {};
+  wchar_t payloadPath_[MAX_PATH] = {};
+  wchar_t tempPath_[MAX_PATH] = {};  // the unverified output's name
+  wchar_t outputPath_[MAX_PATH + 256] = {};  // the verified file, by its full path
 };
 
 }  // namespace orx

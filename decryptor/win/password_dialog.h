@@ -28,13 +28,14 @@ class PasswordDialog : public ModalDialog {
 
   HWND m_btnCancel = nullptr;
   HWND m_btnOk = nullptr;
+  HICON m_hIcon;
+  int m_nLanguage;  // 0 to 9, chosen once at construction
+  const Launch m_launch;
+  // The large members last, so that the others are reached by shorter code.
   ColorLabel m_lblPrompt;
   ColorLabel m_lblNote;
   ColorLabel m_lblTitle;
   Secret<wchar_t[kMaxPassword + 1]> m_strPassword;  // wiped when the dialog goes
-  HICON m_hIcon;
-  int m_nLanguage;  // 0 to 9, chosen once at construction
-  const Launch m_launch;
 
  protected:
   void DoDataExchange(DataExchange& dx) override;

@@ -50,11 +50,11 @@ class ProgressWindow {
   DWORD start_ = 0;
   DWORD lastTick_ = 0;
   HWND window_ = nullptr;
-  ColorLabel bar_;
   int barWidth_ = 0;  // the bar's full width, in pixels
   int barHeight_ = 0;
   int shownWidth_ = 0;
   bool cancelled_ = false;
+  ColorLabel bar_;  // last: large, and reached least
 };
 
 }  // namespace orx
