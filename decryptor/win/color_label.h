@@ -103,6 +103,7 @@ class ColorLabel {
                           int length);
   void ChooseTextPainter();
   static void OnClick(ColorLabel& label);
+  ColorLabel& EnableLink(int mode, BOOL notifyParent);
   void OnTimer();
   void OnSysColorChange();
   void Detach();

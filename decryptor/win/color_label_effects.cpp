@@ -112,10 +112,19 @@ ColorLabel& ColorLabel::BlinkBackground(BOOL blink) {
 }
 
 ColorLabel& ColorLabel::EnableWebLink(BOOL link, BOOL notifyParent) {
-  m_nLinkMode = link ? 1 : 0;
+  return EnableLink(link ? 1 : 0, notifyParent);
+}
+
+ColorLabel& ColorLabel::EnableMailLink(BOOL enable, BOOL notifyParent) {
+  return EnableLink(enable ? 2 : 0, notifyParent);
+}
+
+// Link mode 0 (none), 1 (web) or 2 (mail); from now on clicks reach OnClick.
+ColorLabel& ColorLabel::EnableLink(int mode, BOOL notifyParent) {
+  m_nLinkMode = mode;
   m_bNotifyParent = notifyParent;
   m_onClick = &OnClick;
-  ChangeStyle(GWL_STYLE, SS_NOTIFY, link, 0);
+  ChangeStyle(GWL_STYLE, SS_NOTIFY, mode != 0, 0);
   return *this;
 }
 
@@ -137,14 +146,6 @@ ColorLabel& ColorLabel::SetAngle(UINT degrees, BOOL rotate) {
 ColorLabel& ColorLabel::SetEmbossColor(COLORREF color) {
   m_crEmboss = color;
   Repaint();
-  return *this;
-}
-
-ColorLabel& ColorLabel::EnableMailLink(BOOL enable, BOOL notifyParent) {
-  m_nLinkMode = enable ? 2 : 0;
-  m_bNotifyParent = notifyParent;
-  m_onClick = &OnClick;
-  ChangeStyle(GWL_STYLE, SS_NOTIFY, enable, 0);
   return *this;
 }
 
