@@ -44,6 +44,7 @@ bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
   payload::FileKey& fileKey = secret.value;
   fileKey.size = static_cast<std::uint32_t>(n);
   payload::PayloadHeader header{};
+  header.format = 1;
   header.signature = payload::kPayloadSignature;
   header.nameUnits = static_cast<std::uint32_t>(r.storedName.size());
   std::memcpy(header.fileName, r.storedName.data(), r.storedName.size() * sizeof(char16_t));
