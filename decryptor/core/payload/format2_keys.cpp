@@ -52,10 +52,7 @@ int PasswordUtf8FromText(const uint16_t* text, size_t units,
       if (c > 0xDBFF || i + 1 == units || (text[i + 1] & 0xFC00) != 0xDC00) c = 0;
       else c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
     }
-    if (c == 0) {
-      SecureWipe(out, n);
-      return kPasswordNotText;
-    }
+    if (c == 0) return kPasswordNotText;  // what was written goes with the caller's owner
     if (c < 0x80) {
       out[n++] = static_cast<unsigned char>(c);
     } else {

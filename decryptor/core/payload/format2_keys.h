@@ -33,7 +33,8 @@ constexpr size_t kFileKey2Bytes = 32;
 
 // The password text (`units` UTF-16 units) as UTF-8 into out[0..*length).
 // kOk (an empty text gives no bytes), or kPasswordNotText for more than 254
-// units, a zero unit or an unpaired surrogate; `out` then holds nothing.
+// units, a zero unit or an unpaired surrogate; `out` then holds nothing
+// usable (and is wiped by its owner, as ever).
 int PasswordUtf8FromText(const uint16_t* text, size_t units,
                          unsigned char out[kPasswordUtf8Capacity], size_t* length);
 
