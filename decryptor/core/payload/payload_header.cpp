@@ -49,10 +49,10 @@ int MeasureCipherText(PayloadStream* payload, int64_t trailerBytes, int64_t* cip
 
 namespace {
 
-// nameBytes, already checked against kMaxNameBytes, then the name into
-// `raw` (the name buffer itself, or the place of the name among the
-// header's bytes). Each unit is then rebuilt from its own two bytes, so the
-// result is little-endian on any host.
+// The name, nameBytes of them (already checked against kMaxNameBytes), into
+// `raw` (the name buffer itself, or the name's place among the header's
+// bytes). Each unit is then rebuilt from its own two bytes, so the result
+// is little-endian on any host.
 int ReadName(PayloadStream* payload, PayloadHeader* header, unsigned char* raw) {
   int result = ReadExactly(payload, raw, header->nameBytes, kHeaderTruncated);
   if (result != kOk) return result;
