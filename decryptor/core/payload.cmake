@@ -8,6 +8,7 @@ add_library(orx_payload STATIC
   ${CMAKE_CURRENT_LIST_DIR}/payload/stored_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_keys.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/payload/format2_keys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/streamed_decryption.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_open.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_crypto.cpp)

@@ -92,10 +92,12 @@ void DecryptionFlow::Run() {
   End(outcome);
 }
 
-// The payload file and its header: a truncated header, a wrong signature, a
-// name too long or not a plain file name, a key length other than 16, 24 or
-// 32, or a payload too short for its trailing digest is refused before
-// anything else is done.
+// The payload file and its header: a truncated header, a signature of
+// neither format, a name too long or not a plain file name, a format-1 key
+// length other than 16, 24 or 32, a format-2 version, key derivation or
+// cost it does not take, or a payload too short for what follows its
+// cipher text is refused before anything else is done; a crafted cost
+// thus never reaches the key derivation.
 DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
   ArchiveFiles files;
   if (!calls_.locateArchiveFiles(launch_, &files)) return kOsError;
@@ -107,14 +109,18 @@ DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
   return pl::ReadPayloadHeader(&stream, &header_) == pl::kOk ? kGoOn : kOsError;
 }
 
-// Password bytes: the low 8 bits of each unit; the stated length is always
-// the text's length, so a text the bytes cannot stand for is refused by the
-// key derivation (a processing failure, not a wrong password).
+// Password bytes as the payload's format takes them: format 1 the low 8
+// bits of each unit, with the text's length as the stated length, so that a
+// text the bytes cannot stand for is refused by the key derivation; format
+// 2 the UTF-8, refused for a text that is not well-formed. Either refusal
+// is a processing failure, not a wrong password.
 DecryptionFlow::Outcome DecryptionFlow::Unlock(pl::FileKey* key) {
-  Secret<unsigned char[pl::kPasswordBytesCapacity]> bytes;
-  size_t stated = pl::PasswordBytesFromText(reinterpret_cast<const uint16_t*>(password_),
-                                            WideLength(password_), bytes.value);
-  int result = pl::UnlockPayload(header_, bytes.value, stated, key);
+  Secret<pl::PasswordBytes> bytes;
+  int result = pl::PasswordBytesFor(header_.format, reinterpret_cast<const uint16_t*>(password_),
+                                    WideLength(password_), &bytes.value);
+  if (result == pl::kOk) {
+    result = pl::UnlockPayload(header_, bytes.value.bytes, bytes.value.length, key);
+  }
   if (result == pl::kWrongPassword) return kWrongPassword;
   return result == pl::kOk ? kGoOn : kOsError;
 }
@@ -167,9 +173,10 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt(const pl::FileKey& key) {
   switch (result) {
     case pl::kOk: return kGoOn;
     case pl::kDigestMismatch:
+    case pl::kTagMismatch:
     case pl::kPayloadDecryptFailed: return kFailure;
     // The output refused bytes, the payload could not be read, the stored
-    // digest is missing.
+    // digest or tag is missing.
     default: return kOsError;
   }
 }

@@ -52,7 +52,7 @@ class DecryptionFlow {
   enum Outcome : int {
     kGoOn = -1,
     kWrongPassword,  // the password does not unwrap the file key
-    kFailure,        // the decryption failed or the file fails its digest
+    kFailure,        // the decryption failed or the file fails its digest or tag
     kOsError,        // a file, format or key-derivation failure
     kNotReplaced,    // the user kept an existing file
     kCancelled,      // the user stopped the decryption

@@ -47,6 +47,13 @@ Bytes Sample(size_t size, unsigned seed) {
   return b;
 }
 
+// How orx packs an archive: format 2 at the lowest cost its readers take
+// (a derivation under wine64 then takes a fraction of a second), format 2
+// at the default cost, or format 1 with its key length.
+const std::wstring kFormat2 = L"--cost 100000";
+const std::wstring kFormat2AtTheDefaultCost = L"";
+std::wstring Format1(int keyBits) { return L"--format 1 --key-bits " + std::to_wstring(keyBits); }
+
 // Temporary outputs (orx*.tmp) left in a folder.
 int TempOutputs(const std::wstring& folder) {
   return static_cast<int>(orxtest::FileNames(folder, L"orx*.tmp").size());
@@ -117,9 +124,11 @@ class ArchiveE2E : public ::testing::Test {
   std::wstring Decryptor() const { return folder_ + L"\\Orx_DecryptFile.exe"; }
   std::wstring Output(const std::wstring& name) const { return folder_ + L"\\" + name; }
 
-  // Packs `content` stored as `name` with the password into an archive.
+  // Packs `content` stored as `name` with the password (UTF-8) into an
+  // archive of the format.
   std::wstring Pack(const std::wstring& name, const Bytes& content, const std::string& password,
-                    int keyBits = 256, const std::wstring& archiveName = L"archive.exe") {
+                    const std::wstring& format = kFormat2,
+                    const std::wstring& archiveName = L"archive.exe") {
     std::wstring file = source_ + L"\\" + name;
     EXPECT_TRUE(orxtest::WriteBytes(file, content.data(), content.size()));
     std::wstring passwordFile = root_ + L"\\password.txt";
@@ -130,8 +139,8 @@ class ArchiveE2E : public ::testing::Test {
     // The decryptor takes passwords outside the product's rules too; a test
     // may pack twice into the same archive.
     EXPECT_EQ(recipient::RunOrx(L"pack \"" + file + L"\" -o \"" + archive +
-                                    L"\" --force --no-password-rules --key-bits " +
-                                    std::to_wstring(keyBits) + L" --archive --stub \"" + bin +
+                                    L"\" --force --no-password-rules " + format +
+                                    L" --archive --stub \"" + bin +
                                     L"\\Tarrow.exe\" --cleanup \"" + bin +
                                     L"\\Orx_DelTool.exe\" --decryptor \"" + bin +
                                     L"\\Orx_DecryptFile.exe\"",
@@ -254,7 +263,7 @@ TEST_F(ArchiveE2E, OpensTheFileWithItsProgramWhenAsked) {
   RecorderForType recorder(root_ + L"\\opened.log");
   std::string text = "Quarterly figures\r\n";
   std::wstring archive =
-      Pack(L"notes.orxopen", Bytes(text.begin(), text.end()), "pw-128", /*keyBits=*/128);
+      Pack(L"notes.orxopen", Bytes(text.begin(), text.end()), "pw-128", Format1(128));
   recipient::ArchiveRun run(archive, folder_);
   ASSERT_TRUE(run.ok());
   run.EnterPassword(L"pw-128");
@@ -281,7 +290,7 @@ TEST_F(ArchiveE2E, OffersTheOpenWithChoiceForATypeWithoutProgram) {
   CopyFileW((orxtest::ModuleFolder() + L"\\orx_recorder.exe").c_str(), planted.c_str(), FALSE);
   SetEnvironmentVariableW(L"ORX_RECORDER_LOG", plantLog.c_str());
 
-  std::wstring archive = Pack(L"blob.orxnoassoc", Sample(3000, 2), "pw-192", 192);
+  std::wstring archive = Pack(L"blob.orxnoassoc", Sample(3000, 2), "pw-192", Format1(192));
   recipient::ArchiveRun run(archive, folder_);
   ASSERT_TRUE(run.ok());
   std::vector<std::wstring> started;
@@ -551,8 +560,8 @@ TEST_F(ArchiveE2E, TwoQuickStartsShowOneDialogAndNoMessage) {
 // gone but its process still ends (it starts the cleanup tool); the next
 // one waits for it and shows its dialog, for the same archive and another.
 TEST_F(ArchiveE2E, CancelThenTheSameAndAnotherArchiveAtOnceEachShowTheirDialog) {
-  std::wstring first = Pack(L"again.bin", Sample(2000, 27), "pw", 256, L"first.exe");
-  std::wstring other = Pack(L"other.bin", Sample(3000, 28), "pw2", 256, L"other.exe");
+  std::wstring first = Pack(L"again.bin", Sample(2000, 27), "pw", kFormat2, L"first.exe");
+  std::wstring other = Pack(L"other.bin", Sample(3000, 28), "pw2", Format1(256), L"other.exe");
   const std::wstring runs[] = {first, first, other};
   for (size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE("run " + std::to_string(i + 1));
@@ -762,6 +771,31 @@ class StandardUserE2E : public ArchiveE2E {
   std::wstring userFolder_;
 };
 
+// What `orx pack --archive` makes by default, format 2 at its default cost,
+// opens with a passphrase in three scripts typed into the real dialog
+// (Cyrillic, CJK from U+4E00, whose low byte format 1 would take as the
+// end, and an emoji as a surrogate pair); one letter off is a wrong
+// password.
+TEST_F(StandardUserE2E, AFormat2ArchiveAtTheDefaultCostOpensWithAPassphraseInAnyScript) {
+  const std::wstring passphrase =
+      L"\u043F\u0430\u0440\u043E\u043B\u044C \u4E00\u4E8C\u4E09 \U0001F511";
+  std::wstring oneLetterOff = passphrase;
+  oneLetterOff[0] = L'\u0440';
+  Bytes content = Sample(50000, 26);
+  std::wstring archive = Pack(L"contract.pdf", content, orxtest::WideToUtf8(passphrase),
+                              kFormat2AtTheDefaultCost);
+  Bytes head = orxtest::ReadBytes(archive);
+  ASSERT_GT(head.size(), 0x13200u + 16);
+  EXPECT_EQ(std::string(head.begin() + 0x13200, head.begin() + 0x13204), "ORXP");
+  const unsigned char* cost = head.data() + 0x13200 + 12;
+  EXPECT_EQ(cost[0] | cost[1] << 8 | cost[2] << 16 | cost[3] << 24, 600000) << "the default cost";
+  ExpectOneMessage(archive, oneLetterOff, Expected().wrongPassword, BoxIcon::Warning);
+  ASSERT_TRUE(recipient::WaitForCleanupTools());
+  EXPECT_EQ(DecryptWithoutOpening(archive, passphrase), L"contract.pdf" + Expected().decrypted);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"contract.pdf")), content);
+  ExpectOnlyTheCleanupToolLeft();
+}
+
 TEST_F(StandardUserE2E, DecryptsVerifiesAndLeavesOnlyTheCleanupTool) {
   Bytes content = Sample(70000, 21);
   std::wstring archive = Pack(L"budget.xlsx", content, "s3cret");
@@ -781,9 +815,10 @@ TEST_F(StandardUserE2E, AWrongPasswordThenTheRightOneAtOnce) {
   ExpectOnlyTheCleanupToolLeft();
 }
 
+// One archive of each format: the same decryptor code reads both.
 TEST_F(StandardUserE2E, TwoArchivesOneAfterTheOther) {
-  std::wstring first = Pack(L"first.bin", Sample(30000, 23), "one", 256, L"first.exe");
-  std::wstring second = Pack(L"second.bin", Sample(40000, 24), "two", 128, L"second.exe");
+  std::wstring first = Pack(L"first.bin", Sample(30000, 23), "one", kFormat2, L"first.exe");
+  std::wstring second = Pack(L"second.bin", Sample(40000, 24), "two", Format1(128), L"second.exe");
   EXPECT_EQ(DecryptWithoutOpening(first, L"one"), L"first.bin" + Expected().decrypted);
   EXPECT_EQ(DecryptWithoutOpening(second, L"two"), L"second.bin" + Expected().decrypted);
   EXPECT_EQ(orxtest::ReadBytes(Output(L"first.bin")), Sample(30000, 23));

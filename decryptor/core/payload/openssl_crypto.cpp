@@ -1,6 +1,8 @@
 // The crypto port over OpenSSL's EVP interfaces, for the host builds.
 #include <limits.h>
+#include <openssl/core_names.h>
 #include <openssl/evp.h>
+#include <openssl/params.h>
 #include <openssl/rand.h>
 
 #include "payload/crypto_port.h"
@@ -90,6 +92,64 @@ bool Md5(const void* data, size_t size, unsigned char digest[kMd5Bytes]) {
   return (data || size == 0) &&
          EVP_Digest(size ? data : "", size, digest, &n, EVP_md5(), nullptr) == 1 &&
          n == kMd5Bytes;
+}
+
+namespace {
+
+// Keys, passwords and salts this long at most: far beyond any use here,
+// and within OpenSSL's int counts.
+constexpr size_t kMostKeyBytes = 1024;
+
+}  // namespace
+
+bool HmacSha256Init(HmacSha256* state, const unsigned char* key, size_t keyBytes) {
+  state->handle = nullptr;
+  if (!key || keyBytes == 0 || keyBytes > kMostKeyBytes) return false;
+  EVP_MAC* mac = EVP_MAC_fetch(nullptr, OSSL_MAC_NAME_HMAC, nullptr);
+  EVP_MAC_CTX* ctx = mac ? EVP_MAC_CTX_new(mac) : nullptr;
+  EVP_MAC_free(mac);  // the context holds its own reference
+  char digest[] = OSSL_DIGEST_NAME_SHA2_256;
+  const OSSL_PARAM params[] = {
+      OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0), OSSL_PARAM_END};
+  if (!ctx || EVP_MAC_init(ctx, key, keyBytes, params) != 1) {
+    EVP_MAC_CTX_free(ctx);
+    return false;
+  }
+  state->handle = ctx;
+  return true;
+}
+
+bool HmacSha256Update(HmacSha256* state, const void* data, size_t size) {
+  auto* ctx = static_cast<EVP_MAC_CTX*>(state->handle);
+  return ctx && (size == 0 || EVP_MAC_update(ctx, static_cast<const unsigned char*>(data),
+                                             size) == 1);
+}
+
+bool HmacSha256Final(HmacSha256* state, unsigned char mac[kSha256Bytes]) {
+  auto* ctx = static_cast<EVP_MAC_CTX*>(state->handle);
+  size_t n = 0;
+  bool ok = ctx && EVP_MAC_final(ctx, mac, &n, kSha256Bytes) == 1 && n == kSha256Bytes;
+  HmacSha256Release(state);
+  return ok;
+}
+
+void HmacSha256Release(HmacSha256* state) {
+  EVP_MAC_CTX_free(static_cast<EVP_MAC_CTX*>(state->handle));  // wipes the key
+  state->handle = nullptr;
+}
+
+bool Pbkdf2HmacSha256(const unsigned char* password, size_t passwordBytes,
+                      const unsigned char* salt, size_t saltBytes, uint32_t iterations,
+                      unsigned char* out, size_t outBytes) {
+  if (!password || passwordBytes == 0 || passwordBytes > kMostKeyBytes || !salt ||
+      saltBytes > kMostKeyBytes || iterations == 0 || iterations > INT_MAX || !out ||
+      outBytes == 0 || outBytes > kMostKeyBytes) {
+    return false;
+  }
+  return PKCS5_PBKDF2_HMAC(reinterpret_cast<const char*>(password),
+                           static_cast<int>(passwordBytes), salt, static_cast<int>(saltBytes),
+                           static_cast<int>(iterations), EVP_sha256(),
+                           static_cast<int>(outBytes), out) == 1;
 }
 
 bool RandomBytes(void* out, size_t size) {

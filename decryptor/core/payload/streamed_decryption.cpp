@@ -45,16 +45,18 @@ int NextChunk(PayloadStream* payload, unsigned char* buffer, size_t chunk,
   return ReadExactly(payload, buffer, chunk, kPayloadDecryptFailed);
 }
 
-int DecryptInto(int keyBytes, const unsigned char* fileKey, const char* iv,
-                PayloadStream* payload, uint64_t cipherLength, PayloadStream* output) {
+// `mac`, when given, takes each chunk of cipher text before it is
+// decrypted.
+int DecryptInto(int keyBytes, const unsigned char* fileKey, const unsigned char* iv,
+                crypto::HmacSha256* mac, PayloadStream* payload, uint64_t cipherLength,
+                PayloadStream* output) {
   // The cipher text as read (unless the stream lends it in place), and the
   // plaintext with room for the keystream's last whole block, wiped on the
   // way out.
   unsigned char cipher[kChunkBytes];
   Secret<unsigned char[kChunkBytes + kBlock]> plain;
   crypto::Cfb128 cfb = {};
-  int result = crypto::Cfb128Init(&cfb, fileKey, static_cast<size_t>(keyBytes),
-                                  reinterpret_cast<const unsigned char*>(iv))
+  int result = crypto::Cfb128Init(&cfb, fileKey, static_cast<size_t>(keyBytes), iv)
                    ? kOk
                    : kPayloadDecryptFailed;
   for (uint64_t done = 0; result == kOk && done < cipherLength;) {
@@ -63,7 +65,8 @@ int DecryptInto(int keyBytes, const unsigned char* fileKey, const char* iv,
     const unsigned char* in = nullptr;
     result = NextChunk(payload, cipher, chunk, &in);
     if (result != kOk) break;
-    if (!crypto::Cfb128DecryptRun(&cfb, in, plain.value, chunk)) {
+    if ((mac && !crypto::HmacSha256Update(mac, in, chunk)) ||
+        !crypto::Cfb128DecryptRun(&cfb, in, plain.value, chunk)) {
       result = kPayloadDecryptFailed;
     } else if (output->write(output->context, plain.value, chunk) != chunk) {
       result = kOutputFailed;
@@ -80,16 +83,26 @@ int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv
                       PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
                       unsigned char digestOut[kSha1Bytes]) {
   if (!payload || !output || !fileKey || !iv) return kPayloadDecryptFailed;
-  if (!digestOut) return DecryptInto(keyBytes, fileKey, iv, payload, cipherLength, output);
+  const unsigned char* iv16 = reinterpret_cast<const unsigned char*>(iv);
+  if (!digestOut) {
+    return DecryptInto(keyBytes, fileKey, iv16, nullptr, payload, cipherLength, output);
+  }
   crypto::Sha1 sha = {};
   if (!crypto::Sha1Init(&sha)) return kNoDigest;
   HashingOutput hashing = {output, &sha, false};
   PayloadStream hashed = {&hashing, nullptr, HashingWrite, nullptr, nullptr, nullptr};
-  int result = DecryptInto(keyBytes, fileKey, iv, payload, cipherLength, &hashed);
+  int result = DecryptInto(keyBytes, fileKey, iv16, nullptr, payload, cipherLength, &hashed);
   if (hashing.failed) result = kPayloadDecryptFailed;
   if (result == kOk && !crypto::Sha1Final(&sha, digestOut)) result = kPayloadDecryptFailed;
   crypto::Sha1Release(&sha);
   return result;
+}
+
+int DecryptCipherTextWithMac(const unsigned char key[32], const unsigned char iv[16],
+                             crypto::HmacSha256* mac, PayloadStream* payload,
+                             uint64_t cipherLength, PayloadStream* output) {
+  if (!payload || !output || !mac) return kPayloadDecryptFailed;
+  return DecryptInto(32, key, iv, mac, payload, cipherLength, output);
 }
 
 }  // namespace orx::payload

@@ -1,12 +1,14 @@
 // The streamed decryption of a payload's cipher text: read in fixed chunks
 // (or lent in place by the stream), decrypted with AES-CFB128 and written
-// to the output, the plaintext hashed as the output takes it. Its buffers
-// are on the stack, whatever the payload's size: no heap.
+// to the output; in format 1 the plaintext is hashed as the output takes
+// it, in format 2 the cipher text goes to the MAC as it is read. Its
+// buffers are on the stack, whatever the payload's size: no heap.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include "payload/crypto_port.h"
 #include "payload/payload_header.h"
 #include "payload/payload_results.h"
 #include "payload/payload_stream.h"
@@ -25,5 +27,14 @@ namespace orx::payload {
 int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv,
                       PayloadStream* payload, uint64_t cipherLength, PayloadStream* output,
                       unsigned char digestOut[kSha1Bytes]);
+
+// Format 2's: decrypts cipherLength bytes of AES-256-CFB128 under `key`
+// from `iv` like DecryptCipherText, hashing nothing, while `mac` (started
+// by the caller) takes every cipher text byte as it is read. Results as
+// DecryptCipherText's, kNoDigest aside; a failed MAC update is
+// kPayloadDecryptFailed.
+int DecryptCipherTextWithMac(const unsigned char key[32], const unsigned char iv[16],
+                             crypto::HmacSha256* mac, PayloadStream* payload,
+                             uint64_t cipherLength, PayloadStream* output);
 
 }  // namespace orx::payload

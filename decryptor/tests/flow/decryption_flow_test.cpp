@@ -52,6 +52,9 @@ enum class Payload {
   kNameReversesText,   // "inv" U+202E "fdp.exe", read as "invexe.pdf"
   kNoRoomForDigest,
   kCipherByteFlipped,
+  kFormat2,             // the same content in format 2 (salted PBKDF2, tag)
+  kFormat2TagFlipped,
+  kFormat2AbsurdCost,   // a crafted cost of four billion iterations
 };
 
 // What stands at the stored name before the run.
@@ -199,6 +202,21 @@ const Row kRows[] = {
   {"the stored digest is cut short", Payload::kGood, Existing::kNothing, Fail::kPayloadCut,
    IDYES, IDYES, nullptr, {kOsError}, false, Opened::kNothing, Output::kNone, true, false, 10},
 
+  // Format 2 ends as format 1 does: its tag as the digest.
+  {"format 2 decrypted and verified", Payload::kFormat2, Existing::kNothing, Fail::kNothing,
+   IDYES, IDNO, nullptr, {kDecrypted}, false, Opened::kNothing, Output::kDecrypted, false},
+  {"format 2 with a wrong password", Payload::kFormat2, Existing::kNothing, Fail::kNothing,
+   IDYES, IDYES, L"Pw", {kWrongPassword}, false, Opened::kNothing, Output::kNone, true},
+  {"format 2 with a flipped tag byte", Payload::kFormat2TagFlipped, Existing::kMine,
+   Fail::kNothing, IDYES, IDYES, nullptr, {kOverwrite, kFailure}, true, Opened::kNothing,
+   Output::kMine, true},
+  {"format 2 asking for four billion iterations", Payload::kFormat2AbsurdCost,
+   Existing::kNothing, Fail::kNothing, IDYES, IDYES, nullptr, {kOsError}, false,
+   Opened::kNothing, Output::kNone, true},
+  {"format 2 with an unpaired surrogate typed", Payload::kFormat2, Existing::kNothing,
+   Fail::kNothing, IDYES, IDYES, L"p\xD800w", {kOsError}, false, Opened::kNothing,
+   Output::kNone, true},
+
   // Putting the verified file in place.
   {"no full path for the output", Payload::kGood, Existing::kNothing, Fail::kFullPath,
    IDYES, IDYES, nullptr, {kOsError}, false, Opened::kNothing, Output::kNone, true},
@@ -340,6 +358,15 @@ std::wstring Typed(const Row& row) {
 }
 
 Bytes PayloadFor(const Row& row, const std::u16string& name) {
+  if (row.payload == Payload::kFormat2 || row.payload == Payload::kFormat2TagFlipped ||
+      row.payload == Payload::kFormat2AbsurdCost) {
+    Bytes bytes = payload::testing::MakePayload2(name, u"pw", Content());
+    if (row.payload == Payload::kFormat2TagFlipped) bytes.back() ^= 0x01;
+    if (row.payload == Payload::kFormat2AbsurdCost) {
+      payload::testing::SetUint32(bytes, 12, 4000000000u);
+    }
+    return bytes;
+  }
   // Packed with the password the row types when that one is meant to work.
   std::string password = row.typed && wcscmp(row.typed, L"#254") == 0 ? std::string(254, 'k') : "pw";
   PayloadParts parts = MakePayload(name, password, 32, Content());
@@ -357,6 +384,7 @@ Bytes PayloadFor(const Row& row, const std::u16string& name) {
       parts.plainDigest.resize(10);
       break;
     case Payload::kCipherByteFlipped: parts.cipherText[2500] ^= 0x5A; break;
+    default: break;
   }
   return parts.Serialize();
 }

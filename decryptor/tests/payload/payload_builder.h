@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "payload/cfb128.h"
+#include "payload/format2_keys.h"
 #include "payload/payload_crypto.h"
+#include "payload/payload_header.h"
 
 namespace orx::payload::testing {
 
@@ -95,6 +98,58 @@ inline PayloadParts MakePayload(const std::u16string& name, const std::string& p
   p.cipherText = Cfb(fileKey, content, true);
   p.plainDigest = Digest("sha1", content);
   return p;
+}
+
+// A well-formed format-2 payload of `content` for the password text, at the
+// lowest cost readers take unless told (tests derive often). Built from the
+// core's own pieces (SealFileKey2, DeriveContentKeys, the serial CFB, the
+// provider's HMAC), each anchored by known answers; tools/orx/tests has a
+// second, independent writer and reader of the format.
+inline Bytes MakePayload2(const std::u16string& name, const std::u16string& password,
+                          const Bytes& content, uint32_t iterations = kMinIterations) {
+  PayloadHeader h = {};
+  h.format = 2;
+  h.iterations = iterations;
+  h.nameUnits = static_cast<uint32_t>(name.size());
+  for (size_t i = 0; i < name.size(); ++i) h.fileName[i] = name[i];
+  for (size_t i = 0; i < kSaltBytes; ++i) {
+    h.salt[i] = static_cast<uint8_t>(0x10 + i);
+    h.keyIv[i] = static_cast<uint8_t>(0x30 + i);
+    h.contentIv[i] = static_cast<uint8_t>(0x50 + i);
+  }
+  FileKey fileKey = {};
+  fileKey.size = kFileKey2Bytes;
+  for (size_t i = 0; i < kFileKey2Bytes; ++i) fileKey.bytes[i] = static_cast<uint8_t>(0xC0 + i);
+  unsigned char pw[kPasswordUtf8Capacity];
+  size_t pwBytes = 0;
+  if (PasswordUtf8FromText(reinterpret_cast<const uint16_t*>(password.data()), password.size(),
+                           pw, &pwBytes) != kOk ||
+      SealFileKey2(fileKey, pw, pwBytes, &h) != kOk) {
+    return {};
+  }
+  Bytes out(kMaxHeaderBytes);
+  out.resize(WritePayloadHeader(h, out.data()));
+  ContentKeys keys;
+  const size_t headerSize = out.size();
+  out.resize(headerSize + content.size());
+  crypto::HmacSha256 mac = {};
+  unsigned char tag[kTagBytes];
+  if (headerSize == 0 || !DeriveContentKeys(fileKey, &keys) ||
+      !crypto::Cfb128Buffer(keys.cipher, sizeof keys.cipher, h.contentIv, content.data(),
+                            out.data() + headerSize, content.size(), true) ||
+      !crypto::HmacSha256Init(&mac, keys.mac, sizeof keys.mac) ||
+      !crypto::HmacSha256Update(&mac, out.data(), out.size()) ||
+      !crypto::HmacSha256Final(&mac, tag)) {
+    crypto::HmacSha256Release(&mac);
+    return {};
+  }
+  out.insert(out.end(), tag, tag + kTagBytes);
+  return out;
+}
+
+// Little-endian 32-bit field at `offset`, for headers made wrong on purpose.
+inline void SetUint32(Bytes& bytes, size_t offset, uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 }  // namespace orx::payload::testing

@@ -164,6 +164,69 @@ TEST(PayloadHeaderReader, StoredNameThatIsNotAPlainFileNameIsMalformed) {
   EXPECT_EQ(Read(p.Serialize()).code, kBadStoredName);
 }
 
+// Format 2: every field read, the bytes kept for the tag, and each field
+// refused as soon as it is read: the fixed fields (the cost among them)
+// before the name, long before any key is derived.
+TEST(PayloadHeaderReader, Format2FieldsAndTheirRefusals) {
+  const Bytes good = testing::MakePayload2(u"report.pdf", u"pw", Bytes(77, 'x'));
+  const size_t header = kFormat2FixedBytes + 20;
+  ReadResult r = Read(good);
+  ASSERT_EQ(r.code, kOk);
+  EXPECT_EQ(r.header.format, 2u);
+  EXPECT_EQ(r.header.iterations, kMinIterations);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(r.header.fileName)), u"report.pdf");
+  EXPECT_EQ(r.header.headerEnd, static_cast<int64_t>(header));
+  EXPECT_EQ(r.header.cipherBytes, 77);
+  EXPECT_EQ(Bytes(r.header.raw, r.header.raw + r.header.rawBytes),
+            Bytes(good.begin(), good.begin() + header));
+  EXPECT_EQ(Bytes(good.begin(), good.begin() + 4), (Bytes{'O', 'R', 'X', 'P'}));
+  EXPECT_FALSE(IsPayloadSignature(kFormat2Signature)) << "a format-1 reader refuses it";
+  // The writer gives back the bytes read, and writes no cost readers refuse.
+  unsigned char out[kMaxHeaderBytes];
+  EXPECT_EQ(Bytes(out, out + WritePayloadHeader(r.header, out)),
+            Bytes(good.begin(), good.begin() + header));
+  PayloadHeader costly = r.header;
+  costly.iterations = kMaxIterations + 1;
+  EXPECT_EQ(WritePayloadHeader(costly, out), 0u);
+
+  struct Case {
+    const char* what;
+    size_t offset;
+    uint32_t value;
+    int code;
+  };
+  const Case cases[] = {
+      {"version 1", 4, 1, kBadVersion},
+      {"version 3", 4, 3, kBadVersion},
+      {"kdf 0", 8, 0, kBadKdf},
+      {"kdf 2", 8, 2, kBadKdf},
+      {"cost below the minimum", 12, kMinIterations - 1, kBadCost},
+      {"cost above the maximum", 12, kMaxIterations + 1, kBadCost},
+      {"cost of four billion", 12, 4000000000u, kBadCost},
+      {"odd nameBytes", 32, 19, kOddNameBytes},
+      {"nameBytes above 2,046", 32, 2048, kNameTooLong},
+  };
+  for (const Case& c : cases) {
+    Bytes bad = good;
+    testing::SetUint32(bad, c.offset, c.value);
+    ReadResult rr = Read(bad);
+    EXPECT_EQ(rr.code, c.code) << c.what;
+    EXPECT_EQ(rr.bytesRead, kFormat2NameOffset) << c.what << ": refused before the name";
+  }
+  Bytes bad = good;
+  bad[kFormat2NameOffset] = '/';
+  EXPECT_EQ(Read(bad).code, kBadStoredName);
+  testing::SetUint32(bad, 32, 2046);  // a name longer than what is left
+  EXPECT_EQ(Read(bad).code, kHeaderTruncated);
+  for (size_t cut = 0; cut < header; ++cut) {
+    EXPECT_EQ(Read(Bytes(good.begin(), good.begin() + cut)).code, kHeaderTruncated) << cut;
+  }
+  // No room for the 32-byte tag: refused before any decryption.
+  for (size_t cut = header; cut < header + kTagBytes; ++cut) {
+    EXPECT_EQ(Read(Bytes(good.begin(), good.begin() + cut)).code, kPayloadTooShort) << cut;
+  }
+}
+
 bool Plain(const std::u16string& name) {
   return IsPlainFileName(reinterpret_cast<const uint16_t*>(name.data()), name.size());
 }

@@ -13,7 +13,7 @@ enum ExitCode : int {
                             // reported), or an input or output file is refused
   kExitUsage = 2,           // bad command line
   kExitPassword = 3,        // wrong password, or a password refused for a new payload
-  kExitDigestMismatch = 4,  // the decrypted bytes fail their stored digest
+  kExitDigestMismatch = 4,  // the decrypted bytes fail their stored digest, or the payload its tag
   kExitMalformed = 5,       // not a well-formed payload or archive (truncated ones too)
   kExitExists = 6,          // the output exists and --force was not given
 };

@@ -1,5 +1,5 @@
-// The header fields and the cipher of an archive or payload: the command
-// `orx inspect ARCHIVE-OR-PAYLOAD`.
+// The header fields and the cipher of an archive or payload, of either
+// format: the command `orx inspect ARCHIVE-OR-PAYLOAD`.
 #include <cinttypes>
 #include <cstdio>
 
@@ -15,6 +15,8 @@ namespace orx {
 
 namespace {
 
+namespace pl = payload;
+
 std::string Hex(const unsigned char* p, size_t n) {
   static const char digits[] = "0123456789abcdef";
   std::string s;
@@ -23,6 +25,84 @@ std::string Hex(const unsigned char* p, size_t n) {
     s.push_back(digits[p[i] & 15]);
   }
   return s;
+}
+
+void PrintField(const char* name, const std::string& value) {
+  std::printf("%-13s %s\n", name, value.c_str());
+}
+
+// Whether the reader got past the fields before the name (`fixed`) and
+// past the keys' fields (`keys`) before its result `rc`.
+bool FixedFieldsRead(const pl::PayloadHeader& h, int rc) {
+  if (rc == pl::kBadSignature || rc == pl::kHeaderTruncated) return false;
+  return h.format == 1 || (rc != pl::kBadVersion && rc != pl::kBadKdf);
+}
+bool KeysRead(int rc) {
+  return rc == pl::kOk || rc == pl::kPayloadTooShort || rc == pl::kBadStoredName;
+}
+
+// Every field the reader got to, in the format's order.
+void PrintHeader(const PayloadFile& pf) {
+  const pl::PayloadHeader& h = pf.header();
+  const int rc = pf.headerResult();
+  PrintField("container:", pf.inArchive() ? "archive" : "bare payload");
+  PrintField("payload at:", std::to_string(pf.offset()));
+  char signature[32];
+  std::snprintf(signature, sizeof signature, "0x%08" PRIX32 "%s", h.signature,
+                h.format == 2 ? " (\"ORXP\")" : "");
+  PrintField("signature:", signature);
+  PrintField("format:", h.format ? std::to_string(h.format) : "unknown");
+  const bool fixed = FixedFieldsRead(h, rc), keys = KeysRead(rc);
+  if (h.format == 2 && fixed) {
+    PrintField("kdf:", std::to_string(h.kdf) +
+                           (h.kdf == pl::kKdfPbkdf2HmacSha256 ? " (PBKDF2-HMAC-SHA256)" : ""));
+    PrintField("iterations:", std::to_string(h.iterations));
+    PrintField("salt:", Hex(h.salt, sizeof h.salt));
+  }
+  if (fixed && (h.format == 1 || rc != pl::kBadCost)) {
+    PrintField("nameBytes:", std::to_string(h.nameBytes));
+  }
+  if (h.nameUnits) PrintField("fileName:", pf.NameForDisplay());
+  if (h.format == 2 && keys) {
+    PrintField("keyIv:", Hex(h.keyIv, sizeof h.keyIv));
+    PrintField("wrappedKey:", Hex(h.wrappedKey, pl::kWrappedKey2Bytes));
+    PrintField("keyCheck:", Hex(h.keyCheck, pl::kKeyCheck2Bytes));
+    PrintField("contentIv:", Hex(h.contentIv, sizeof h.contentIv));
+    PrintField("cipher:", "aes-256-cfb (IV: contentIv; key and MAC key from the file key)");
+  }
+  if (h.format == 1 && h.keyBytes) {
+    PrintField("keyBytes:", std::to_string(h.keyBytes));
+    char* cipher = pl::MakeCipherName(pl::kModeCfb, static_cast<int>(h.keyBytes));
+    PrintField("cipher:", std::string(cipher ? cipher : "?") + " (IV: first 16 bytes of \"" +
+                              pl::kIvText + "\")");
+    pl::ReleaseCipherName(cipher);
+  }
+  if (h.format == 1 && keys) {
+    PrintField("keyCheck:", Hex(h.keyCheck, pl::kKeyCheckBytes));
+    PrintField("wrappedKey:", Hex(h.wrappedKey, h.keyBytes));
+    PrintField("secondBlock:", Hex(h.secondBlock, h.keyBytes));
+  }
+}
+
+// The lengths of a well-formed payload and what follows its cipher text.
+void PrintLengthsAndTrailer(PayloadFile& pf) {
+  const pl::PayloadHeader& h = pf.header();
+  PrintField("header bytes:", std::to_string(h.headerEnd - pf.offset()));
+  PrintField("cipherText:", std::to_string(h.cipherBytes) + " bytes");
+  auto& s = pf.stream();
+  if (s.seek(s.context, h.headerEnd + h.cipherBytes, SEEK_SET) != 0) return;
+  if (h.format == 2) {
+    unsigned char tag[pl::kTagBytes];
+    if (pl::ReadExactly(&s, tag, sizeof tag, pl::kNoStoredDigest) == pl::kOk) {
+      PrintField("tag:", Hex(tag, sizeof tag));
+    }
+    return;
+  }
+  pl::PayloadTrailer trailer;
+  if (pl::ReadPayloadTrailer(&s, &trailer) == pl::kOk) {
+    PrintField("plainDigest:", Hex(trailer.plainDigest, pl::kSha1Bytes));
+    PrintField("tailBytes:", Hex(trailer.tailBytes, pl::kTailBytes));
+  }
 }
 
 }  // namespace
@@ -41,41 +121,9 @@ int RunInspect(const std::vector<std::string>& args) {
     Report("inspect: " + error);
     return kExitFailure;
   }
-  if (pf.headerResult() < 0) {  // refused before the header was reached
-    Report("inspect: malformed payload: " + error);
-    return kExitMalformed;
-  }
-  const int rc = pf.headerResult();
-  const payload::PayloadHeader& h = pf.header();
-  std::printf("container:    %s\n", pf.inArchive() ? "archive" : "bare payload");
-  std::printf("payload at:   %lld\n", pf.offset());
-  std::printf("signature:    0x%08" PRIX32 "\n", h.signature);
-  if (rc != payload::kBadSignature && rc != payload::kHeaderTruncated) {
-    std::printf("nameBytes:    %" PRIu32 "\n", h.nameBytes);
-  }
-  if (h.nameUnits) std::printf("fileName:     %s\n", pf.NameForDisplay().c_str());
-  if (h.keyBytes) {
-    std::printf("keyBytes:     %" PRIu32 "\n", h.keyBytes);
-    char* cipher = payload::MakeCipherName(payload::kModeCfb, static_cast<int>(h.keyBytes));
-    std::printf("cipher:       %s (IV: first 16 bytes of \"%s\")\n", cipher ? cipher : "?",
-                payload::kIvText);
-    payload::ReleaseCipherName(cipher);
-  }
-  if (rc == payload::kOk || rc == payload::kPayloadTooShort || rc == payload::kBadStoredName) {
-    std::printf("keyCheck:     %s\n", Hex(h.keyCheck, 20).c_str());
-    std::printf("wrappedKey:   %s\n", Hex(h.wrappedKey, h.keyBytes).c_str());
-    std::printf("secondBlock:  %s\n", Hex(h.secondBlock, h.keyBytes).c_str());
-  }
+  if (pf.headerResult() >= 0) PrintHeader(pf);  // else refused before the header
   if (result == PayloadFile::Result::kOk) {
-    std::printf("header bytes: %" PRId64 "\n", static_cast<int64_t>(h.headerEnd - pf.offset()));
-    std::printf("cipherText:   %" PRId64 " bytes\n", h.cipherBytes);
-    payload::PayloadTrailer trailer;
-    auto& s = pf.stream();
-    if (s.seek(s.context, h.headerEnd + h.cipherBytes, SEEK_SET) == 0 &&
-        payload::ReadPayloadTrailer(&s, &trailer) == payload::kOk) {
-      std::printf("plainDigest:  %s\n", Hex(trailer.plainDigest, payload::kSha1Bytes).c_str());
-      std::printf("tailBytes:    %s\n", Hex(trailer.tailBytes, payload::kTailBytes).c_str());
-    }
+    PrintLengthsAndTrailer(pf);
     return kExitOk;
   }
   Report("inspect: malformed payload: " + error);

@@ -4,6 +4,7 @@
 
 #include "core/password_rules.h"
 #include "ostrel.h"
+#include "payload/crypto_port.h"
 
 namespace orx {
 
@@ -42,38 +43,63 @@ std::string RuleMessage(int status) {
 
 }  // namespace
 
-bool AcceptNewPassword(const PasswordText& text, bool rules, std::string& error) {
+bool AcceptNewPassword(const PasswordText& text, std::uint32_t format, bool rules,
+                       std::string& error) {
   if (text.empty()) {
     error = "the password is empty";
     return false;
   }
-  if (!rules) return true;
+  if (!rules || format != 1) return true;
   AsciiOnly codePage;
   int status = ostrel::ValidatePasswordWide(text.data(), codePage);
   if (status != ZT_OK) {
-    error = RuleMessage(status) + " (--no-password-rules lets pack use it anyway)";
+    error = RuleMessage(status) +
+            " (format 1 keeps the product's rules; --no-password-rules lets pack use it anyway, "
+            "format 2 takes any passphrase)";
     return false;
   }
   return true;
 }
 
-bool PasswordBytesFor(const PasswordText& text, PasswordBytes& out, std::string& error) {
+bool PasswordBytesFor(const PasswordText& text, std::uint32_t format, PasswordBytes& out,
+                      std::string& error) {
   if (text.size() > payload::kPasswordMaxUnits) {
     error = "the password is longer than " + std::to_string(payload::kPasswordMaxUnits) +
             " characters";
     return false;
   }
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if ((text[i] & 0xFF) == 0) {
+    if ((format == 1 && (text[i] & 0xFF) == 0) || (format != 1 && text[i] == 0)) {
       char hex[8];
       std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(text[i]));
-      error = std::string("the password holds U+") + hex +
-              ", a character the decryptor cannot use";
+      error = std::string("the password holds U+") + hex + ", a character the decryptor of " +
+              "format " + std::to_string(format) + " cannot use";
       return false;
     }
   }
-  out.length = payload::PasswordBytesFromText(reinterpret_cast<const uint16_t*>(text.data()),
-                                              text.size(), out.bytes);
+  if (payload::PasswordBytesFor(format, reinterpret_cast<const uint16_t*>(text.data()),
+                                text.size(), &out) != payload::kOk) {
+    error = "the password holds an unpaired surrogate, which is no character";
+    return false;
+  }
+  return true;
+}
+
+bool GeneratePassword(PasswordText& text, std::string& error) {
+  static const char kSymbols[] = "abcdefghijkmnpqrstuvwxyz23456789";
+  static_assert(sizeof kSymbols - 1 == 32, "5 bits a symbol");
+  constexpr int kSymbolsWanted = (kGeneratedBits + 4) / 5;
+  constexpr int kGroup = 4;
+  Secret<unsigned char[kSymbolsWanted]> random;
+  text.Clear();
+  if (!crypto::RandomBytes(random.value, sizeof random.value)) {
+    error = "the random generator failed";
+    return false;
+  }
+  for (int i = 0; i < kSymbolsWanted; ++i) {
+    if (i > 0 && i % kGroup == 0) text.Append(u'-');
+    text.Append(static_cast<char16_t>(kSymbols[random.value[i] & 31]));
+  }
   return true;
 }
 

@@ -13,6 +13,11 @@ struct Sha1StateTraits {
   static Type None() { return nullptr; }
   static void Release(Type state) { crypto::Sha1Release(state); }
 };
+struct HmacStateTraits {
+  using Type = crypto::HmacSha256*;
+  static Type None() { return nullptr; }
+  static void Release(Type state) { crypto::HmacSha256Release(state); }
+};
 struct Cfb128StateTraits {
   using Type = crypto::Cfb128*;
   static Type None() { return nullptr; }
@@ -22,5 +27,6 @@ struct Cfb128StateTraits {
 // member), not its memory.
 using Sha1Owner = UniqueHandle<Sha1StateTraits>;
 using Cfb128Owner = UniqueHandle<Cfb128StateTraits>;
+using HmacOwner = UniqueHandle<HmacStateTraits>;
 
 }  // namespace orx

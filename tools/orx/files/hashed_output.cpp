@@ -38,7 +38,7 @@ size_t HashedOutput::Write(void* context, const void* data, size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   if (!self->worker_.joinable()) {
     if (!self->WriteToFile(bytes, size)) return 0;
-    if (!crypto::Sha1Update(&self->sha_, bytes, size)) {
+    if (self->hashing_ && !crypto::Sha1Update(&self->sha_, bytes, size)) {
       self->digestFailed_ = true;
       return 0;
     }

@@ -40,6 +40,9 @@ class HashedOutput {
   // Starts the digest for `bytes` of plaintext, with the thread when they
   // are enough and it can be had. False when SHA-1 cannot be had.
   bool Start(std::uint64_t bytes);
+  // Or only writes, for a payload whose check is not a digest of its
+  // plaintext (format 2's tag, computed by the decryption itself).
+  void StartUnhashed() { hashing_ = false; }
   // Where the decryption writes. A write fails once an interrupt is
   // requested, or when the file does not take every byte.
   payload::PayloadStream* stream() { return &stream_; }
@@ -68,6 +71,7 @@ class HashedOutput {
   int writeError_ = 0;
   bool interrupted_ = false;
   bool digestFailed_ = false;
+  bool hashing_ = true;
 
   // The thread's side. Chunk n is gathered in buffers_[n % 2]; the thread
   // touches a buffer and sha_ only between its hand-over and its count in

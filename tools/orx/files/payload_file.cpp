@@ -140,6 +140,8 @@ PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where w
             " bytes of payload)";
   } else if (headerResult_ == payload::kBadStoredName) {
     error = DescribeHeaderFault(headerResult_) + ": \"" + NameForDisplay() + "\"";
+  } else if (headerResult_ == payload::kBadCost) {
+    error = DescribeHeaderFault(headerResult_) + ": " + std::to_string(header_.iterations);
   } else {
     error = DescribeHeaderFault(headerResult_);
   }

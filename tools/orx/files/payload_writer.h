@@ -1,6 +1,6 @@
 // The encrypting side: writes a payload the decryptor opens, a file read
 // and encrypted with progress shown, between the header and the trailer of
-// the payload format (payload/payload_header.h).
+// the payload format (payload/payload_header.h), in format 1 or 2.
 #pragma once
 
 #include <cstdint>
@@ -13,14 +13,19 @@ struct PackRequest {
   std::FILE* input;           // the protected file, read to its end
   std::uint64_t inputBytes;   // for the progress bar only
   std::u16string storedName;  // must pass the stored-name rule
-  const unsigned char* passwordBytes;
+  const unsigned char* passwordBytes;  // of the format (PasswordBytesFor)
   size_t passwordLength;
-  int keyBytes;  // 16, 24 or 32
+  std::uint32_t format;      // 1 or 2
+  int keyBytes;              // format 1: 16, 24 or 32 (format 2 is AES-256)
+  std::uint32_t iterations;  // format 2: the PBKDF2 cost, within the readers' bounds
 };
 
-// Writes the header (a fresh random file key wrapped under the password
-// key, a random secondBlock), the content encrypted under the file key and
-// the trailer. False with `error` set; `out` then holds a partial payload.
+// Writes the header, the content encrypted under a fresh random file key
+// and the trailer. Format 1: the file key wrapped under the password key, a
+// random secondBlock, the plaintext's SHA-1 behind the cipher text. Format
+// 2: random salt and IVs, the file key sealed under PBKDF2 of the password
+// bytes, the content under its derived key and the tag behind it. False
+// with `error` set; `out` then holds a partial payload.
 bool WritePayload(const PackRequest& request, std::FILE* out, std::string& error);
 
 }  // namespace orx

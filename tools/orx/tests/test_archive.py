@@ -55,16 +55,21 @@ class ArchiveTest(unittest.TestCase):
         self.assertEqual(data[0x9000:0x9000 + 41000], decryptor)
         self.assertEqual(data[0x9000 + 41000:PAYLOAD_OFFSET], bytes(472))
         self.assertEqual(data[PAYLOAD_OFFSET:], self.payload)
-        # 64-bit programs serve as well (the archives run under wine64).
+        # 64-bit programs serve as well (the archives run under wine64), and a
+        # format-2 payload as well as a format-1 one.
         parts = [image_tool.program(image_tool.GUI, [image_tool.RT_GROUP_ICON], machine=0x8664),
                  image_tool.program(image_tool.CONSOLE, machine=0x8664),
                  image_tool.program(image_tool.GUI, [image_tool.RT_DIALOG], machine=0x8664)]
-        result, _ = self.build(*parts, self.payload, out="out64.exe")
+        payload2 = payload_tool.build2("a.txt".encode("utf-16-le"), "pw", b"format 2")
+        result, out = self.build(*parts, payload2, out="out64.exe")
         self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(self.read(out)[PAYLOAD_OFFSET:], payload2)
 
     def test_parts_that_do_not_fit_their_slot_are_refused(self):
         stub, cleanup, decryptor = image_tool.stub(), image_tool.cleanup(), image_tool.decryptor()
         document = b"%PDF-1.4 quarterly figures\n" * 100
+        absurd = bytearray(payload_tool.build2("a.txt".encode("utf-16-le"), "pw", b"x"))
+        absurd[12:16] = (4000000000).to_bytes(4, "little")
         cases = [
             # label, (stub, cleanup, decryptor, payload), exit code, words of the message
             ("stub too large", (image_tool.stub(STUB_SLOT + 1), cleanup, decryptor, self.payload),
@@ -91,6 +96,8 @@ class ArchiveTest(unittest.TestCase):
              ["not a payload"]),
             ("truncated payload", (stub, cleanup, decryptor, self.payload[:50]), 5,
              ["truncated payload"]),
+            ("format-2 payload asking for four billion iterations",
+             (stub, cleanup, decryptor, bytes(absurd)), 5, ["not a payload", "cost"]),
         ]
         for label, parts, code, words in cases:
             with self.subTest(label):

@@ -1,7 +1,7 @@
-"""orx pack / unpack / inspect: round trips, the format as read
-independently, every refusal with nothing written, signals, the process's
-memory closed to dumps and other processes, and names from a payload shown
-safely."""
+"""orx pack / unpack / inspect: round trips of both formats, the formats as
+read independently, every refusal with nothing written, signals, the
+process's memory closed to dumps and other processes, and names from a
+payload shown safely."""
 import errno
 import fcntl
 import os
@@ -51,10 +51,13 @@ class Base(unittest.TestCase):
             return f.read()
 
     def pack(self, source, target, *extra, pw=None):
-        # "sésame" is outside the password rules on purpose: it shows the
-        # byte mapping; the rules have a test of their own.
+        # "sésame" is outside format 1's password rules on purpose: it shows
+        # the byte mapping; the rules have a test of their own. Format 2 (the
+        # default) at its lowest cost, so that tests derive quickly.
+        chosen = {"--format", "--cost"} & set(extra)
+        cost = () if chosen else ("--cost", str(payload_tool.MIN_COST))
         return run("pack", source, "-o", target, "--password-file", pw or self.pw,
-                   "--no-password-rules", *extra)
+                   "--no-password-rules", *cost, *extra)
 
     def unpack(self, source, *extra, pw=None):
         return run("unpack", source, "-C", self.out, "--password-file", pw or self.pw, *extra)
@@ -89,21 +92,27 @@ def read_until(fd, marker, seen=b""):
 
 class RoundTrip(Base):
     def test_sizes_and_key_lengths(self):
-        for bits in ("128", "192", "256"):
-            # The largest size is hashed on a second thread, chunk by chunk.
+        formats = [("1", "128"), ("1", "192"), ("1", "256"), ("2", None)]
+        for fmt, bits in formats:
+            # The largest size is hashed on a second thread in format 1.
             for size in (0, 1, 1023, 1024, 1025, 65536, 3 * 1024 * 1024 + 7, 16 * 2**20 + 7):
-                with self.subTest(bits=bits, size=size):
+                with self.subTest(format=fmt, bits=bits, size=size):
                     content = os.urandom(size)
                     src = self.write("data.bin", content)
-                    r = self.pack(src, self.path("p"), "--key-bits", bits)
+                    options = ("--format", "1", "--key-bits", bits) if bits else ()
+                    r = self.pack(src, self.path("p"), *options)
                     self.assertEqual(r.returncode, 0, r.stderr)
                     payload = self.read("p")
-                    fields = payload_tool.parse(payload)
-                    self.assertEqual(fields["key_bytes"], int(bits) // 8)
-                    self.assertEqual(len(payload), 32 + 16 + 2 * int(bits) // 8 + size + 24)
+                    if fmt == "1":
+                        fields = payload_tool.parse(payload)
+                        self.assertEqual(fields["key_bytes"], int(bits) // 8)
+                        self.assertEqual(len(payload), 32 + 16 + 2 * int(bits) // 8 + size + 24)
+                    else:
+                        self.assertEqual(len(payload), 132 + 16 + size + 32)
                     if size <= 1025:  # the format, as read without orx
-                        self.assertEqual(payload_tool.open_payload(payload, "s\u00e9same"),
-                                         content)
+                        opened = (payload_tool.open_payload if fmt == "1"
+                                  else payload_tool.open_payload2)(payload, "s\u00e9same")
+                        self.assertEqual(opened, content)
                     r = self.unpack(self.path("p"))
                     self.assertEqual(r.returncode, 0, r.stderr)
                     self.assertEqual(self.read("out", "data.bin"), content)
@@ -112,26 +121,44 @@ class RoundTrip(Base):
 
     def test_fields_written_by_pack(self):
         src = self.write("r\u00e9sum\u00e9 \u4e2d.txt", b"hello")
-        self.assertEqual(self.pack(src, self.path("p")).returncode, 0)
-        first = payload_tool.parse(self.read("p"))
+        # Format 2 by default, at the default cost unless told: fresh random
+        # salt, IVs and file key every time.
+        self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-file", self.pw)
+                         .returncode, 0)
+        self.assertEqual(self.pack(src, self.path("q"), "--cost", "123456").returncode, 0)
+        first, second = (payload_tool.parse2(self.read(n)) for n in ("p", "q"))
+        self.assertEqual((first["version"], first["kdf"], first["cost"]), (2, 1, 600000))
+        self.assertEqual(second["cost"], 123456)
+        self.assertEqual(first["name"], "r\u00e9sum\u00e9 \u4e2d.txt")
+        for field in ("salt", "key_iv", "wrapped", "key_check", "content_iv", "cipher", "tag"):
+            self.assertNotEqual(first[field], second[field], field)
+        # Format 1, as before, and why it is weaker on standard error.
+        r = self.pack(src, self.path("p1"), "--format", "1")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"format 1 is weaker", r.stderr)
+        self.assertEqual(self.pack(src, self.path("q1"), "--format", "1").returncode, 0)
+        first, second = (payload_tool.parse(self.read(n)) for n in ("p1", "q1"))
         self.assertEqual(first["signature"], 0xF8EBD601)
         self.assertEqual(first["name"], "r\u00e9sum\u00e9 \u4e2d.txt")
         self.assertEqual(first["key_bytes"], 32)
         self.assertEqual(first["tail"], b"\0\0\0\0")
-        # A fresh random file key and secondBlock every time.
-        self.assertEqual(self.pack(src, self.path("q")).returncode, 0)
-        second = payload_tool.parse(self.read("q"))
         self.assertNotEqual(first["key_check"], second["key_check"])
         self.assertNotEqual(first["second"], second["second"])
         self.assertNotEqual(first["cipher"], second["cipher"])
 
-    def test_payload_made_elsewhere_with_odd_name_length_and_any_second_block(self):
+    def test_payloads_made_elsewhere(self):
         name = "plain.txt".encode("utf-16-le") + b"\x7f"  # the odd byte is dropped
         data = payload_tool.build(name, "s\u00e9same", b"made elsewhere" * 100, key_bytes=24,
                                   second=b"\xff" * 24, tail=b"\x01\x02\x03\x04")
         r = self.unpack(self.write("p", data))
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(self.read("out", "plain.txt"), b"made elsewhere" * 100)
+        data = payload_tool.build2("\u041e\u0442\u0447\u0451\u0442.txt".encode("utf-16-le"),
+                                   "s\u00e9same", b"format 2 elsewhere" * 100)
+        r = self.unpack(self.write("p2", data))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.read("out", "\u041e\u0442\u0447\u0451\u0442.txt"),
+                         b"format 2 elsewhere" * 100)
 
     def test_archive_in_one_step(self):
         images = (image_tool.stub(), image_tool.cleanup(), image_tool.decryptor())
@@ -145,11 +172,12 @@ class RoundTrip(Base):
         self.assertEqual(archive[:2048], images[0])
         self.assertEqual(archive[0x6000:0x6000 + 2048], images[1])
         self.assertEqual(archive[0x9000:0x9000 + 2048], images[2])
-        self.assertEqual(payload_tool.open_payload(archive[PAYLOAD_OFFSET:], "s\u00e9same"),
+        self.assertEqual(payload_tool.open_payload2(archive[PAYLOAD_OFFSET:], "s\u00e9same"),
                          content)
         info = run("inspect", self.path("a.exe"))
         self.assertEqual(info.returncode, 0, info.stderr)
         self.assertIn(b"archive", info.stdout)
+        self.assertIn(b"PBKDF2-HMAC-SHA256", info.stdout)
         self.assertIn(b"aes-256-cfb", info.stdout)
         self.assertIn(b"doc.pdf", info.stdout)
         self.assertIn(b"100000 bytes", info.stdout)
@@ -157,14 +185,55 @@ class RoundTrip(Base):
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(self.read("out", "doc.pdf"), content)
 
-    def test_password_maps_like_the_decryptor(self):
-        # U+01E9 and U+00E9 have the same low byte; stdin and file agree.
+    def test_passwords_as_each_format_takes_them(self):
         src = self.write("f", b"x" * 10)
-        self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-stdin",
-                             "--no-password-rules", stdin="s\u01e9same\r\n".encode()).returncode, 0)
+        # Format 1: U+01E9 and U+00E9 have the same low byte; stdin and file agree.
+        self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-stdin", "--format",
+                             "1", "--no-password-rules", stdin="s\u01e9same\r\n".encode())
+                         .returncode, 0)
         r = self.unpack(self.path("p"))
         self.assertEqual(r.returncode, 0, r.stderr)
         payload_tool.open_payload(self.read("p"), "s\u00e9same")
+        os.remove(self.path("out", "f"))
+        # Format 2: the UTF-8 of any script, read independently; the two
+        # texts that were one password are two.
+        for password in ("s\u01e9same", "\u043f\u0430\u0440\u043e\u043b\u044c",
+                         "\u4e00\u4e8c\u4e09 \u56db", "\U0001F511\U0001F5DD\ufe0f open"):
+            with self.subTest(password.encode("unicode_escape")):
+                r = self.pack(src, self.path("p2"), "--force",
+                              pw=self.write("pw2", password.encode() + b"\n"))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(payload_tool.open_payload2(self.read("p2"), password), b"x" * 10)
+                r = self.unpack(self.path("p2"), pw=self.path("pw2"))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                os.remove(self.path("out", "f"))
+        self.pack(src, self.path("p2"), "--force", pw=self.write("pw2", "s\u01e9same".encode()))
+        r = self.unpack(self.path("p2"))
+        self.assertEqual(r.returncode, 3, r.stderr)
+        self.assertIn(b"wrong password", r.stderr)
+
+    def test_generated_password(self):
+        src = self.write("f", b"generated")
+        seen = set()
+        for target in ("p", "q"):
+            r = run("pack", src, "-o", self.path(target), "--generate-password", "--cost",
+                    str(payload_tool.MIN_COST), stdin=b"")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(r.stdout, b"")
+            # Five groups of four from 32 symbols: 100 bits.
+            m = re.search(rb"^password: ((?:[a-km-np-z2-9]{4}-){4}[a-km-np-z2-9]{4})$", r.stderr,
+                          re.M)
+            self.assertIsNotNone(m, r.stderr)
+            seen.add(m.group(1))
+            self.assertEqual(payload_tool.open_payload2(self.read(target), m.group(1).decode()),
+                             b"generated")
+        self.assertEqual(len(seen), 2)
+        # Format 1 takes it only outside the product's 12-character rule.
+        r = run("pack", src, "-o", self.path("p1"), "--generate-password", "--format", "1",
+                "--no-password-rules")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        password = re.search(rb"^password: (\S+)$", r.stderr, re.M).group(1).decode()
+        self.assertEqual(payload_tool.open_payload(self.read("p1"), password), b"generated")
 
     def test_terminal_prompt_hides_the_password_and_ctrl_c_restores_echo(self):
         src = self.write("f", b"secret content")
@@ -230,11 +299,41 @@ class Refusals(Base):
             ("archive cut in the payload header", self.write("p8", head + good[:40]), None, 5,
              b"truncated archive"),
         ]
+        # Format 2: its tag, its fixed fields, a wrong password.
+        good2 = payload_tool.build2("a.txt".encode("utf-16-le"), "s\u00e9same", b"content" * 500)
+        for label, at, flip, code, message in (
+                ("format 2: a cipher text byte", len(good2) - 40, 1, 4, b"authentication tag"),
+                ("format 2: a tag byte", len(good2) - 1, 0x80, 4, b"authentication tag"),
+                ("format 2: the name", 36, 1, 4, b"authentication tag"),
+                ("format 2: the version", 4, 1, 5, b"version"),
+                ("format 2: the key derivation", 8, 2, 5, b"PBKDF2"),
+                ("format 2: the cost, out of bounds", 15, 0x80, 5, b"cost"),
+                ("format 2: the salt", 16, 1, 3, b"wrong password")):
+            bad = bytearray(good2)
+            bad[at] ^= flip
+            cases.append((label, self.write(f"v2-{at}", bytes(bad)), None, code, message))
+        cases.append(("format 2: a wrong password", self.write("v2", good2),
+                      self.write("w2", b"s\xc7\xa9same"), 3, b"wrong password"))
         for label, path, pw, code, message in cases:
             with self.subTest(label):
                 r = self.unpack(path, pw=pw)
                 self.assertEqual(r.returncode, code, r.stderr)
                 self.assertIn(message, r.stderr)
+                self.assertOutEmpty()
+        # A crafted cost of four billion iterations is refused from the
+        # header alone: before the password is even asked (there is no
+        # source and no terminal), so long before any derivation.
+        absurd = bytearray(good2)
+        absurd[12:16] = (4000000000).to_bytes(4, "little")
+        path = self.write("absurd", bytes(absurd))
+        for command in (("unpack", path, "-C", self.out), ("inspect", path)):
+            with self.subTest(command[0] + " of a cost of four billion"):
+                r = subprocess.run([ORX, *command], capture_output=True,
+                                   stdin=subprocess.DEVNULL, start_new_session=True, timeout=10)
+                self.assertEqual(r.returncode, 5, r.stderr)
+                self.assertIn(b"cost is outside 100000 to 10000000 iterations: 4000000000",
+                              r.stderr)
+                self.assertNotIn(b"password", r.stderr)
                 self.assertOutEmpty()
         # A pipe is not a file orx can measure: its own message.
         for command in (("unpack", "-C", self.out, "--password-file", self.pw), ("inspect",)):
@@ -254,8 +353,9 @@ class Refusals(Base):
             return apply
         small = self.write("small.bin", os.urandom(100000))
         large = self.write("large.bin", os.urandom(16 * 2**20 + 7))
-        for src in (small, large):
-            self.assertEqual(self.pack(src, src + ".p").returncode, 0)
+        for src in (small, large):  # format 1, whose digest may be hashed on a second thread
+            self.assertEqual(self.pack(src, src + ".p", "--format", "1").returncode, 0)
+        self.assertEqual(self.pack(small, small + ".p2").returncode, 0)
         unpack = ("unpack", "-C", self.out, "--password-file", self.pw)
         cases = [
             ("pack", ("pack", small, "-o", self.path("out", "p"), "--password-file", self.pw,
@@ -263,6 +363,7 @@ class Refusals(Base):
             ("unpack, hashed at once", unpack + (small + ".p",), 50000),
             ("unpack, hashed on the second thread", unpack + (large + ".p",), 5 * 2**20),
             ("unpack, the last part of the last chunk", unpack + (large + ".p",), 16 * 2**20 + 3),
+            ("unpack of format 2", unpack + (small + ".p2",), 50000),
         ]
         for label, args, size in cases:
             with self.subTest(label):
@@ -309,19 +410,22 @@ class Refusals(Base):
                 self.assertIn(b"plain Windows file name", r.stderr)
                 self.assertFalse(os.path.exists(self.path("p")))
         src = self.write("ok.txt", b"x")
-        rules, any_password = (), ("--no-password-rules",)
+        rules, any_password = ("--format", "1"), ("--format", "1", "--no-password-rules")
+        format2 = ("--cost", str(payload_tool.MIN_COST))
         cases = [
             # label, password file bytes (None: an empty line on stdin), options, exit code, message
-            ("empty file", b"", any_password, 3, b"is empty"),
+            ("empty file", b"", format2, 3, b"is empty"),
             ("empty line", None, any_password, 3, b"password is empty"),
-            ("only a line ending", b"\r\n", any_password, 3, b"password is empty"),
+            ("only a line ending", b"\r\n", format2, 3, b"password is empty"),
             ("three characters", b"abc\n", rules, 3, b"shorter than 4"),
             ("thirteen characters", b"abcdefghijklm", rules, 3, b"longer than 12"),
             ("accented letter", "s\u00e9same1".encode(), rules, 3, b"outside ASCII"),
             ("blank", b"open sesame", rules, 3, b"other than the letters"),
             ("255 characters", b"x" * 255, any_password, 3, b"longer than 254"),
+            ("255 characters, format 2", "\u4e00".encode() * 255, format2, 3, b"longer than 254"),
             ("U+0100", "a\u0100b".encode(), any_password, 3, b"U+0100"),
-            ("not UTF-8", b"\xff\xfe", any_password, 3, b"UTF-8"),
+            ("U+0000, format 2", b"a\0b", format2, 3, b"U+0000"),
+            ("not UTF-8", b"\xff\xfe", format2, 3, b"UTF-8"),
         ]
         for label, password, options, code, message in cases:
             with self.subTest(label):
@@ -338,9 +442,15 @@ class Refusals(Base):
         self.assertEqual(r.returncode, 1)
         self.assertIn(b"No such file", r.stderr)
         self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-file",
-                             self.write("ok", b"a,b-c.d/e;=[")).returncode, 0)
-        self.assertEqual(run("pack", src, "-o", self.path("q"), "--no-password-rules",
-                             "--password-file", self.write("ok", b"x" * 254)).returncode, 0)
+                             self.write("ok", b"a,b-c.d/e;=["), *rules).returncode, 0)
+        self.assertEqual(run("pack", src, "-o", self.path("q"), "--password-file",
+                             self.write("ok", b"x" * 254), *any_password).returncode, 0)
+        # Format 2 takes what format 1's rules refuse: long passphrases, blanks,
+        # accents, U+0100.
+        for n, password in enumerate(("open sesame, said the forty thieves",
+                                      "s\u00e9same \u0100 " + "\u4e00" * 240)):
+            self.assertEqual(run("pack", src, "-o", self.path(f"v2-{n}"), "--password-file",
+                                 self.write("ok", password.encode()), *format2).returncode, 0)
 
     def test_pack_output_is_guarded(self):
         src = self.write("doc.txt", b"original")
@@ -368,6 +478,14 @@ class Refusals(Base):
         self.assertEqual(run("pack", src, "-o", self.path("p"), "--archive",
                              "--password-file", self.pw).returncode, 2)
         self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-file", "").returncode, 2)
+        for options in (("--format", "3"), ("--key-bits", "128"), ("--cost", "99999"),
+                        ("--cost", "10000001"), ("--cost", "1e6"),
+                        ("--format", "1", "--cost", "100000"),
+                        ("--generate-password", "--password-file", self.pw),
+                        ("--generate-password", "--format", "1")):
+            with self.subTest(options):
+                r = run("pack", src, "-o", self.path("p"), *options)
+                self.assertEqual(r.returncode, 2, r.stderr)
         self.assertEqual(run("unpack").returncode, 2)
         self.assertFalse(os.path.exists(self.path("p")))
         for command in ("archive", "pack", "unpack", "inspect"):

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Windows orx under Wine: a round trip with a non-ASCII stored name and a
-# UTF-8 password file, the wrong-password and existing-file refusals, the
+# The Windows orx under Wine: round trips of both payload formats with a
+# non-ASCII stored name and a UTF-8 password file (format 2's key through
+# CNG's PBKDF2), the wrong-password and existing-file refusals, the
 # zone information of a download carried to what is unpacked, and an
 # archive from the real programs beside orx.exe, refused with two of them
 # swapped.
@@ -17,10 +18,15 @@ head -c 200000 /dev/urandom > "résumé 中.bin"
 printf 's\xc3\xa9same\n' > pw
 printf 'wrong\n' > bad
 mkdir out
-$run "$orx" pack "résumé 中.bin" -o p.bin --key-bits 192 --password-file pw --no-password-rules ||
-  fail "pack"
+$run "$orx" pack "résumé 中.bin" -o p.bin --cost 100000 --password-file pw || fail "pack"
 $run "$orx" inspect p.bin > info.txt || fail "inspect"
-grep -q "aes-192-cfb" info.txt || fail "inspect shows no cipher"
+grep -q "PBKDF2-HMAC-SHA256" info.txt || fail "inspect shows no key derivation"
+$run "$orx" pack "résumé 中.bin" -o p1.bin --format 1 --key-bits 192 --password-file pw \
+  --no-password-rules 2>/dev/null || fail "pack of format 1"
+$run "$orx" inspect p1.bin | grep -q "aes-192-cfb" || fail "inspect shows no cipher"
+mkdir out1
+$run "$orx" unpack p1.bin -C out1 --password-file pw || fail "unpack of format 1"
+cmp "résumé 中.bin" "out1/résumé 中.bin" || fail "round trip of format 1 differs"
 $run "$orx" unpack p.bin -C out --password-file bad; rc=$?
 [ $rc = 3 ] || fail "wrong password gave $rc"
 [ -z "$(ls out)" ] || fail "wrong password left a file"

@@ -18,6 +18,7 @@ set(_fuzz_sources
   ${_core}/payload/stored_name.cpp
   ${_core}/payload/payload_header.cpp
   ${_core}/payload/payload_keys.cpp
+  ${_core}/payload/format2_keys.cpp
   ${_core}/payload/streamed_decryption.cpp
   ${_core}/payload/payload_open.cpp)
 file(GLOB _core_headers ${_core}/payload/*.h)
