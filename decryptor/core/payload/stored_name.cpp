@@ -6,44 +6,72 @@ namespace {
 
 uint16_t Upper(uint16_t c) { return c >= 'a' && c <= 'z' ? static_cast<uint16_t>(c - 32) : c; }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 (and the superscript forms Windows
-// also reserves), compared on the part before the first dot with trailing
-// blanks removed, as Windows does when it maps a name to a device.
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9 (and the
+// superscript forms Windows also reserves), compared on the part before the
+// first dot with trailing blanks removed, as Windows does when it maps a
+// name to a device.
 bool IsDeviceName(const uint16_t* name, size_t units) {
   size_t base = 0;
   while (base < units && name[base] != '.') ++base;
   while (base > 0 && name[base - 1] == ' ') --base;
-  if (base != 3 && base != 4) return false;
-  // The stem in ASCII capitals; anything else is no device's.
-  char stem[3];
-  for (size_t i = 0; i < 3; ++i) {
+  if (base < 3 || base > 7) return false;
+  // The stem in ASCII capitals (COM and LPT without their digit); anything
+  // else is no device's.
+  char stem[8] = {};
+  for (size_t i = 0; i < (base == 4 ? 3 : base); ++i) {
     if (Upper(name[i]) > 0x7F) return false;
     stem[i] = static_cast<char>(Upper(name[i]));
   }
   auto is = [&stem](const char* device) {
-    return stem[0] == device[0] && stem[1] == device[1] && stem[2] == device[2];
+    for (size_t i = 0; i < 8; ++i) {
+      if (stem[i] != device[i]) return false;
+      if (!device[i]) return true;
+    }
+    return false;
   };
   if (base == 3) return is("CON") || is("PRN") || is("AUX") || is("NUL");
+  if (base == 6 || base == 7) return is("CONIN$") || is("CONOUT$");
+  if (base != 4) return false;
   uint16_t digit = name[3];
-  bool numbered = (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 ||
+  bool numbered = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 ||
                   digit == 0xB3;
   return numbered && (is("COM") || is("LPT"));
 }
 
-// desktop.ini and autorun.inf, in any case: Explorer reads the first when
-// it shows a folder (its icon, its name, handlers to load) and has acted on
-// the second for removable media. Dotless i and long s, whose capitals are I
-// and S, are folded too, so that no case mapping turns a name into these.
-bool IsShellReservedName(const uint16_t* name, size_t units) {
-  static const char* const kNames[] = {"DESKTOP.INI", "AUTORUN.INF"};
-  if (units != 11) return false;
-  for (const char* reserved : kNames) {
-    size_t i = 0;
-    for (; i < units; ++i) {
-      uint16_t c = name[i] == 0x131 ? 'i' : name[i] == 0x17F ? 's' : name[i];
-      if (Upper(c) != static_cast<uint16_t>(reserved[i])) break;
-    }
-    if (i == units) return true;
+// Whether name[from, from + size) is `ascii` (capitals) in any case. Dotless
+// i and long s, whose capitals are I and S, are folded too, so that no case
+// mapping turns a name into one of these.
+bool IsFolded(const uint16_t* name, size_t from, size_t size, const char* ascii) {
+  size_t i = 0;
+  for (; i < size && ascii[i]; ++i) {
+    uint16_t c = name[from + i] == 0x131 ? 'i' : name[from + i] == 0x17F ? 's' : name[from + i];
+    if (Upper(c) != static_cast<uint16_t>(ascii[i])) return false;
+  }
+  return i == size && !ascii[i];
+}
+
+size_t TextLength(const char* text) {
+  size_t n = 0;
+  while (text[n]) ++n;
+  return n;
+}
+
+// What Explorer acts on as soon as it shows the folder: desktop.ini (the
+// folder's icon, name and handlers to load) and autorun.inf (acted on for
+// removable media) by name; shortcuts, internet shortcuts, shell command
+// files, libraries and search connectors by type, which it reads for an
+// icon or a target that may name another machine.
+bool IsShellActedOn(const uint16_t* name, size_t units) {
+  if (IsFolded(name, 0, units, "DESKTOP.INI") || IsFolded(name, 0, units, "AUTORUN.INF")) {
+    return true;
+  }
+  size_t dot = units;
+  while (dot > 0 && name[dot - 1] != '.') --dot;
+  if (dot == 0) return false;
+  // One string, each type ended by a zero: no table of pointers.
+  static const char kTypes[] = "URL\0LNK\0SCF\0LIBRARY-MS\0SEARCHCONNECTOR-MS";
+  for (const char* type = kTypes; type < kTypes + sizeof kTypes; type += TextLength(type) + 1) {
+    if (IsFolded(name, dot, units - dot, type)) return true;
   }
   return false;
 }
@@ -58,6 +86,56 @@ uint32_t NextCodePoint(const uint16_t* name, size_t units, size_t* i) {
   return c;
 }
 
+// The code point ending just before name[*i], surrogate pairs joined; *i
+// moves to its start.
+uint32_t PreviousCodePoint(const uint16_t* name, size_t* i) {
+  uint32_t c = name[--*i];
+  if (c >= 0xDC00 && c <= 0xDFFF && *i > 0 && name[*i - 1] >= 0xD800 && name[*i - 1] <= 0xDBFF) {
+    c = 0x10000 + ((name[--*i] - 0xD800) << 10) + (c - 0xDC00);
+  }
+  return c;
+}
+
+bool IsTransparent(NameContext context) {
+  return context == NameContext::kTransparent || context == NameContext::kVirama;
+}
+
+// Whether the joiner `joiner` at name[at, after) stands where its script or
+// an emoji sequence needs it. Everything beside it is checked by the rest of
+// the rule too: a refused neighbour refuses the name anyway.
+bool JoinerFits(const uint16_t* name, size_t units, size_t at, size_t after, uint32_t joiner) {
+  if (at == 0 || after == units) return false;
+  size_t back = at, ahead = after;
+  uint32_t before = PreviousCodePoint(name, &back);
+  uint32_t next = NextCodePoint(name, units, &ahead);
+  // After a virama, either joiner shapes the conjunct; the next character
+  // must be one it can shape, not ASCII, a blank or another joiner.
+  if (ContextOf(before) == NameContext::kVirama) {
+    return next >= 0x80 && ClassifyNameChar(next) == NameCharKind::kOrdinary;
+  }
+  if (joiner == 0x200C) {
+    // (L|D) T* ZWNJ T* (R|D): it parts two letters that would join.
+    while (IsTransparent(ContextOf(before)) && back > 0) before = PreviousCodePoint(name, &back);
+    while (IsTransparent(ContextOf(next)) && ahead < units) next = NextCodePoint(name, units, &ahead);
+    NameContext left = ContextOf(before), right = ContextOf(next);
+    return (left == NameContext::kLeftJoining || left == NameContext::kDualJoining) &&
+           (right == NameContext::kRightJoining || right == NameContext::kDualJoining);
+  }
+  // An emoji, perhaps with its skin tone and its emoji selector, ZWJ, an emoji.
+  if (before == 0xFE0F && back > 0) before = PreviousCodePoint(name, &back);
+  if (ContextOf(before) == NameContext::kEmojiModifier && back > 0) {
+    before = PreviousCodePoint(name, &back);
+  }
+  return ContextOf(before) == NameContext::kEmoji && ContextOf(next) == NameContext::kEmoji;
+}
+
+// A variation selector after ASCII varies only the keycap bases: the emoji
+// and text forms of a digit, # and *.
+bool IsKeycapSelector(uint32_t base, uint32_t selector) {
+  bool keycap = (base >= '0' && base <= '9') || base == '#' || base == '*';
+  return keycap && (selector == 0xFE0E || selector == 0xFE0F);
+}
+
 }  // namespace
 
 // Every class of code point the name rule treats specially. kRefused rows
@@ -66,7 +144,9 @@ uint32_t NextCodePoint(const uint16_t* name, size_t units, size_t* i) {
 // controls, the bidirectional formatting characters, Unicode's default-
 // ignorable code points (invisible wherever they are shown, assigned or
 // reserved), the line separators and unpaired surrogates. kBlank rows look
-// like a space; kSelector rows vary the glyph of the character before them.
+// like a space;
+// kSelector rows vary the glyph of the character before them; kJoiner rows
+// join or part the characters beside them.
 const NameCharRange kNameCharTable[] = {
     // C0 controls: end the name early, move a terminal's cursor.
     {0x0000, 0x001F, NameCharKind::kRefused},
@@ -85,8 +165,10 @@ const NameCharRange kNameCharTable[] = {
     {0x180E, 0x180E, NameCharKind::kRefused},   // Mongolian vowel separator: no glyph
     {0x180F, 0x180F, NameCharKind::kSelector},  // Mongolian free variation selector four
     {0x2000, 0x200A, NameCharKind::kBlank},     // en quad to hair space
-    // Zero-width space, non-joiner and joiner: no glyph, so two names look alike.
-    {0x200B, 0x200D, NameCharKind::kRefused},
+    {0x200B, 0x200B, NameCharKind::kRefused},  // zero-width space: no glyph, two names alike
+    // Zero-width non-joiner and joiner: no glyph of their own, but part of
+    // the spelling in Persian, in Indic scripts and in emoji sequences.
+    {0x200C, 0x200D, NameCharKind::kJoiner},
     {0x200E, 0x200F, NameCharKind::kRefused},  // left-to-right and right-to-left marks
     {0x2028, 0x2029, NameCharKind::kRefused},  // line and paragraph separators: break the line
     // Embeddings and overrides: "inv<U+202E>fdp.exe" shows as "invexe.pdf".
@@ -125,12 +207,31 @@ NameCharKind ClassifyNameChar(uint32_t cp) {
   return NameCharKind::kOrdinary;
 }
 
+NameContext ContextOf(uint32_t cp) {
+  uint32_t end = 0;  // the code point after the previous run
+  for (size_t i = 0; i < kNameContextsSize;) {
+    uint32_t numbers[2] = {};
+    for (uint32_t& number : numbers) {
+      for (unsigned shift = 0; i < kNameContextsSize; shift += 7) {
+        number |= static_cast<uint32_t>(kNameContexts[i] & 0x7F) << shift;
+        if (!(kNameContexts[i++] & 0x80)) break;
+      }
+    }
+    uint32_t first = end + (numbers[0] >> 3);
+    if (cp < first) break;
+    end = first + numbers[1] + 1;
+    if (cp < end) return static_cast<NameContext>(numbers[0] & 7);
+  }
+  return NameContext::kNone;
+}
+
 bool IsPlainFileName(const uint16_t* name, size_t units) {
   if (!name || units < 1 || units > 255) return false;
   NameCharKind kind = NameCharKind::kOrdinary;
   uint32_t previous = 0;
   unsigned blanks = 0;  // blanks in a row so far
   for (size_t i = 0; i < units;) {
+    const size_t at = i;
     const uint32_t c = NextCodePoint(name, units, &i);
     kind = ClassifyNameChar(c);
     switch (kind) {
@@ -142,17 +243,25 @@ bool IsPlainFileName(const uint16_t* name, size_t units) {
         if (previous == 0 || ++blanks > 2) return false;
         break;
       case NameCharKind::kSelector:
-        // Only a non-ASCII character has variants; after anything else the
-        // selector is invisible padding.
-        if (previous < 0x80 || ClassifyNameChar(previous) != NameCharKind::kOrdinary) {
+        // Only a non-ASCII character and the keycap bases have variants;
+        // after anything else the selector is invisible padding.
+        if (previous < 0x80 ? !IsKeycapSelector(previous, c)
+                            : ClassifyNameChar(previous) != NameCharKind::kOrdinary) {
           return false;
         }
+        break;
+      case NameCharKind::kJoiner:
+        if (!JoinerFits(name, units, at, i, c)) return false;
         break;
       case NameCharKind::kOrdinary:
         break;
     }
     if (kind != NameCharKind::kBlank) blanks = 0;
-    switch (c) {
+    // The fullwidth forms, and the division and fraction slashes, stand for
+    // the ASCII characters too: Windows' best-fit tables give a program that
+    // reads its command line in an ANSI code page those characters back.
+    uint32_t ascii = c >= 0xFF01 && c <= 0xFF5E ? c - 0xFEE0 : c == 0x2215 || c == 0x2044 ? '/' : c;
+    switch (ascii) {
       case '\\': case '/': case ':': case '*': case '?':
       case '"': case '<': case '>': case '|':
         return false;
@@ -164,7 +273,7 @@ bool IsPlainFileName(const uint16_t* name, size_t units) {
   // "." and ".." end in a dot, so the trailing-dot rule refuses them too;
   // Windows drops a trailing dot or space, and any trailing blank is unseen.
   if (previous == '.' || kind == NameCharKind::kBlank) return false;
-  return !IsDeviceName(name, units) && !IsShellReservedName(name, units);
+  return !IsDeviceName(name, units) && !IsShellActedOn(name, units);
 }
 
 }  // namespace orx::payload

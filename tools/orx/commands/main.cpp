@@ -44,9 +44,10 @@ const Command kCommands[] = {
      "             [password option]\n"
      "    Decrypts into DIR (default: here) under the stored name, verified\n"
      "    against the stored digest and flushed to disk before it appears. A name\n"
-     "    starting with a dot (a hidden file, perhaps a program's settings) is\n"
-     "    written only with --allow-dot-name; one longer than DIR takes is refused\n"
-     "    before the password is asked.\n"},
+     "    starting with a dot (a hidden file, perhaps a program's settings), or\n"
+     "    outside Windows with a dash (an option to commands given the folder's\n"
+     "    files), is written only with --allow-dot-name; one longer than DIR\n"
+     "    takes is refused before the password is asked.\n"},
     {"inspect", orx::RunInspect,
      "  orx inspect ARCHIVE-OR-PAYLOAD\n"
      "    Prints the header fields and the cipher.\n"},

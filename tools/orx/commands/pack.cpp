@@ -186,7 +186,8 @@ int Packing::CheckInput() {
                     " cannot be stored: it is not a plain Windows file name (1-255 characters, "
                     "no \\ / : * ? \" < > |, no control, bidirectional or invisible characters, "
                     "no blank first or last and no more than two in a row, no trailing dot, no "
-                    "device name, not desktop.ini or autorun.inf)");
+                    "device name, not desktop.ini or autorun.inf, no .url, .lnk, .scf, "
+                    ".library-ms or .searchConnector-ms file)");
   }
   return kExitOk;
 }

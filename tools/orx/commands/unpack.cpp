@@ -133,8 +133,10 @@ int Unpacking::OpenPayload() {
 // matter where orx writes it. A leading dot hides the file from a listing,
 // and in a home folder a name such as .bash_aliases or .profile is read by
 // the next shell as its own settings, so such a name is written only when
-// asked for. And a name longer than the folder takes would fail only at the
-// commit, after the whole decryption: it is refused before the password.
+// asked for; so is, outside Windows, a leading dash, which a command run on
+// the folder's files ("rm *", "tar cf x *") takes as its option. And a name
+// longer than the folder takes would fail only at the commit, after the
+// whole decryption: it is refused before the password.
 int Unpacking::CheckName() {
   const std::string shown = "\"" + payload_.NameForDisplay() + "\"";
   if (name_[0] == '.' && !r_.allowDotName) {
@@ -142,6 +144,13 @@ int Unpacking::CheckName() {
                                   " starts with a dot (a hidden file, which programs may read "
                                   "as their settings); --allow-dot-name writes it");
   }
+#ifndef _WIN32
+  if (name_[0] == '-' && !r_.allowDotName) {
+    return Fail(kExitFailure, "the stored name " + shown +
+                                  " starts with a dash (an option to a command given the "
+                                  "folder's files); --allow-dot-name writes it");
+  }
+#endif
   const std::size_t length = fs::u8path(name_).native().size();
   const std::size_t limit = platform::NameLimit(r_.dir);
   if (length > limit) {

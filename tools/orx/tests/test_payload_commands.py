@@ -530,16 +530,20 @@ class NamesAndSizes(Base):
                 os.remove(src)
 
     def test_dot_names_need_the_option_and_long_names_are_refused_before_the_password(self):
-        dot = self.write("dot", payload_tool.build(".bash_aliases".encode("utf-16-le"),
-                                                   "s\u00e9same", b"alias ls='rm -rf ~'"))
-        r = self.unpack(dot)
-        self.assertEqual(r.returncode, 1, r.stderr)
-        self.assertIn(b"--allow-dot-name writes it", r.stderr)
-        self.assertOutEmpty()
-        r = self.unpack(dot, "--allow-dot-name")
-        self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(self.read("out", ".bash_aliases"), b"alias ls='rm -rf ~'")
-        os.remove(self.path("out", ".bash_aliases"))
+        # A dot hides a file and makes it a program's settings; a dash makes
+        # it an option to "rm *" and the like.
+        for name in (".bash_aliases", "-rf"):
+            with self.subTest(name):
+                dot = self.write("dot", payload_tool.build(name.encode("utf-16-le"),
+                                                           "s\u00e9same", b"alias ls='rm -rf ~'"))
+                r = self.unpack(dot)
+                self.assertEqual(r.returncode, 1, r.stderr)
+                self.assertIn(b"--allow-dot-name writes it", r.stderr)
+                self.assertOutEmpty()
+                r = self.unpack(dot, "--allow-dot-name")
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(self.read("out", name), b"alias ls='rm -rf ~'")
+                os.remove(self.path("out", name))
         # 256 and 260 bytes of UTF-8 in 130 and 132 UTF-16 units: fit for
         # Windows, too long here. No password source and no terminal: the
         # name is refused before the password would be asked.
