@@ -27,12 +27,18 @@ void StartTool(const wchar_t* tool, const wchar_t* path, wchar_t (&parameter)[kP
   if (Quote(path, parameter)) ShellExecuteW(nullptr, L"open", tool, parameter, nullptr, SW_HIDE);
 }
 
+// Static storage starts zeroed: none until the program sets it.
+HANDLE g_instance;
+
 }  // namespace
+
+void ReleaseBeforeCleanup(HANDLE instance) { g_instance = instance; }
 
 void LaunchCleanup(const wchar_t* extraPath, const Launch& launch) {
   ArchiveFiles files;
   wchar_t own[kPathUnits];
   wchar_t parameter[kPathUnits];  // reused for both starts
+  if (g_instance) ReleaseMutex(g_instance);
   // A folder that leaves no room for the tool's name cannot name it.
   if (!LocateArchiveFiles(launch, &files)) return;
   const wchar_t* tool = files.cleanupTool;

@@ -1,6 +1,8 @@
 // Has the cleanup tool delete files once the decryptor has ended.
 #pragma once
 
+#include <windows.h>
+
 #include "launch.h"
 
 namespace orx {
@@ -12,6 +14,12 @@ namespace orx {
 // waiting for either start, and reports nothing: a start that fails, or a
 // path too long for its 260-unit buffer (more than 257 characters between
 // the quotes), simply leaves that file in place.
+// The single-instance mutex the program holds (decryptor_app.h) is let go
+// of first: nothing after the cleanup start needs it, and a second instance
+// waiting for it must not wait for the shell's starts as well.
 void LaunchCleanup(const wchar_t* extraPath = nullptr, const Launch& launch = Launch());
+
+// The mutex LaunchCleanup lets go of; none until the program says.
+void ReleaseBeforeCleanup(HANDLE instance);
 
 }  // namespace orx

@@ -264,6 +264,25 @@ TEST_F(CleanupLaunchTest, ALongestFittingPathIsStarted) {
   EXPECT_TRUE(seen);
 }
 
+// The single-instance mutex goes before the cleanup tool is started: a
+// second instance waiting for it never waits for the shell's starts too.
+TEST_F(CleanupLaunchTest, LetsGoOfTheInstanceBeforeStartingTheTool) {
+  HANDLE instance = CreateMutexW(nullptr, TRUE, nullptr);
+  ASSERT_NE(instance, nullptr);
+  orx::ReleaseBeforeCleanup(instance);
+  orx::LaunchCleanup();
+  orx::ReleaseBeforeCleanup(nullptr);
+  DWORD waited = WAIT_TIMEOUT;
+  std::thread second([&] {
+    waited = WaitForSingleObject(instance, 0);
+    if (waited == WAIT_OBJECT_0) ReleaseMutex(instance);
+  });
+  second.join();
+  EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0)) << "still held after the cleanup start";
+  ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
+  CloseHandle(instance);
+}
+
 // The decryptor program itself: its window, and Cancel starting the cleanup
 // tool for the program's own file.
 TEST_F(CleanupLaunchTest, TheProgramCancelsAndHasItselfDeleted) {
