@@ -57,6 +57,13 @@ bool RenameOpenFile(const SystemCalls& calls, HANDLE file, const wchar_t* name, 
                                                      units * sizeof(wchar_t))) != 0;
 }
 
+// Whether the open file goes when its last handle does.
+bool SetDeleteOnClose(const SystemCalls& calls, HANDLE file, BOOL remove) {
+  FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(remove)};
+  return calls.setFileInformation(file, FileDispositionInfo, &disposition,
+                                  sizeof disposition) != 0;
+}
+
 // How each ending that shows one message shows it. The slot is the message
 // text; the cleanup tool gets the unverified output too after a failure (it
 // is already removed; the start is kept as the program always made it).
@@ -102,8 +109,10 @@ DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
   ArchiveFiles files;
   if (!calls_.locateArchiveFiles(launch_, &files)) return kOsError;
   memcpy(payloadPath_, files.payload, sizeof payloadPath_);
-  payload_.reset(calls_.createFile(payloadPath_, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  // Deletion is let in: the program holds its run's payload for deletion
+  // (decryptor_main.cpp); a writer is not.
+  payload_.reset(calls_.createFile(payloadPath_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!payload_) return kOsError;
   pl::PayloadStream stream = PayloadStreamOverHandle(payload_.get());
   return pl::ReadPayloadHeader(&stream, &header_) == pl::kOk ? kGoOn : kOsError;
@@ -160,6 +169,11 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt(const pl::FileKey& key) {
     tempPath_[0] = 0;
     return kOsError;
   }
+  // Deleted by the system when its last handle goes, however the decryptor
+  // ends (a crash, Task Manager, a log-off): unverified plaintext never
+  // outlives it. Cleared only for the verified file (PutInPlace). Where the
+  // volume refuses, the cleanup tool is given the name at the end instead.
+  orphanable_ = !SetDeleteOnClose(calls_, output_.get(), TRUE);
   // Unbuffered: a write the disk refuses fails the decryption itself. The
   // output goes through the progress window, which shows itself only for
   // long work and refuses further bytes once the recipient cancels; the
@@ -193,6 +207,8 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
       tempLength >= ARRAYSIZE(tempFull)) {
     return kOsError;
   }
+  // Kept from now on; a file to be deleted takes no stream and no name.
+  if (!orphanable_ && !SetDeleteOnClose(calls_, output_.get(), FALSE)) return kOsError;
   // Marked before it takes its name: the stream moves with the file, so
   // the file is never under its name without it.
   marked_ = calls_.markWithArchiveZone(zone_, tempFull);
@@ -242,8 +258,7 @@ void DecryptionFlow::End(Outcome outcome) {
   payload_.reset();
   bool hadOutput = tempPath_[0] != 0;
   if (output_) {
-    FILE_DISPOSITION_INFO remove = {TRUE};
-    calls_.setFileInformation(output_.get(), FileDispositionInfo, &remove, sizeof remove);
+    SetDeleteOnClose(calls_, output_.get(), TRUE);
     output_.reset();
   }
   if (outcome == kDecrypted) {
@@ -254,7 +269,8 @@ void DecryptionFlow::End(Outcome outcome) {
   }
   const Ending& ending = kEndings[outcome];
   if (ending.message >= 0) Ask(ending.message, ending.style);
-  calls_.launchCleanup(ending.cleanupOutput && hadOutput ? tempPath_ : nullptr, launch_);
+  calls_.launchCleanup((ending.cleanupOutput || orphanable_) && hadOutput ? tempPath_ : nullptr,
+                       launch_);
 }
 
 }  // namespace orx

@@ -79,6 +79,7 @@ class DecryptionFlow {
   // renamed and removed through its own handle, never opened by name.
   FileHandle output_;
   bool mayReplace_ = false;
+  bool orphanable_ = false;  // the output would outlive a decryptor that dies
   bool marked_ = false;  // the verified file carries the archive's zone information
   // The large members last, so that the others are reached by shorter code.
   payload::PayloadHeader header_ = {};

@@ -40,6 +40,8 @@ enum class Fail {
   kRename,           // the move to the final name fails
   kMark,             // the zone information cannot be written
   kMarkAfterMove,    // the moved file never carries it
+  kNoDisposition,    // the volume takes no delete disposition
+  kKeep,             // the temporary output's delete disposition cannot be cleared
 };
 
 // The payload a row's archive holds.
@@ -222,6 +224,13 @@ const Row kRows[] = {
    IDYES, IDYES, nullptr, {kOsError}, false, Opened::kNothing, Output::kNone, true},
   {"the move to the final name fails", Payload::kGood, Existing::kMine, Fail::kRename,
    IDYES, IDYES, nullptr, {kOverwrite, kOsError}, false, Opened::kNothing, Output::kMine, true},
+  // The unverified output goes when the decryptor does, however it ends;
+  // only the verified file is kept.
+  {"the verified file cannot be kept", Payload::kGood, Existing::kMine, Fail::kKeep,
+   IDYES, IDYES, nullptr, {kOverwrite, kOsError}, false, Opened::kNothing, Output::kMine, true},
+  {"a volume without delete disposition still decrypts", Payload::kGood,
+   Existing::kNothing, Fail::kNoDisposition, IDYES, IDNO, nullptr, {kDecrypted}, false,
+   Opened::kNothing, Output::kDecrypted, false},
 };
 // clang-format on
 
@@ -234,6 +243,7 @@ struct World {
   std::vector<Asked> asked;
   std::vector<std::wstring> cleanups;  // the extra path of each start, "" for none
   std::vector<std::wstring> starts;    // each shell start: file, then parameters
+  int dispositions = 0;
 } g;
 
 bool Failing(Fail f) { return g.row->fail == f; }
@@ -298,6 +308,17 @@ BOOL WINAPI SetFileInformationFake(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, 
   if (kind == FileRenameInfo && Failing(Fail::kRename)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
+  }
+  if (kind == FileDispositionInfo) {
+    bool remove = static_cast<FILE_DISPOSITION_INFO*>(info)->DeleteFile;
+    if (remove && Failing(Fail::kNoDisposition) && g.dispositions++ == 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    if (!remove && Failing(Fail::kKeep)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
   }
   return SetFileInformationByHandle(file, kind, info, size);
 }
