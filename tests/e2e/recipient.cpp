@@ -4,7 +4,18 @@
 
 namespace recipient {
 
-std::wstring PayloadFile() { return orxtest::WindowsFolder() + L"\\temp\\Orx_Decrypt.tmp"; }
+std::vector<std::wstring> PayloadFiles() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  std::vector<std::wstring> found;
+  for (const std::wstring& folder :
+       {orxtest::WindowsFolder() + L"\\temp", std::wstring(temp) + L"Orx_Decrypt"}) {
+    for (const std::wstring& name : orxtest::FileNames(folder, L"Orx_Decrypt_*.tmp")) {
+      found.push_back(folder + L"\\" + name);
+    }
+  }
+  return found;
+}
 std::wstring CleanupTool() { return orxtest::WindowsFolder() + L"\\Orx_DelTool.exe"; }
 
 std::wstring CryptoLibraryFound() {
@@ -38,7 +49,14 @@ ArchiveRun::ArchiveRun(const std::wstring& archive, const std::wstring& folder) 
   orxtest::Close(stub);
   if (code != 0) return;
   HWND dialog = orxtest::WaitForWindow(kCaption, L"#32770", 20000);
-  if (!dialog) return;
+  if (dialog) Adopt(dialog);
+}
+
+ArchiveRun::ArchiveRun(HWND dialog) {
+  if (dialog) Adopt(dialog);
+}
+
+void ArchiveRun::Adopt(HWND dialog) {
   GetWindowThreadProcessId(dialog, &pid_);
   process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid_);
   dialog_ = dialog;
