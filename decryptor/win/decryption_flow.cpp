@@ -228,10 +228,35 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
   return kDecrypted;
 }
 
-// A file that came from the internet but could not be marked so is not
-// opened: Yes then does what No does, and the file stays for the recipient.
+// Shows the verified file selected in its folder, by the shell: explorer.exe
+// from the Windows folder by its full path (a bare name would be looked for
+// in the current folder first). A new explorer.exe hands the request to the
+// running shell, which acts with the desktop's own token.
+void DecryptionFlow::ShowInFolder() {
+  wchar_t program[MAX_PATH] = {};
+  wchar_t parameters[ARRAYSIZE(outputPath_) + 16] = {};
+  UINT windows = GetWindowsDirectoryW(program, MAX_PATH);
+  if (windows && windows < MAX_PATH && AppendWide(program, MAX_PATH, L"\\explorer.exe") &&
+      AppendWide(parameters, ARRAYSIZE(parameters), L"/select,\"") &&
+      AppendWide(parameters, ARRAYSIZE(parameters), outputPath_) &&
+      AppendWide(parameters, ARRAYSIZE(parameters), L"\"")) {
+    calls_.shellExecute(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
+  }
+}
+
+// Yes opens the file, except where that would be unsafe, and then shows it
+// in its folder: a file from the internet that could not be marked so (a
+// volume without streams, such as FAT), after saying why, so that Windows
+// would not warn before it is opened; and a file the decryptor would open
+// with an elevated token, which the same user's other programs could have
+// swapped since it was verified, and whose program would run elevated.
 void DecryptionFlow::OfferToOpen() {
-  if (Ask(kTextDecrypted, MB_ICONWARNING | MB_YESNO, name()) != IDYES || !marked_) return;
+  if (Ask(kTextDecrypted, MB_ICONWARNING | MB_YESNO, name()) != IDYES) return;
+  if (!marked_) Ask(kTextNotMarked, MB_ICONWARNING);
+  if (!marked_ || calls_.isElevated()) {
+    ShowInFolder();
+    return;
+  }
   // By its full path: a bare name that no longer exists would be looked up
   // on the PATH and among the registered applications.
   HINSTANCE opened =
@@ -264,13 +289,12 @@ void DecryptionFlow::End(Outcome outcome) {
   if (outcome == kDecrypted) {
     OfferToOpen();
     calls_.deleteFile(payloadPath_);
-    calls_.launchCleanup(nullptr, launch_);
+    calls_.launchCleanup(nullptr);
     return;
   }
   const Ending& ending = kEndings[outcome];
   if (ending.message >= 0) Ask(ending.message, ending.style);
-  calls_.launchCleanup((ending.cleanupOutput || orphanable_) && hadOutput ? tempPath_ : nullptr,
-                       launch_);
+  calls_.launchCleanup((ending.cleanupOutput || orphanable_) && hadOutput ? tempPath_ : nullptr);
 }
 
 }  // namespace orx

@@ -51,7 +51,7 @@ void PasswordDialog::ApplyTexts() {
 
 void PasswordDialog::OnCancel() {
   ModalDialog::OnCancel();
-  LaunchCleanup(nullptr, m_launch);
+  LaunchCleanup();
 }
 
 bool PasswordDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
@@ -68,6 +68,6 @@ bool PasswordDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
 
 INT_PTR PasswordDialog::OnQueryDragIcon() { return reinterpret_cast<INT_PTR>(m_hIcon); }
 
-void PasswordDialog::OnClose() { LaunchCleanup(nullptr, m_launch); }
+void PasswordDialog::OnClose() { LaunchCleanup(); }
 
 }  // namespace orx

@@ -92,6 +92,9 @@ void ExpectOneStartForOwnPath(const std::vector<Start>& starts, size_t count) {
 class PasswordDialogTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(recorder_.installed()); }
+  // What the program does first: holds the tool it will start. Only in the
+  // tests that start it, which lets go of it.
+  static void Hold() { ASSERT_TRUE(orx::HoldCleanupTool(orx::Launch())) << "the recorder"; }
   CleanupRecorder recorder_;
 };
 
@@ -99,6 +102,7 @@ TEST_F(PasswordDialogTest, ShowsItsLanguageAndNeverThePlaceholders) {
   const Expected* expected = ExpectedForRun();
   ASSERT_NE(expected, nullptr) << "no expectations for this language id";
   ASSERT_EQ(GetSystemDefaultLangID(), expected->langId) << "the run's locale is not in place";
+  Hold();
   orx::PasswordDialog dialog(GetSystemDefaultLangID);
   DWORD mainThread = GetCurrentThreadId();
   INT_PTR result = RunDialog(dialog, [&](HWND w) {
@@ -165,17 +169,21 @@ TEST_F(PasswordDialogTest, EnterOnAnEmptyBoxIsOk) {
 }
 
 TEST_F(PasswordDialogTest, EscCancelsAndStartsTheCleanupOnce) {
+  Hold();
   orx::PasswordDialog dialog(GetSystemDefaultLangID);
   INT_PTR result = RunDialog(dialog, [](HWND w) { orxtest::PressKey(GetDlgItem(w, 1000), VK_ESCAPE); });
   EXPECT_EQ(result, IDCANCEL);
   ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
 }
 
-TEST_F(PasswordDialogTest, CloseCancelsAndStartsTheCleanupTwice) {
+// Close cancels too; the tool, started once, is held no longer, so the
+// second call on the way out starts nothing.
+TEST_F(PasswordDialogTest, CloseCancelsAndStartsTheCleanupOnce) {
+  Hold();
   orx::PasswordDialog dialog(GetSystemDefaultLangID);
   INT_PTR result = RunDialog(dialog, [](HWND w) { orxtest::CloseWindowLikeUser(w); });
   EXPECT_EQ(result, IDCANCEL);
-  ExpectOneStartForOwnPath(recorder_.WaitForStarts(2), 2);
+  ExpectOneStartForOwnPath(recorder_.WaitForStarts(2), 1);
 }
 
 // Screen pixels: the band behind the title, white title text, white behind
@@ -235,6 +243,7 @@ TEST(LanguageChoiceTest, TheDialogTakesTheSystemLanguageNotTheUsers) {
 class CleanupLaunchTest : public PasswordDialogTest {};
 
 TEST_F(CleanupLaunchTest, ExtraPathFirstThenOwnPathEachQuoted) {
+  Hold();
   orx::LaunchCleanup(L"C:\\some folder\\decrypted file.txt");
   std::vector<Start> starts = recorder_.WaitForStarts(2);
   ASSERT_EQ(starts.size(), 2u);
@@ -250,12 +259,14 @@ TEST_F(CleanupLaunchTest, ExtraPathFirstThenOwnPathEachQuoted) {
 TEST_F(CleanupLaunchTest, APathTooLongForTheBufferIsNotStarted) {
   // 257 characters fit between the quotes of a 260-unit buffer; 258 do not.
   std::wstring tooLong = L"C:\\" + std::wstring(255, L'g');
+  Hold();
   orx::LaunchCleanup(tooLong.c_str());
   ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
 }
 
 TEST_F(CleanupLaunchTest, ALongestFittingPathIsStarted) {
   std::wstring fits = L"C:\\" + std::wstring(254, L'f');
+  Hold();
   orx::LaunchCleanup(fits.c_str());
   std::vector<Start> starts = recorder_.WaitForStarts(2);
   ASSERT_EQ(starts.size(), 2u);
@@ -270,6 +281,7 @@ TEST_F(CleanupLaunchTest, LetsGoOfTheInstanceBeforeStartingTheTool) {
   HANDLE instance = CreateMutexW(nullptr, TRUE, nullptr);
   ASSERT_NE(instance, nullptr);
   orx::ReleaseBeforeCleanup(instance);
+  Hold();
   orx::LaunchCleanup();
   orx::ReleaseBeforeCleanup(nullptr);
   DWORD waited = WAIT_TIMEOUT;
@@ -281,6 +293,27 @@ TEST_F(CleanupLaunchTest, LetsGoOfTheInstanceBeforeStartingTheTool) {
   EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0)) << "still held after the cleanup start";
   ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
   CloseHandle(instance);
+}
+
+// From its hold to its start the tool can be neither changed, removed nor
+// renamed, whoever tries (the same user's unelevated programs included);
+// once started it is let go of.
+TEST_F(CleanupLaunchTest, HoldsTheToolUntilItIsStarted) {
+  const std::wstring tool = orxtest::WindowsFolder() + L"\\Orx_DelTool.exe";
+  Hold();
+  HANDLE writer = CreateFileW(tool.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                              FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "changed while held";
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  EXPECT_FALSE(DeleteFileW(tool.c_str())) << "removed while held";
+  EXPECT_FALSE(MoveFileW(tool.c_str(), (tool + L".moved").c_str())) << "renamed while held";
+  orx::LaunchCleanup();
+  ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
+  orx::LaunchCleanup();
+  ExpectOneStartForOwnPath(recorder_.WaitForStarts(2), 1);
+  HANDLE after = CreateFileW(tool.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(after, INVALID_HANDLE_VALUE) << "still held after the start";
+  if (after != INVALID_HANDLE_VALUE) CloseHandle(after);
 }
 
 // The decryptor program itself: its window, and Cancel starting the cleanup
