@@ -64,7 +64,9 @@ inline bool SameFile(const FileFacts& a, const FileFacts& b) {
 }
 
 // False with errno set (on Windows too) when the facts cannot be had. A pipe
-// or console on Windows has no identity: all zero, not regular.
+// or console on Windows has no identity: all zero, not regular; so has an
+// open handle Windows gives no information about, which is then read as a
+// stream.
 bool FactsOfFile(std::FILE* file, FileFacts& facts);
 // Follows symbolic links: the facts of the file the path leads to.
 bool FactsOfPath(const fs::path& path, FileFacts& facts);

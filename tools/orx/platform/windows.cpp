@@ -85,7 +85,10 @@ bool FactsOfFile(std::FILE* file, FileFacts& facts) {
     errno = EBADF;
     return false;
   }
-  return FactsOfHandle(reinterpret_cast<HANDLE>(handle), facts);
+  // A handle the system tells nothing about (standard input that Wine
+  // passes on from a Unix file) is read as a stream, from start to end.
+  if (!FactsOfHandle(reinterpret_cast<HANDLE>(handle), facts)) facts = FileFacts{};
+  return true;
 }
 
 bool FactsOfPath(const fs::path& path, FileFacts& facts) {
