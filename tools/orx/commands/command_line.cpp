@@ -67,20 +67,17 @@ bool ParseArgs(const std::vector<std::string>& args, const std::set<std::string>
     const auto eq = a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos;
     const bool inlineValue = eq != std::string::npos;
     const std::string name = a.substr(0, eq);
-    std::string value = inlineValue ? a.substr(eq + 1) : std::string();
+    const std::string value = inlineValue ? a.substr(eq + 1) : std::string();
     if (valued.count(name)) {
-      if (!inlineValue) {
-        if (i + 1 >= args.size()) {
-          error = "option " + name + " needs a value";
-          return false;
-        }
-        value = args[++i];
+      if (!inlineValue && i + 1 >= args.size()) {
+        error = "option " + name + " needs a value";
+        return false;
       }
       if (out.values.count(name)) {
         error = "option " + name + " given twice";
         return false;
       }
-      out.values[name] = value;
+      out.values[name] = inlineValue ? value : args[++i];
     } else if (bare.count(name) && !inlineValue) {
       out.flags.insert(name);
     } else {

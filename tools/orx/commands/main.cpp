@@ -71,10 +71,11 @@ int Dispatch(std::vector<std::string> args) {
 }
 
 // What went to standard output must have arrived: a full disk or a closed
-// file there fails the command, as any other write does.
+// file there fails the command, as any other write does (a command that
+// failed has said why already).
 int CheckStandardOutput(int rc) {
   errno = 0;
-  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return rc;
+  if ((std::fflush(stdout) == 0 && !std::ferror(stdout)) || rc != orx::kExitOk) return rc;
   orx::Report(std::string("cannot write to standard output: ") +
               std::strerror(errno ? errno : EIO));
   return rc == orx::kExitOk ? orx::kExitFailure : rc;

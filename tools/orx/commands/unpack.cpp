@@ -67,8 +67,11 @@ int ParseCommandLine(const std::vector<std::string>& args, UnpackRequest& reques
 
 class Unpacking {
  public:
+  // Standard output may have had a verified beginning when a write fails.
   explicit Unpacking(const UnpackRequest& request)
-      : r_(request), opening_("unpack", request.input, "; nothing written") {}
+      : r_(request),
+        opening_("unpack", request.input,
+                 IsStandardStream(request.out) ? "" : "; nothing written") {}
 
   int OpenPayload() { return opening_.Open(); }
   int ChooseTarget();    // -o FILE, or the stored name in DIR as this system takes it

@@ -121,13 +121,10 @@ PayloadFile::Result PayloadFile::FindPayload(Where where, const std::string& nam
                                              std::string& error) {
   std::string start;
   if (!ReadAt(0, 4, start)) {
-    if (readError_) {
-      error = "cannot read " + name + ": " + std::strerror(readError_);
-      return Result::kIoFailure;
-    }
-    error = fileBytes_ == 0 ? name + " is empty"
-                            : "truncated payload: " + name + " ends inside its signature";
-    return Result::kMalformed;
+    error = readError_        ? "cannot read " + name + ": " + std::strerror(readError_)
+            : fileBytes_ == 0 ? name + " is empty"
+                              : "truncated payload: " + name + " ends inside its signature";
+    return readError_ ? Result::kIoFailure : Result::kMalformed;
   }
   offset_ = 0;
   if (start.compare(0, 2, "MZ") != 0 || payload::IsPayloadSignature(LittleEndian32(start))) {

@@ -4,6 +4,7 @@ process's memory closed to dumps and other processes, and names from a
 payload shown safely."""
 import errno
 import fcntl
+import json
 import os
 import pwd
 import re
@@ -164,6 +165,27 @@ class RoundTrip(Base):
         self.assertNotEqual(first["key_check"], second["key_check"])
         self.assertNotEqual(first["second"], second["second"])
         self.assertNotEqual(first["cipher"], second["cipher"])
+        # inspect --json: the documented keys, the fields as read without orx.
+        keys = ["container", "fileBytes", "payloadOffset", "format", "signature", "cipher", "kdf",
+                "cost", "name", "headerBytes", "contentBytes", "checkBytes", "check", "programs"]
+        name = "r\u00e9sum\u00e9 \u4e2d.txt"
+        for target, fields in (
+                ("q", {"format": 2, "signature": "0x5058524F", "cipher": "aes-256-cfb",
+                       "kdf": "PBKDF2-HMAC-SHA256", "cost": 123456, "checkBytes": 32,
+                       "check": payload_tool.parse2(self.read("q"))["tag"].hex(),
+                       "headerBytes": 132 + 2 * len(name)}),
+                ("p1", {"format": 1, "signature": "0xF8EBD601", "cipher": "aes-256-cfb",
+                        "kdf": None, "cost": None, "checkBytes": 24,
+                        "check": payload_tool.parse(self.read("p1"))["digest"].hex(),
+                        "headerBytes": 32 + 2 * len(name) + 64})):
+            with self.subTest(target):
+                r = run("inspect", "--json", self.path(target))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                shown = json.loads(r.stdout)
+                self.assertEqual(list(shown), keys)
+                self.assertEqual(shown, dict(fields, container="payload", payloadOffset=0,
+                                             name=name, programs=[], contentBytes=5,
+                                             fileBytes=len(self.read(target))))
 
     def test_payloads_made_elsewhere(self):
         name = "plain.txt".encode("utf-16-le") + b"\x7f"  # the odd byte is dropped
@@ -427,6 +449,7 @@ class Refusals(Base):
                 self.assertEqual(r.returncode, 1, r.stderr)
                 self.assertIn(b"cannot write", r.stderr)
                 self.assertIn(os.strerror(errno.EFBIG).encode(), r.stderr)
+                self.assertNotIn(b".part", r.stderr)  # the user's file is named, not orx's
                 self.assertOutEmpty()
 
     def test_existing_file_needs_force_and_survives_a_failure(self):
@@ -616,6 +639,8 @@ class Refusals(Base):
             ("a text", ["test", src, *pw], 7, [b"not an archive or payload of this kind"], None),
             ("inspect into a full disk", ["inspect", payload, ">/dev/full"], 1,
              [b"cannot write to standard output: No space left"], None),
+            ("unpack into a full disk", ["unpack", payload, "-o", "-", *pw, ">/dev/full"], 1,
+             [b"standard output: No space left"], None),
             ("pack's help", ["pack", "--help"], 0, [],
              rb"(?s)usage: orx pack.*--cost N .*default: 600000.*example:.*exit codes:"),
         ]
