@@ -106,13 +106,10 @@ int ParsePassword(const ParsedArgs& a, PackRequest& r) {
                  "password rules (at most 74 bits); use format 2 (the default), or "
                  "--no-password-rules to put it in a format-1 payload");
   }
-  if (!ChoosePasswordSource(a.Has("--password-file"), a.Value("--password-file"),
-                            a.Flag("--password-stdin"), r.source, error)) {
+  if (!PasswordSourceFrom(a, r.source, error)) {
     return Usage(error);
   }
-  if (IsStandardStream(r.input) && r.source.fromStdin) {
-    return Usage("standard input cannot carry both FILE and the password; use --password-file");
-  }
+  if (!StandardInputOnce(r.source, r.input, "FILE", error)) return Usage(error);
   return kExitOk;
 }
 

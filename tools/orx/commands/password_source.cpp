@@ -128,6 +128,19 @@ bool ChoosePasswordSource(bool hasFile, const std::string& file, bool fromStdin,
   return true;
 }
 
+bool PasswordSourceFrom(const ParsedArgs& args, PasswordSource& source, std::string& error) {
+  return ChoosePasswordSource(args.Has("--password-file"), args.Value("--password-file"),
+                              args.Flag("--password-stdin"), source, error);
+}
+
+bool StandardInputOnce(const PasswordSource& source, const std::filesystem::path& input,
+                       const char* what, std::string& error) {
+  if (!source.fromStdin || input != "-") return true;
+  error = std::string("standard input cannot carry both ") + what +
+          " and the password; use --password-file";
+  return false;
+}
+
 int ReadPassword(const PasswordSource& source, bool confirm, const PasswordCheck& check,
                  PasswordText& text, std::string& error) {
   if (!source.hasFile && (!source.fromStdin || platform::IsTerminal(stdin))) {

@@ -3,9 +3,11 @@
 // password may be is password_policy.h's concern.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
+#include "command_line.h"
 #include "password_policy.h"
 
 namespace orx {
@@ -21,6 +23,16 @@ struct PasswordSource {
 // is empty: an explicit file is never replaced by the prompt.
 bool ChoosePasswordSource(bool hasFile, const std::string& file, bool fromStdin,
                           PasswordSource& source, std::string& error);
+
+// The source --password-file and --password-stdin name in `args`, as
+// ChoosePasswordSource takes them.
+bool PasswordSourceFrom(const ParsedArgs& args, PasswordSource& source, std::string& error);
+
+// Standard input carries one thing: a password read from it is refused when
+// `input` ("-") is read from it too. False with `error` (a usage fault)
+// calling the input `what`.
+bool StandardInputOnce(const PasswordSource& source, const std::filesystem::path& input,
+                       const char* what, std::string& error);
 
 // A check of the text read, kExitOk or an exit code with `error` set; for a
 // new password, its format's rule, which the prompt applies to the first

@@ -12,7 +12,6 @@
 #include "password_source.h"
 #include "path_arg.h"
 #include "payload_opening.h"
-#include "standard_streams.h"
 
 namespace orx {
 
@@ -30,14 +29,12 @@ int ParseCommandLine(const std::vector<std::string>& args, TestRequest& request)
     return UsageError("test", error);
   }
   if (a.operands.size() != 1) return UsageError("test", "needs one ARCHIVE-OR-PAYLOAD");
-  if (!ChoosePasswordSource(a.Has("--password-file"), a.Value("--password-file"),
-                            a.Flag("--password-stdin"), request.source, error)) {
+  if (!PasswordSourceFrom(a, request.source, error)) {
     return UsageError("test", error);
   }
   request.input = PathArg(a.operands[0]);
-  if (IsStandardStream(request.input) && request.source.fromStdin) {
-    return UsageError("test", "standard input cannot carry both the payload and the password; "
-                              "use --password-file");
+  if (!StandardInputOnce(request.source, request.input, "the payload", error)) {
+    return UsageError("test", error);
   }
   return kExitOk;
 }

@@ -49,14 +49,12 @@ int ParseCommandLine(const std::vector<std::string>& args, UnpackRequest& reques
   if (a.operands.size() != 1) return UsageError("unpack", "needs one ARCHIVE-OR-PAYLOAD");
   if (a.Has("-C") && a.Has("-o")) return UsageError("unpack", "give -C DIR or -o FILE, not both");
   if (a.Has("-o") && a.Value("-o").empty()) return UsageError("unpack", "-o needs a file name");
-  if (!ChoosePasswordSource(a.Has("--password-file"), a.Value("--password-file"),
-                            a.Flag("--password-stdin"), request.source, error)) {
+  if (!PasswordSourceFrom(a, request.source, error)) {
     return UsageError("unpack", error);
   }
   request.input = PathArg(a.operands[0]);
-  if (IsStandardStream(request.input) && request.source.fromStdin) {
-    return UsageError("unpack", "standard input cannot carry both the payload and the "
-                                "password; use --password-file");
+  if (!StandardInputOnce(request.source, request.input, "the payload", error)) {
+    return UsageError("unpack", error);
   }
   request.force = a.Flag("--force");
   request.allowDotName = a.Flag("--allow-dot-name");
