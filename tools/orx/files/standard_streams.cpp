@@ -54,6 +54,10 @@ std::string OutputName(const std::filesystem::path& path) {
 
 CFile OpenInput(const std::filesystem::path& path, std::string& error) {
   const std::string name = InputName(path);
+  if (IsStandardStream(path) && platform::IsTerminal(stdin)) {
+    error = "standard input is a terminal: pipe the file in, or name it";
+    return CFile();
+  }
   CFile file(IsStandardStream(path) ? platform::ReopenStandardInput()
                                     : platform::OpenFile(path, "rb"));
   if (!file) {

@@ -22,7 +22,8 @@ std::string OutputName(const std::filesystem::path& path);
 // named one) is first kept whole in an unnamed temporary file
 // (platform::CreateUnnamedTemporary), since a payload's length, and its
 // check, are known only at its end. What is kept is what came in: cipher
-// text, nothing decrypted. Null with `error` set (the OS reason).
+// text, nothing decrypted. Standard input at a terminal is refused: no one
+// types a payload. Null with `error` set (the OS reason).
 CFile OpenInput(const std::filesystem::path& path, std::string& error);
 
 }  // namespace orx

@@ -324,6 +324,12 @@ class RoundTrip(Base):
                 os.close(master)
                 os.close(terminal)
         self.assertEqual(self.read("again", "f"), b"secret content")
+        # No one types a payload: - at a terminal is refused at once.
+        proc, master, terminal = start_on_terminal("inspect", "-")
+        self.assertEqual(proc.wait(timeout=60), 1)
+        self.assertIn(b"standard input is a terminal", read_until(master, b"terminal"))
+        os.close(master)
+        os.close(terminal)
 
 
 class Refusals(Base):
