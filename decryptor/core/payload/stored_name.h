@@ -49,4 +49,24 @@ NameCharKind ClassifyNameChar(uint32_t cp);
 // recipient another name than the one written, and is refused.
 bool IsPlainFileName(const uint16_t* name, size_t units);
 
+// Which part of that rule a name breaks, the first fault met, so that a
+// tool can name it; kNone for exactly the names IsPlainFileName accepts,
+// which is this function's answer: the rule is written once.
+enum class NameFault : uint8_t {
+  kNone = 0,
+  kLength,          // empty, or more than 255 units
+  kHiddenChar,      // a unit below 0x20 or a kRefused code point
+  kLeadingBlank,
+  kBlankRun,        // a third blank in a row
+  kStraySelector,   // a variation selector after a character it cannot vary
+  kReservedChar,    // one of \ / : * ? " < > |
+  kTrailingDot,     // "." and ".." too
+  kTrailingBlank,
+  kDeviceName,
+  kShellName,       // desktop.ini, autorun.inf
+};
+// `at`, when given, is set to the unit where the faulty code point starts
+// (for the faults of one character).
+NameFault FindNameFault(const uint16_t* name, size_t units, size_t* at);
+
 }  // namespace orx::payload
