@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include "archive_builder.h"
-#include "archive_layout.h"
 #include "command_line.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "orx/archive/layout.h"
 #include "path_arg.h"
 #include "payload/payload_crypto.h"
 #include "payload_file.h"
