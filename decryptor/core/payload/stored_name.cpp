@@ -67,7 +67,7 @@ uint32_t NextCodePoint(const uint16_t* name, size_t units, size_t* i) {
 // ignorable code points (invisible wherever they are shown, assigned or
 // reserved), the line separators and unpaired surrogates. kBlank rows look
 // like a space; kSelector rows vary the glyph of the character before them.
-const NameCharRange kNameCharTable[] = {
+constexpr NameCharRange kNameCharTable[] = {
     // C0 controls: end the name early, move a terminal's cursor.
     {0x0000, 0x001F, NameCharKind::kRefused},
     {0x0020, 0x0020, NameCharKind::kBlank},  // space
