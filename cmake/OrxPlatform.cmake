@@ -134,7 +134,9 @@ endfunction()
 # A Windows program without the C runtime's start-up code, to fit a slot of
 # the archive: its own entry point (an extern "C" __stdcall function without
 # arguments), the small-code flags, only the system DLLs in LIBS, a map file
-# (<target>.map beside its objects) to see what takes the bytes, the layout
+# (<target>.map beside its objects) to see what takes the bytes (the
+# optimised code is one block there; with ORX_SMALL_MAP_BY_FUNCTION each
+# function is listed apart, for measuring only), the layout
 # of cmake/small_program.ld (the import tables in the read-only data), and the
 # static check <name> of its image in both MinGW presets: its kind, the slot
 # size, imports (found through the import directory) only of DLLs Windows
@@ -147,6 +149,8 @@ endfunction()
 # GUARDED: the program has functions the protector guards (local buffers),
 # which the check confirms in its map; a program without any has nothing
 # to guard.
+option(ORX_SMALL_MAP_BY_FUNCTION
+  "Link the small programs with one section per function, so that their maps list each function (for measuring: adds alignment bytes)" OFF)
 function(orx_small_program target)
   cmake_parse_arguments(P "GUARDED" "ENTRY;SUBSYSTEM;SLOT;TEST" "SOURCES;LIBS;CHECKS" ${ARGN})
   foreach(required ENTRY SUBSYSTEM SLOT TEST SOURCES)
@@ -183,7 +187,11 @@ function(orx_small_program target)
   endif()
   list(TRANSFORM late PREPEND -Wl,-u,)
   set_property(TARGET ${target} PROPERTY ORX_SMALL_PROGRAM ON)
-  target_link_options(${target} PRIVATE -flto ${ORX_SMALL_CODEGEN_FLAGS} ${late}
+  set(by_function)
+  if(ORX_SMALL_MAP_BY_FUNCTION)
+    set(by_function -ffunction-sections)
+  endif()
+  target_link_options(${target} PRIVATE -flto ${ORX_SMALL_CODEGEN_FLAGS} ${by_function} ${late}
     -nostdlib -s -Wl,-T,${layout} -Wl,--gc-sections
     -Wl,--entry=${entry} -Wl,--subsystem,${P_SUBSYSTEM} -Wl,-Map,${map} ${no_seh})
   target_link_libraries(${target} PRIVATE ${P_LIBS} orx_stack_guard gcc)
