@@ -68,7 +68,7 @@ uint16_t Upper(uint16_t c) { return c >= 'a' && c <= 'z' ? static_cast<uint16_t>
 // ignorable code points (invisible wherever they are shown, assigned or
 // reserved), the line separators and unpaired surrogates. kBlank rows look
 // like a space; kSelector rows vary the glyph of the character before them.
-const NameCharRange kNameCharTable[] = {
+constexpr NameCharRange kNameCharTable[] = {
     // C0 controls: end the name early, move a terminal's cursor.
     {0x0000, 0x001F, NameCharKind::kRefused},
     {0x0020, 0x0020, NameCharKind::kBlank},  // space

@@ -18,8 +18,20 @@ enum class NameCharKind : uint8_t {
   kSelector,  // a variation selector: only right after a non-ASCII character it can vary
 };
 
+// A code point (21 bits) in three bytes, so that a row of the table below
+// takes seven bytes instead of twelve; read as a uint32_t.
+struct CodePoint24 {
+  uint8_t bytes[3];  // least significant first
+  constexpr CodePoint24(uint32_t cp)
+      : bytes{static_cast<uint8_t>(cp), static_cast<uint8_t>(cp >> 8),
+              static_cast<uint8_t>(cp >> 16)} {}
+  constexpr operator uint32_t() const {
+    return bytes[0] | bytes[1] << 8 | static_cast<uint32_t>(bytes[2]) << 16;
+  }
+};
+
 struct NameCharRange {
-  uint32_t first, last;  // code points, inclusive
+  CodePoint24 first, last;  // code points, inclusive
   NameCharKind kind;
 };
 
