@@ -6,74 +6,56 @@ namespace {
 
 uint16_t Upper(uint16_t c) { return c >= 'a' && c <= 'z' ? static_cast<uint16_t>(c - 32) : c; }
 
-// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9 (and the
-// superscript forms Windows also reserves), compared on the part before the
-// first dot with trailing blanks removed, as Windows does when it maps a
-// name to a device.
-bool IsDeviceName(const uint16_t* name, size_t units) {
+// Whether name[from, units) is the ASCII capitals at *ascii in any case;
+// *ascii moves past their terminator. Dotless i and long s, whose capitals
+// are I and S, are folded too, so that no case mapping turns a name into
+// one of these. A `from` past `units` matches nothing.
+bool IsFolded(const uint16_t* name, size_t from, size_t units, const char** ascii) {
+  bool same = true;
+  for (; **ascii; ++*ascii, ++from) {
+    uint16_t c = from < units ? name[from] : 0;
+    c = c == 0x131 ? 'i' : c == 0x17F ? 's' : c;
+    same = same && Upper(c) == static_cast<uint16_t>(**ascii);
+  }
+  ++*ascii;
+  return same && from == units;
+}
+
+enum class Reserved { kNone, kDevice, kShell };
+
+// Whether the name is reserved, and for what.
+// - Devices: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9 (and
+//   the superscript forms Windows also reserves), compared on the part
+//   before the first dot with trailing blanks removed, as Windows does when
+//   it maps a name to a device.
+// - What Explorer acts on as soon as it shows the folder: desktop.ini (the
+//   folder's icon, name and handlers to load) and autorun.inf (acted on for
+//   removable media) by name; shortcuts, internet shortcuts, shell command
+//   files, libraries and search connectors by type, which it reads for an
+//   icon or a target that may name another machine.
+[[gnu::always_inline]] inline Reserved ReservedName(const uint16_t* name, size_t units) {
   size_t base = 0;
   while (base < units && name[base] != '.') ++base;
   while (base > 0 && name[base - 1] == ' ') --base;
-  if (base < 3 || base > 7) return false;
-  // The stem in ASCII capitals (COM and LPT without their digit); anything
-  // else is no device's.
-  char stem[8] = {};
-  for (size_t i = 0; i < (base == 4 ? 3 : base); ++i) {
-    if (Upper(name[i]) > 0x7F) return false;
-    stem[i] = static_cast<char>(Upper(name[i]));
-  }
-  auto is = [&stem](const char* device) {
-    for (size_t i = 0; i < 8; ++i) {
-      if (stem[i] != device[i]) return false;
-      if (!device[i]) return true;
-    }
-    return false;
-  };
-  if (base == 3) return is("CON") || is("PRN") || is("AUX") || is("NUL");
-  if (base == 6 || base == 7) return is("CONIN$") || is("CONOUT$");
-  if (base != 4) return false;
-  uint16_t digit = name[3];
-  bool numbered = (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 ||
-                  digit == 0xB3;
-  return numbered && (is("COM") || is("LPT"));
-}
-
-// Whether name[from, from + size) is `ascii` (capitals) in any case. Dotless
-// i and long s, whose capitals are I and S, are folded too, so that no case
-// mapping turns a name into one of these.
-bool IsFolded(const uint16_t* name, size_t from, size_t size, const char* ascii) {
-  size_t i = 0;
-  for (; i < size && ascii[i]; ++i) {
-    uint16_t c = name[from + i] == 0x131 ? 'i' : name[from + i] == 0x17F ? 's' : name[from + i];
-    if (Upper(c) != static_cast<uint16_t>(ascii[i])) return false;
-  }
-  return i == size && !ascii[i];
-}
-
-size_t TextLength(const char* text) {
-  size_t n = 0;
-  while (text[n]) ++n;
-  return n;
-}
-
-// What Explorer acts on as soon as it shows the folder: desktop.ini (the
-// folder's icon, name and handlers to load) and autorun.inf (acted on for
-// removable media) by name; shortcuts, internet shortcuts, shell command
-// files, libraries and search connectors by type, which it reads for an
-// icon or a target that may name another machine.
-bool IsShellActedOn(const uint16_t* name, size_t units) {
-  if (IsFolded(name, 0, units, "DESKTOP.INI") || IsFolded(name, 0, units, "AUTORUN.INF")) {
-    return true;
-  }
   size_t dot = units;
   while (dot > 0 && name[dot - 1] != '.') --dot;
-  if (dot == 0) return false;
-  // One string, each type ended by a zero: no table of pointers.
-  static const char kTypes[] = "URL\0LNK\0SCF\0LIBRARY-MS\0SEARCHCONNECTOR-MS";
-  for (const char* type = kTypes; type < kTypes + sizeof kTypes; type += TextLength(type) + 1) {
-    if (IsFolded(name, dot, units - dot, type)) return true;
+  const uint16_t digit = base == 4 ? name[3] : 0;
+  const bool numbered =
+      (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  // One string, each entry ended by a zero, no table of pointers: six
+  // devices, the two that take a digit, the two names, then the types.
+  static const char kReserved[] =
+      "CON\0PRN\0AUX\0NUL\0CONIN$\0CONOUT$\0COM\0LPT\0"
+      "DESKTOP.INI\0AUTORUN.INF\0URL\0LNK\0SCF\0LIBRARY-MS\0SEARCHCONNECTOR-MS";
+  const char* entry = kReserved;
+  for (int i = 0; entry < kReserved + sizeof kReserved; ++i) {
+    // The part compared: the base, the base without its digit, the whole
+    // name, the type (none without a dot: compared from past the end).
+    const size_t end = i < 6 ? base : i < 8 ? (numbered ? 3 : 0) : units;
+    const size_t from = i < 10 ? 0 : dot ? dot : units + 1;
+    if (IsFolded(name, from, end, &entry)) return i < 8 ? Reserved::kDevice : Reserved::kShell;
   }
-  return false;
+  return Reserved::kNone;
 }
 
 // The code point starting at name[*i], surrogate pairs joined; *i moves past
@@ -144,10 +126,9 @@ bool IsKeycapSelector(uint32_t base, uint32_t selector) {
 // controls, the bidirectional formatting characters, Unicode's default-
 // ignorable code points (invisible wherever they are shown, assigned or
 // reserved), the line separators and unpaired surrogates. kBlank rows look
-// like a space;
-// kSelector rows vary the glyph of the character before them; kJoiner rows
-// join or part the characters beside them.
-const NameCharRange kNameCharTable[] = {
+// like a space; kSelector rows vary the glyph of the character before them;
+// kJoiner rows join or part the characters beside them.
+constexpr NameCharRange kNameCharTable[] = {
     // C0 controls: end the name early, move a terminal's cursor.
     {0x0000, 0x001F, NameCharKind::kRefused},
     {0x0020, 0x0020, NameCharKind::kBlank},  // space
@@ -225,33 +206,46 @@ NameContext ContextOf(uint32_t cp) {
   return NameContext::kNone;
 }
 
-bool IsPlainFileName(const uint16_t* name, size_t units) {
-  if (!name || units < 1 || units > 255) return false;
+namespace {
+
+// The rule, written once for both answers: IsPlainFileName's yes or no, and
+// FindNameFault's which fault and where. Each has its own copy with the
+// helpers inlined; in the yes-or-no one (kWhich false) every fault is the
+// same value and no place is kept, so it compiles to what a yes-or-no check
+// is, and the decryptor, which asks only that, pays nothing for the other.
+template <bool kWhich>
+[[gnu::always_inline]] inline NameFault CheckName(const uint16_t* name, size_t units,
+                                                  size_t* at) {
+  auto fault = [](NameFault which) { return kWhich ? which : NameFault::kLength; };
+  if (!name || units < 1 || units > 255) return NameFault::kLength;
   NameCharKind kind = NameCharKind::kOrdinary;
   uint32_t previous = 0;
   unsigned blanks = 0;  // blanks in a row so far
   for (size_t i = 0; i < units;) {
-    const size_t at = i;
+    const size_t start = i;
+    if (kWhich && at) *at = start;
     const uint32_t c = NextCodePoint(name, units, &i);
     kind = ClassifyNameChar(c);
     switch (kind) {
       case NameCharKind::kRefused:
-        return false;
+        return fault(NameFault::kHiddenChar);
       case NameCharKind::kBlank:
         // A leading blank hides in a list (previous is 0 only before the first
         // character: a NUL is refused); three or more push the rest out of view.
-        if (previous == 0 || ++blanks > 2) return false;
+        if (previous == 0 || ++blanks > 2) {
+          return fault(previous == 0 ? NameFault::kLeadingBlank : NameFault::kBlankRun);
+        }
         break;
       case NameCharKind::kSelector:
         // Only a non-ASCII character and the keycap bases have variants;
         // after anything else the selector is invisible padding.
         if (previous < 0x80 ? !IsKeycapSelector(previous, c)
                             : ClassifyNameChar(previous) != NameCharKind::kOrdinary) {
-          return false;
+          return fault(NameFault::kStraySelector);
         }
         break;
       case NameCharKind::kJoiner:
-        if (!JoinerFits(name, units, at, i, c)) return false;
+        if (!JoinerFits(name, units, start, i, c)) return fault(NameFault::kStrayJoiner);
         break;
       case NameCharKind::kOrdinary:
         break;
@@ -264,7 +258,7 @@ bool IsPlainFileName(const uint16_t* name, size_t units) {
     switch (ascii) {
       case '\\': case '/': case ':': case '*': case '?':
       case '"': case '<': case '>': case '|':
-        return false;
+        return fault(NameFault::kReservedChar);
       default:
         break;
     }
@@ -272,8 +266,24 @@ bool IsPlainFileName(const uint16_t* name, size_t units) {
   }
   // "." and ".." end in a dot, so the trailing-dot rule refuses them too;
   // Windows drops a trailing dot or space, and any trailing blank is unseen.
-  if (previous == '.' || kind == NameCharKind::kBlank) return false;
-  return !IsDeviceName(name, units) && !IsShellActedOn(name, units);
+  if (previous == '.' || kind == NameCharKind::kBlank) {
+    return fault(previous == '.' ? NameFault::kTrailingDot : NameFault::kTrailingBlank);
+  }
+  const Reserved reserved = ReservedName(name, units);
+  if (reserved != Reserved::kNone) {
+    return fault(reserved == Reserved::kDevice ? NameFault::kDeviceName : NameFault::kShellName);
+  }
+  return NameFault::kNone;
+}
+
+}  // namespace
+
+bool IsPlainFileName(const uint16_t* name, size_t units) {
+  return CheckName<false>(name, units, nullptr) == NameFault::kNone;
+}
+
+NameFault FindNameFault(const uint16_t* name, size_t units, size_t* at) {
+  return CheckName<true>(name, units, at);
 }
 
 }  // namespace orx::payload

@@ -19,8 +19,20 @@ enum class NameCharKind : uint8_t {
   kJoiner,    // zero-width non-joiner and joiner: only where a script or an emoji needs them
 };
 
+// A code point (21 bits) in three bytes, so that a row of the table below
+// takes seven bytes instead of twelve; read as a uint32_t.
+struct CodePoint24 {
+  uint8_t bytes[3];  // least significant first
+  constexpr CodePoint24(uint32_t cp)
+      : bytes{static_cast<uint8_t>(cp), static_cast<uint8_t>(cp >> 8),
+              static_cast<uint8_t>(cp >> 16)} {}
+  constexpr operator uint32_t() const {
+    return bytes[0] | bytes[1] << 8 | static_cast<uint32_t>(bytes[2]) << 16;
+  }
+};
+
 struct NameCharRange {
-  uint32_t first, last;  // code points, inclusive
+  CodePoint24 first, last;  // code points, inclusive
   NameCharKind kind;
 };
 
@@ -61,10 +73,7 @@ NameContext ContextOf(uint32_t cp);
 // 255 UTF-16 units; no unit below 0x20 and no kRefused code point (C1
 // controls, bidirectional formatting characters that make the name shown
 // differ from the file opened, invisible characters that make two names
-// look alike or hide part of one, unpaired surrogates); none of the
-// fullwidth forms of \ / : * ? " < > |, nor the division or fraction slash,
-// which a program reading its command line in an ANSI code page gets back
-// as those; no blank first,
+// look alike or hide part of one, unpaired surrogates); no blank first,
 // none last and no run of more than two (a run pushes a real extension out
 // of sight: "statement.pdf<60 blanks>.exe"); a variation selector only after
 // a non-ASCII character that is not a blank, or as an emoji or text form of
@@ -73,7 +82,9 @@ NameContext ContextOf(uint32_t cp);
 // after a virama or between two emoji (the first with its skin tone or
 // emoji selector), never first, last, or beside ASCII or a blank (the
 // contextual rules of IDNA, RFC 5892 appendix A.1 and A.2); none of
-// \ / : * ? " < > |; not "." or ".."; no trailing dot; not a device name
+// \ / : * ? " < > |, nor their fullwidth forms or the division and fraction
+// slashes, which a program reading its command line in an ANSI code page
+// gets back as those; not "." or ".."; no trailing dot; not a device name
 // (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9, LPT0-LPT9, also with an
 // extension or trailing blanks before it, and COM/LPT with a superscript
 // digit 1-3); not desktop.ini or autorun.inf, and no .url, .lnk, .scf,
@@ -84,5 +95,26 @@ NameContext ContextOf(uint32_t cp);
 // Anything else could name another folder, a stream or a device, or show the
 // recipient another name than the one written, and is refused.
 bool IsPlainFileName(const uint16_t* name, size_t units);
+
+// Which part of that rule a name breaks, the first fault met, so that a
+// tool can name it; kNone for exactly the names IsPlainFileName accepts,
+// which is this function's answer: the rule is written once.
+enum class NameFault : uint8_t {
+  kNone = 0,
+  kLength,          // empty, or more than 255 units
+  kHiddenChar,      // a unit below 0x20 or a kRefused code point
+  kLeadingBlank,
+  kBlankRun,        // a third blank in a row
+  kStraySelector,   // a variation selector after a character it cannot vary
+  kStrayJoiner,     // a zero-width (non-)joiner where no script or emoji needs it
+  kReservedChar,    // one of \ / : * ? " < > |, or a form that turns into one
+  kTrailingDot,     // "." and ".." too
+  kTrailingBlank,
+  kDeviceName,
+  kShellName,       // desktop.ini, autorun.inf, the types Explorer reads when it shows them
+};
+// `at`, when given, is set to the unit where the faulty code point starts
+// (for the faults of one character).
+NameFault FindNameFault(const uint16_t* name, size_t units, size_t* at);
 
 }  // namespace orx::payload
