@@ -35,31 +35,37 @@ void StartTool(const wchar_t* tool, const wchar_t* path, wchar_t (&parameter)[kP
 HANDLE g_instance;
 HANDLE g_tool;  // the cleanup tool held, until it is started
 wchar_t g_toolPath[MAX_PATH];
+bool g_unelevated;  // set once the token has been read and found unelevated
 
 }  // namespace
 
 void ReleaseBeforeCleanup(HANDLE instance) { g_instance = instance; }
 
+bool RunsElevated() { return !g_unelevated; }
+
 bool HoldCleanupTool(const Launch& launch) {
   ArchiveFiles files;
   archive::TokenSids sids;
-  if (g_tool || !LocateArchiveFiles(launch, &files) || !archive::ReadTokenSids(&sids)) return false;
+  if (!archive::ReadTokenSids(&sids)) return false;
+  const bool elevated = archive::IsElevated(sids);
+  g_unelevated = !elevated;
+  if (g_tool || !LocateArchiveFiles(launch, &files)) return false;
   FileHandle tool(CreateFileW(files.cleanupTool, GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  BY_HANDLE_FILE_INFORMATION info;
+  FILE_BASIC_INFO info;
   PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   // Its own file, not a link that the start would follow elsewhere.
-  if (!tool || !GetFileInformationByHandle(tool.get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+  if (!tool || !GetFileInformationByHandleEx(tool.get(), FileBasicInfo, &info, sizeof info) ||
+      (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
       GetSecurityInfo(tool.get(), SE_FILE_OBJECT,
                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
                       &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
   LocalMemory held(descriptor);
-  if (!archive::MayStart(owner, dacl, sids)) return false;
+  if (!archive::MayStart(owner, dacl, sids.user.User.Sid, elevated)) return false;
   CopyMemory(g_toolPath, files.cleanupTool, sizeof g_toolPath);
   g_tool = tool.release();
   return true;
@@ -68,7 +74,7 @@ bool HoldCleanupTool(const Launch& launch) {
 void LaunchCleanup(const wchar_t* extraPath) {
   wchar_t own[kPathUnits];
   wchar_t parameter[kPathUnits];  // reused for both starts
-  if (g_instance) ReleaseMutex(g_instance);
+  ReleaseMutex(g_instance);  // none set: fails, harmlessly
   // Only the file held: nobody can have changed, removed or renamed it
   // since it was checked, so its path still names what was checked.
   if (!g_tool) return;

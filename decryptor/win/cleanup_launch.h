@@ -16,6 +16,12 @@ namespace orx {
 // (orx/archive/companion_rights.h). False, nothing held, otherwise.
 bool HoldCleanupTool(const Launch& launch);
 
+// Whether this process runs elevated (orx/archive/companion_rights.h), as
+// HoldCleanupTool read its token; a token not read (yet) counts as
+// elevated: the decrypted file is then shown in its folder, never opened,
+// which is safe either way.
+bool RunsElevated();
+
 // Starts the cleanup tool held (HoldCleanupTool) and lets go of it; starts
 // nothing when none is held (a second call included),
 // hidden, through the shell's "open" verb, with one double-quoted path: first for

@@ -233,8 +233,9 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
 // in the current folder first). A new explorer.exe hands the request to the
 // running shell, which acts with the desktop's own token.
 void DecryptionFlow::ShowInFolder() {
-  wchar_t program[MAX_PATH] = {};
-  wchar_t parameters[ARRAYSIZE(outputPath_) + 16] = {};
+  wchar_t program[MAX_PATH];
+  wchar_t parameters[ARRAYSIZE(outputPath_) + 16];
+  parameters[0] = 0;
   UINT windows = GetWindowsDirectoryW(program, MAX_PATH);
   if (windows && windows < MAX_PATH && AppendWide(program, MAX_PATH, L"\\explorer.exe") &&
       AppendWide(parameters, ARRAYSIZE(parameters), L"/select,\"") &&

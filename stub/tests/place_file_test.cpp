@@ -264,8 +264,7 @@ TEST(CompanionRights, AnElevatedRunMakesWhatOnlyAdministratorsChangeAndStartsOnl
       {"nobody's", false, nullptr, &forPlain.acl, false},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(archive::MayStart(row.owner, const_cast<ACL*>(row.dacl),
-                                row.elevatedRun ? elevated : plain),
+    EXPECT_EQ(archive::MayStart(row.owner, const_cast<ACL*>(row.dacl), user, row.elevatedRun),
               row.starts)
         << row.what;
   }

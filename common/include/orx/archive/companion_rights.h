@@ -44,8 +44,10 @@ inline bool ReadTokenSids(TokenSids* sids) {
                              &got);
 }
 
+// `sid` comes from a security descriptor the system gave: well formed when
+// there is one.
 inline bool IsAdministratorsOrSystem(PSID sid) {
-  return sid && IsValidSid(sid) &&
+  return sid &&
          (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid));
 }
 
@@ -62,15 +64,13 @@ constexpr DWORD kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRIT
                                   GENERIC_WRITE | GENERIC_ALL;
 
 // Whether a program file of `owner` with the access list `dacl` (null: none,
-// which lets everyone in) may be started for the token: owned by the user,
-// the Administrators or the system; elevated, owned by the Administrators
-// or the system alone, and no entry that applies to the file lets anyone
-// else change it.
-inline bool MayStart(PSID owner, PACL dacl, const TokenSids& sids) {
-  if (!IsAdministratorsOrSystem(owner)) {
-    return !IsElevated(sids) && owner && IsValidSid(owner) && EqualSid(owner, sids.user.User.Sid);
-  }
-  if (!IsElevated(sids)) return true;
+// which lets everyone in) may be started for the token of `user`, elevated
+// or not (IsElevated): owned by the user, the Administrators or the system;
+// elevated, owned by the Administrators or the system alone, and no entry
+// that applies to the file lets anyone else change it.
+inline bool MayStart(PSID owner, PACL dacl, PSID user, bool elevated) {
+  if (!IsAdministratorsOrSystem(owner)) return !elevated && owner && EqualSid(owner, user);
+  if (!elevated) return true;
   if (!dacl) return false;
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     ACE_HEADER* ace = nullptr;
