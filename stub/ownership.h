@@ -46,6 +46,17 @@ struct SystemOwnership {
     orx::LocalMemory held(descriptor);
     return sid && CopySid(sizeof owner, owner, sid);
   }
+  // Whether the volume holding `object` keeps owners and access lists. FAT
+  // and exFAT (most sticks and cards) keep none and name Everyone as every
+  // file's owner, a share without them a Unix user's SID: there the owner
+  // says nothing about who made the file. A volume that does not answer
+  // counts as keeping them, so that the owner check stays.
+  static bool KeepsOwners(HANDLE object) {
+    DWORD flags = 0;
+    return !GetVolumeInformationByHandleW(object, nullptr, 0, nullptr, nullptr, &flags, nullptr,
+                                          0) ||
+           (flags & FILE_PERSISTENT_ACLS) != 0;
+  }
 };
 
 template <typename Ownership>

@@ -160,7 +160,11 @@ Existing Inspect(const wchar_t* path, const Source& source, const Buffers& buffe
   if (!file || !IsPlainFile(file.get()) || !HoldsSource(file.get(), source, buffers)) {
     return Existing::Different;
   }
-  return OwnedByTrusted<Ownership>(file.get(), sids) ? Existing::Same : Existing::SomeoneElses;
+  // On a volume without owners the bytes and the hold (HoldPlacedFile)
+  // alone decide: a running copy of the same program is kept there too.
+  return !Ownership::KeepsOwners(file.get()) || OwnedByTrusted<Ownership>(file.get(), sids)
+             ? Existing::Same
+             : Existing::SomeoneElses;
 }
 
 // Creates the file at `path` anew with the access list of `rights`, never
@@ -212,8 +216,8 @@ inline Placement PlaceNewFile(const wchar_t* path, const Source& source, const B
 // with this one name whose owner is trusted (ownership.h); the checks are
 // made on the handle that is written through, so a link planted before it
 // cannot slip in. An entry that cannot be opened for writing is kept when
-// it already holds exactly the source's bytes and its owner is trusted (a
-// second start of the same archive). Otherwise an entry of someone else's,
+// it already holds exactly the source's bytes and its owner is trusted, or
+// its volume keeps no owners (a second start of the same archive). Otherwise an entry of someone else's,
 // or one that this user may not touch at all, is Denied at once, like a
 // folder that takes no new files from this user; a link that stays, or a
 // file in use with other bytes, is retried for up to `waitMs` before giving

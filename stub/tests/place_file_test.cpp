@@ -136,7 +136,9 @@ TEST(PlaceFile, NeverWritesThroughALinkWhenTheEntryStaysOrComesBack) {
 // system's. Wine shows every file as the running user's, so the owner is
 // stood in for; the decision on it is the real one.
 const wchar_t* g_owner = nullptr;  // SID string, or null for the running user
+bool g_ownerless = false;          // a volume that keeps no owners (FAT)
 struct GivenOwnership {
+  static bool KeepsOwners(HANDLE) { return !g_ownerless; }
   static bool OwnerOf(HANDLE file, unsigned char (&owner)[SECURITY_MAX_SID_SIZE]) {
     if (!g_owner) return stub::SystemOwnership::OwnerOf(file, owner);
     PSID sid = nullptr;
@@ -153,6 +155,7 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
     const wchar_t* owner;
     Entry entry;
     stub::Placed result;
+    bool ownerless = false;
   };
   using P = stub::Placed;
   const Case cases[] = {
@@ -164,6 +167,11 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
       {nullptr, Entry::KeptInUse, P::Kept},
       {L"BA", Entry::KeptInUse, P::Kept},
       {L"S-1-5-21-1-2-3-1001", Entry::KeptInUse, P::Denied},
+      // FAT names Everyone, a share without access lists a Unix user: the
+      // same bytes held in use are kept there; another's file in place is not.
+      {L"WD", Entry::KeptInUse, P::Kept, true},
+      {L"S-1-22-1-1000", Entry::KeptInUse, P::Kept, true},
+      {L"WD", Entry::WrittenInPlace, P::Denied, true},
   };
   CreateDirectoryW(L"C:\\orx-tests", nullptr);
   CreateDirectoryW(kRoot.c_str(), nullptr);
@@ -173,7 +181,8 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
   static unsigned char copy[0x10000], compare[0x10000];
   for (const Case& c : cases) {
     SCOPED_TRACE(orxtest::WideToUtf8(c.owner ? c.owner : L"this user") +
-                 (c.entry == Entry::KeptInUse ? ", kept in use" : ", written in place"));
+                 (c.entry == Entry::KeptInUse ? ", kept in use" : ", written in place") +
+                 (c.ownerless ? ", on a volume without owners" : ""));
     DeleteFileW(kTarget.c_str());
     const Bytes before = c.entry == Entry::KeptInUse ? sourceBytes : Pattern(3000, 6);
     ASSERT_TRUE(orxtest::WriteBytes(kTarget, before.data(), before.size()));
@@ -185,9 +194,11 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
     HANDLE source = CreateFileW(sourcePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     g_owner = c.owner;
+    g_ownerless = c.ownerless;
     stub::Placement placed = stub::PlaceFile<RefusedRemoval, GivenOwnership>(
         kTarget.c_str(), {source, 0, stub::kToEnd}, {copy, compare}, Rights(), 1000);
     g_owner = nullptr;
+    g_ownerless = false;
     CloseHandle(source);
     if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
     EXPECT_EQ(placed.how, c.result);
