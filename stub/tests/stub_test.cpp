@@ -447,18 +447,18 @@ TEST_F(StubTest, ReplacesAHardLinkAtItsPathsAndLeavesTheLinkedFileAlone) {
 // Two quick starts of one archive: the second finds the first's decryptor
 // running from its file with the same bytes, keeps it and starts its own
 // (which the real decryptor ends at once by its single-instance rule). The
-// cleanup tool stands in for the decryptor because it runs for 5.5 s; the
-// archive is read-only, so that its attempts to delete its argument (the
-// archive) fail.
+// recorder stands in for the decryptor, staying 5 s.
 TEST_F(StubTest, SecondQuickStartKeepsTheRunningDecryptorAndStartsItsOwn) {
   std::wstring folder = root_ + L"\\twice";
   CreateDirectoryW(folder.c_str(), nullptr);
   std::wstring decryptor = folder + L"\\Orx_DecryptFile.exe";
   DeleteFileW(decryptor.c_str());
   std::wstring archive = root_ + L"\\twice.exe";
-  SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_NORMAL);
-  Bytes image = BuildArchive(archive, Pattern(10, 2), L"Orx_DelTool.exe");
-  ASSERT_TRUE(SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_READONLY));
+  Bytes image = BuildArchive(archive, Pattern(10, 2));
+  struct Stay {  // for the programs started here, and no others
+    Stay() { SetEnvironmentVariableW(L"ORX_RECORDER_STAY_MS", L"5000"); }
+    ~Stay() { SetEnvironmentVariableW(L"ORX_RECORDER_STAY_MS", nullptr); }
+  } stay;
 
   ASSERT_EQ(RunStub(archive, folder), 0);
   DWORD elapsed = 0;
@@ -469,7 +469,6 @@ TEST_F(StubTest, SecondQuickStartKeepsTheRunningDecryptorAndStartsItsOwn) {
 
   for (int i = 0; i < 100 && CountProcesses(L"Orx_DecryptFile.exe") > 0; ++i) Sleep(100);
   EXPECT_EQ(CountProcesses(L"Orx_DecryptFile.exe"), 0);
-  EXPECT_TRUE(SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 
 }  // namespace
