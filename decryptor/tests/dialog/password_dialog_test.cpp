@@ -14,6 +14,7 @@
 
 #include "cleanup_launch.h"
 #include "cleanup_recorder.h"
+#include "launch.h"
 #include "localized_texts.h"
 #include "orxtest/driver.h"
 #include "password_dialog.h"
@@ -238,6 +239,39 @@ TEST(LanguageChoiceTest, TheDialogTakesTheSystemLanguageNotTheUsers) {
   ASSERT_NE(GetUserDefaultLangID(), 0x0407);
   orx::PasswordDialog dialog(GermanSystemLangId);
   EXPECT_EQ(orx::kGerman, dialog.m_nLanguage);
+}
+
+// The payload a decryptor reads and removes: a run's own name only in the
+// exact shape the stub makes, and only in one of the two folders; anything
+// else in its place, or nothing, means the fixed name of older archives.
+TEST(LaunchTest, TakesARunsPayloadNameOnlyInTheStubsShape) {
+  wchar_t windows[MAX_PATH], own[MAX_PATH];
+  ASSERT_TRUE(archive::WindowsFolder(windows));
+  ASSERT_TRUE(archive::UserFolder(own));
+  const std::wstring inTemp = std::wstring(windows) + L"\\temp\\";
+  const std::wstring inOwn = std::wstring(own) + L"\\";
+  const struct {
+    const wchar_t* folder;
+    const wchar_t* name;  // null: started without one
+    std::wstring payload;
+  } rows[] = {
+      {L"C:\\any", L"Orx_Decrypt_0F3A9C21.tmp", inTemp + L"Orx_Decrypt_0F3A9C21.tmp"},
+      {own, L"Orx_Decrypt_0F3A9C21.tmp", inOwn + L"Orx_Decrypt_0F3A9C21.tmp"},
+      {own, nullptr, inOwn + L"Orx_Decrypt.tmp"},
+      {L"C:\\any", L"Orx_Decrypt_0f3a9c21.tmp", inTemp + L"Orx_Decrypt.tmp"},
+      {L"C:\\any", L"Orx_Decrypt_0F3A9C2.tmp", inTemp + L"Orx_Decrypt.tmp"},
+      {L"C:\\any", L"Orx_Decrypt_0F3A9C21.tmp.exe", inTemp + L"Orx_Decrypt.tmp"},
+      {own, L"..\\Orx_Decrypt_0F3A9C21.tmp", inOwn + L"Orx_Decrypt.tmp"},
+      {own, L"Orx_Decrypt_0F3A9C21.tmp:x", inOwn + L"Orx_Decrypt.tmp"},
+      {L"C:\\any", L"C:\\x\\Orx_Decrypt_0F3A9C21.tmp", inTemp + L"Orx_Decrypt.tmp"},
+  };
+  for (const auto& row : rows) {
+    wchar_t* args[] = {const_cast<wchar_t*>(L"d.exe"), const_cast<wchar_t*>(L"C:\\a.exe"),
+                       const_cast<wchar_t*>(row.folder), const_cast<wchar_t*>(row.name)};
+    orx::ArchiveFiles files;
+    ASSERT_TRUE(orx::LocateArchiveFiles(orx::ParseLaunch(args, row.name ? 4 : 3), &files));
+    EXPECT_EQ(files.payload, row.payload) << (row.name ? orxtest::WideToUtf8(row.name) : "none");
+  }
 }
 
 class CleanupLaunchTest : public PasswordDialogTest {};
