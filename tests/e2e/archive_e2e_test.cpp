@@ -489,7 +489,8 @@ TEST_F(ArchiveE2E, TheDecryptedFileKeepsTheArchivesZoneInformation) {
 }
 
 // A decrypted file from the internet that cannot carry the mark is not
-// opened: Yes does what No does and the file stays. Wine keeps a stream as
+// opened: Yes says why and shows the file in its folder (explorer.exe
+// /select, ended here once seen), and the file stays. Wine keeps a stream as
 // a sibling file, so a name within 16 bytes of the 255-byte limit of a
 // Linux name cannot have one (on FAT no file can). The same file without
 // zone information is opened: the program registered for its type starts.
@@ -511,10 +512,21 @@ TEST_F(ArchiveE2E, AFileThatCannotBeMarkedIsNotOpened) {
     ASSERT_TRUE(run.ok());
     run.EnterPassword(L"pw");
     run.Answer(IDYES);
+    if (zoned) {
+      const std::wstring told = run.Answer(IDOK).text;
+      EXPECT_NE(told.find(L"nternet"), std::wstring::npos) << orxtest::WideToUtf8(told);
+    }
     EXPECT_EQ(run.WaitForEnd(), 0);
     EXPECT_EQ(orxtest::ReadBytes(Output(name)), Sample(100, 30));
     EXPECT_EQ(recorder.WaitForLine(zoned ? 3000 : 10000).empty(), zoned)
         << (zoned ? "an unmarked file was opened" : "the control was not opened");
+    bool shown = false;
+    for (int i = 0; zoned && i < 50 && !shown; ++i, Sleep(100)) {
+      for (const std::wstring& line : recipient::CommandLinesOf(L"explorer.exe", L"/select,")) {
+        shown = shown || line.find(name) != std::wstring::npos;
+      }
+    }
+    EXPECT_EQ(shown, zoned) << "the file was not shown in its folder";
   }
 }
 

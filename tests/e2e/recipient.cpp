@@ -161,7 +161,7 @@ bool ReadCommandLine(HANDLE process, std::wstring& line) {
 
 }  // namespace
 
-std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName) {
+std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName, const wchar_t* endIfHolding) {
   std::vector<std::wstring> lines;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap == INVALID_HANDLE_VALUE) return lines;
@@ -169,11 +169,12 @@ std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName) {
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry)) {
     if (lstrcmpiW(entry.szExeFile, imageName) != 0) continue;
-    HANDLE process =
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE,
+                                 FALSE, entry.th32ProcessID);
     if (!process) continue;
     std::wstring line;
     if (ReadCommandLine(process, line)) lines.push_back(line);
+    if (endIfHolding && line.find(endIfHolding) != std::wstring::npos) TerminateProcess(process, 0);
     CloseHandle(process);
   }
   CloseHandle(snap);

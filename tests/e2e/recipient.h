@@ -67,7 +67,9 @@ class ArchiveRun {
 bool WaitForCleanupTools(DWORD timeoutMs = 20000);
 // Number of running processes with this image name.
 int CountProcesses(const wchar_t* imageName);
-// Command lines of the running processes with this image name.
-std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName);
+// Command lines of the running processes with this image name; those whose
+// command line holds `endIfHolding`, when given, are ended too.
+std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName,
+                                         const wchar_t* endIfHolding = nullptr);
 
 }  // namespace recipient
