@@ -1,0 +1,62 @@
+// The window a long placement of the payload shows, in the style of the
+// decryptor's progress window: the product's caption, the archive's file
+// name, a bar with the share placed so far and Cancel in the system's
+// language (the decryptor's own label).
+//
+// Short work shows nothing: the window is made only while the payload is
+// walked (written, or compared with a copy in use) and once the run is
+// about a second old. It lives on the stub's one thread, which lets it run
+// between the chunks of the walk (64 KiB each, well under a millisecond of
+// work), so Cancel needs no signalling: the next chunk stops the walk
+// (place_file.h) and the run ends as cancelled.
+#pragma once
+
+#include <windows.h>
+
+#include "place_file.h"
+
+namespace stub {
+
+class ProgressWindow : public Progress {
+ public:
+  // The clock for the threshold starts here.
+  ProgressWindow();
+  ~ProgressWindow() { Close(); }
+  ProgressWindow(const ProgressWindow&) = delete;
+  ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+  // What the window shows: the archive's full path (its file name is
+  // shown) and the payload's size; `mark` names the window property by
+  // which a second start of the archive finds the window (second_start.h),
+  // none when null. The texts stay the caller's.
+  void Describe(const wchar_t* archivePath, ULONGLONG total, const wchar_t* mark) {
+    archivePath_ = archivePath;
+    total_ = total;
+    mark_ = mark;
+  }
+  bool cancelled() const { return cancelled_; }
+  // The window goes, if it was shown.
+  void Close();
+
+ private:
+  static bool Advance(Progress* self, ULONGLONG walked);
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void Tick();
+  void OnInit(HWND window);
+  void DrawBar(const DRAWITEMSTRUCT& item) const;
+  // Of `width` pixels, those that stand for the share walked.
+  int Filled(int width) const;
+
+  const wchar_t* archivePath_ = L"";
+  const wchar_t* mark_ = nullptr;
+  ULONGLONG total_ = 0;
+  ULONGLONG walked_ = 0;
+  DWORD start_;
+  DWORD lastTick_;
+  HWND window_ = nullptr;
+  int shownFilled_ = 0;
+  bool gaveUp_ = false;  // the window could not be made: the work goes on without one
+  bool cancelled_ = false;
+};
+
+}  // namespace stub
