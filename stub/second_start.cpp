@@ -1,5 +1,7 @@
 #include "second_start.h"
 
+#include "orx/wide_text.h"
+
 namespace stub {
 
 namespace {
@@ -11,13 +13,26 @@ namespace {
 constexpr DWORD kMostWaitMs = 30000;
 constexpr DWORD kLookEveryMs = 100;
 
+// Writes `value` as eight hexadecimal digits; returns the end.
+wchar_t* PutHex(wchar_t* at, DWORD value) {
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    unsigned digit = (value >> shift) & 0xF;
+    *at++ = static_cast<wchar_t>(digit < 10 ? L'0' + digit : L'A' - 10 + digit);
+  }
+  return at;
+}
+
 }  // namespace
 
 bool ArchiveClaim::Take(HANDLE archive) {
   BY_HANDLE_FILE_INFORMATION file;
   if (!GetFileInformationByHandle(archive, &file)) return true;
-  wsprintfW(name_, L"Local\\Tarrow.%08lX.%08lX%08lX", file.dwVolumeSerialNumber,
-            file.nFileIndexHigh, file.nFileIndexLow);
+  // "Local\Tarrow-" and 24 hexadecimal digits: the volume, the file.
+  orx::CopyWide(name_, ARRAYSIZE(name_), L"Local\\Tarrow-");
+  wchar_t* end = name_ + orx::WideLength(name_);
+  end = PutHex(PutHex(PutHex(end, file.dwVolumeSerialNumber), file.nFileIndexHigh),
+               file.nFileIndexLow);
+  *end = 0;
   mutex_.reset(CreateMutexW(nullptr, TRUE, name_));
   if (!mutex_) return true;  // the name is some other object's: unclaimed
   owned_ = GetLastError() != ERROR_ALREADY_EXISTS;
