@@ -7,7 +7,7 @@ namespace stub {
 
 namespace {
 
-// Work that ends within this, from the run's start, shows nothing.
+// A payload placed within this, from its first chunk, shows nothing.
 constexpr DWORD kShowAfterMs = 1000;
 // The window is looked after at most this often: often enough to feel
 // immediate, seldom enough to cost nothing next to the copy.
@@ -25,7 +25,7 @@ const wchar_t* FileNameOf(const wchar_t* path) {
 
 }  // namespace
 
-ProgressWindow::ProgressWindow() : Progress{&Advance} { start_ = lastTick_ = GetTickCount(); }
+ProgressWindow::ProgressWindow() : Progress{&Advance} {}
 
 void ProgressWindow::Close() {
   if (!window_) return;
@@ -36,6 +36,10 @@ void ProgressWindow::Close() {
 
 bool ProgressWindow::Advance(Progress* self, ULONGLONG walked) {
   ProgressWindow* window = static_cast<ProgressWindow*>(self);
+  if (!window->started_) {
+    window->started_ = true;
+    window->start_ = window->lastTick_ = GetTickCount();
+  }
   window->walked_ = walked;
   window->Tick();
   return !window->cancelled_;

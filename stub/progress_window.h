@@ -4,8 +4,9 @@
 // language (the decryptor's own label).
 //
 // Short work shows nothing: the window is made only while the payload is
-// walked (written, or compared with a copy in use) and once the run is
-// about a second old. It lives on the stub's one thread, which lets it run
+// walked (written, or compared with a copy in use) and once that has taken
+// about a second; a wait for files of an earlier run before it shows
+// nothing, as before. It lives on the stub's one thread, which lets it run
 // between the chunks of the walk (64 KiB each, well under a millisecond of
 // work), so Cancel needs no signalling: the next chunk stops the walk
 // (place_file.h) and the run ends as cancelled.
@@ -19,7 +20,6 @@ namespace stub {
 
 class ProgressWindow : public Progress {
  public:
-  // The clock for the threshold starts here.
   ProgressWindow();
   ~ProgressWindow() { Close(); }
   ProgressWindow(const ProgressWindow&) = delete;
@@ -51,10 +51,11 @@ class ProgressWindow : public Progress {
   const wchar_t* mark_ = nullptr;
   ULONGLONG total_ = 0;
   ULONGLONG walked_ = 0;
-  DWORD start_;
-  DWORD lastTick_;
+  DWORD start_ = 0;  // the first chunk walked
+  DWORD lastTick_ = 0;
   HWND window_ = nullptr;
   int shownFilled_ = 0;
+  bool started_ = false;
   bool gaveUp_ = false;  // the window could not be made: the work goes on without one
   bool cancelled_ = false;
 };

@@ -8,8 +8,8 @@ namespace {
 
 // How long a second start waits at most, and how often it looks for the
 // first run's window meanwhile. The first run shows its window about a
-// second after its start, or later when it waits for files of an earlier
-// run that are in use (a few seconds each).
+// second into its payload copy, which begins later when it waits for files
+// of an earlier run that are in use (a few seconds each).
 constexpr DWORD kMostWaitMs = 30000;
 constexpr DWORD kLookEveryMs = 100;
 
