@@ -5,6 +5,7 @@
 // so the removal is stood in for; everything else is real files under Wine.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,26 @@ Bytes Pattern(size_t size, unsigned seed) {
   for (size_t i = 0; i < size; ++i) b[i] = static_cast<unsigned char>((i * 197 + seed) >> 2);
   return b;
 }
+
+// The source, open for reading alone, and, when `inUse`, the target held
+// open for reading by someone who lets nobody write: a copy in use. Both
+// are let go of by Close, before the target is looked at.
+struct OpenFiles {
+  OpenFiles(const std::wstring& sourcePath, bool inUse)
+      : source(CreateFileW(sourcePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr)),
+        holder(inUse ? CreateFileW(kTarget.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr)
+                     : INVALID_HANDLE_VALUE) {}
+  ~OpenFiles() { Close(); }
+  void Close() {
+    for (HANDLE* h : {&source, &holder}) {
+      if (*h != INVALID_HANDLE_VALUE) CloseHandle(*h);
+      *h = INVALID_HANDLE_VALUE;
+    }
+  }
+  HANDLE source, holder;
+};
 
 // Also: a file that cannot be completed does not stay half-written. (An
 // entry this user may neither remove nor write, Denied at once, needs a
@@ -171,19 +192,13 @@ TEST(PlaceFile, ItsProgressCanCancelAndNothingHalfWrittenStays) {
     if (c.at != At::Nothing) {
       ASSERT_TRUE(orxtest::WriteBytes(kTarget, before.data(), before.size()));
     }
-    HANDLE holder = c.at == At::SameBytesInUse
-                        ? CreateFileW(kTarget.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr)
-                        : INVALID_HANDLE_VALUE;
-    HANDLE source = CreateFileW(sourcePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    OpenFiles files(sourcePath, c.at == At::SameBytesInUse);
     CancelAt progress(2);
-    stub::Source from = {source, 0, stub::kToEnd, &progress};
+    stub::Source from = {files.source, 0, stub::kToEnd, &progress};
     stub::Placement placed = c.at == At::Nothing
         ? stub::PlaceFile(kTarget.c_str(), from, {copy, compare}, Rights(), 1000)
         : stub::PlaceFile<RefusedRemoval>(kTarget.c_str(), from, {copy, compare}, Rights(), 1000);
-    CloseHandle(source);
-    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    files.Close();
     EXPECT_EQ(placed.how, stub::Placed::Cancelled);
     EXPECT_EQ(progress.told, (std::vector<ULONGLONG>{65535, 131070})) << "not told per chunk";
     EXPECT_EQ(orxtest::FileExists(kTarget), c.exists);
@@ -237,19 +252,12 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
     DeleteFileW(kTarget.c_str());
     const Bytes before = c.entry == Entry::KeptInUse ? sourceBytes : Pattern(3000, 6);
     ASSERT_TRUE(orxtest::WriteBytes(kTarget, before.data(), before.size()));
-    // In use: open for reading by someone who lets nobody write.
-    HANDLE holder = c.entry == Entry::KeptInUse
-                        ? CreateFileW(kTarget.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr)
-                        : INVALID_HANDLE_VALUE;
-    HANDLE source = CreateFileW(sourcePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    OpenFiles files(sourcePath, c.entry == Entry::KeptInUse);
     g_owner = c.owner;
     stub::Placement placed = stub::PlaceFile<RefusedRemoval, GivenOwnership>(
-        kTarget.c_str(), {source, 0, stub::kToEnd}, {copy, compare}, Rights(), 1000);
+        kTarget.c_str(), {files.source, 0, stub::kToEnd}, {copy, compare}, Rights(), 1000);
     g_owner = nullptr;
-    CloseHandle(source);
-    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    files.Close();
     EXPECT_EQ(placed.how, c.result);
     EXPECT_EQ(orxtest::ReadBytes(kTarget), c.result == P::Denied ? before : sourceBytes);
   }
