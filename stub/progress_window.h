@@ -10,6 +10,13 @@
 // between the chunks of the walk (64 KiB each, well under a millisecond of
 // work), so Cancel needs no signalling: the next chunk stops the walk
 // (place_file.h) and the run ends as cancelled.
+//
+// Nothing in it is sized in pixels: the template lays it out in dialog
+// units and the bar is drawn over its control's rectangle as it is at the
+// time, so the window follows the DPI it is made for, and a move to a
+// monitor of another scale once the manifest declares per-monitor
+// awareness (the dialog manager then rescales a template's dialog and its
+// font; the next look after the window redraws the bar at its new width).
 #pragma once
 
 #include <windows.h>
