@@ -16,7 +16,12 @@
 // reason ("Read file fail!" for a slot that cannot be read), and a failure
 // leaves no file of this run behind, half-written or not. The decryptor
 // comes first, so that an archive opened where the recipient may not write
-// is refused before anything is written anywhere.
+// is refused before anything is written anywhere. A payload that takes more
+// than about a second to place shows a progress window whose Cancel (or
+// Close) ends the run at once, with exit code 1, no message and nothing of
+// the run left (progress_window.h). A second start of the archive while
+// this run places its files places nothing: it brings this run's window to
+// the front and ends (second_start.h).
 //
 // No output is ever written through a link that someone planted at its
 // path, nor into a file that someone else owns. Files of an earlier run
@@ -35,6 +40,9 @@
 
 #include "ownership.h"
 #include "place_file.h"
+#include "progress_window.h"
+#include "run_files.h"
+#include "second_start.h"
 #include "user_folder.h"
 #include "orx/archive/folders.h"
 #include "orx/archive/layout.h"
@@ -60,10 +68,11 @@ constexpr wchar_t kCannotStart[] = L"The archive cannot start this program:";
 
 // One copy buffer for all three copies, and one for comparing with a file
 // already in place. Static, so that they cost no file space and need no
-// stack probe.
+// stack probe; so are the files this run wrote.
 unsigned char g_copyBuffer[0x10000];
 unsigned char g_compareBuffer[0x10000];
 wchar_t g_message[3 * MAX_PATH + 1024];
+stub::RunFiles g_written;
 
 void ShowReadFailure() { MessageBoxA(nullptr, "Read file fail!", "Orvanta", MB_OK); }
 
@@ -99,28 +108,46 @@ class Stub {
   int Run();
 
  private:
+  // Places the source at `path` and remembers it when this run wrote it.
   stub::Placement Place(const wchar_t* path, const stub::Source& source) {
-    return stub::PlaceFile(path, source, {g_copyBuffer, g_compareBuffer},
-                           {&sids_, &access_.attributes}, kInUseWaitMs);
+    stub::Placement placed = stub::PlaceFile(path, source, {g_copyBuffer, g_compareBuffer},
+                                             {&sids_, &access_.attributes}, kInUseWaitMs);
+    if (placed.how == stub::Placed::Written) g_written.Add(path);
+    return placed;
   }
   // The cleanup tool, then the payload, at `at`; the first that fails.
   stub::Placement PlaceCompanions(const Companions& at, const wchar_t** failedPath);
-  // Lets go of the decryptor and removes it when this run wrote it.
-  void TakeBackDecryptor() {
+  // A run that ends without starting the decryptor: the window and the
+  // claim go first (a second start waiting for this run then ends too),
+  // then every file this run wrote.
+  void TakeBack() {
+    progress_.Close();
+    claim_.Release();
     heldDecryptor_.reset();
-    if (decryptorWritten_) DeleteFileW(decryptor_);
+    g_written.RemoveAll();
   }
   int Fail(const wchar_t* what, const wchar_t* path, DWORD error) {
-    TakeBackDecryptor();
+    TakeBack();
     return Refuse(what, path, error);
   }
+  int FailToRead() {
+    TakeBack();
+    ShowReadFailure();
+    return kExitFailed;
+  }
+  // The recipient cancelled: nothing more to say.
+  int Cancelled() {
+    TakeBack();
+    return kExitFailed;
+  }
 
+  stub::ArchiveClaim claim_;
+  stub::ProgressWindow progress_;
   stub::TokenSids sids_;
   stub::PrivateAccess access_;
   orx::FileHandle archive_;
   stub::Source cleanupSlot_ = {}, decryptorSlot_ = {}, payload_ = {};
   wchar_t decryptor_[MAX_PATH] = {};
-  bool decryptorWritten_ = false;
   // Held from the moment it is in place until it has been started: the
   // cleanup tool of an earlier run, which deletes the decryptor by name,
   // and anyone else who may write the folder can neither remove nor change
@@ -142,12 +169,18 @@ int Stub::Run() {
   if (ownLength == 0 || ownLength >= MAX_PATH) {  // truncated path
     return Refuse(kCannotRead, ownPath, ERROR_FILENAME_EXCED_RANGE);
   }
-  archive_.reset(CreateFileW(ownPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  // No writer is let in while the archive is read; readers are: a second
+  // start of the archive must be able to start, and to read which file it is.
+  archive_.reset(CreateFileW(ownPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!archive_) return Refuse(kCannotRead, ownPath, GetLastError());
+  if (!claim_.Take(archive_.get())) {
+    claim_.HandOver();
+    return kExitOk;
+  }
   if (!stub::ReadTokenSids(&sids_) ||
       !stub::BuildPrivateAccess(sids_.user.User.Sid, /*withAdministrators=*/true, &access_)) {
-    return Refuse(kCannotRead, ownPath, GetLastError());
+    return Fail(kCannotRead, ownPath, GetLastError());
   }
 
   // A truncated archive (a download cut short) would otherwise leave a
@@ -155,12 +188,12 @@ int Stub::Run() {
   LARGE_INTEGER archiveSize;
   if (!GetFileSizeEx(archive_.get(), &archiveSize) ||
       archiveSize.QuadPart < static_cast<LONGLONG>(archive::kPayloadOffset)) {
-    ShowReadFailure();
-    return kExitFailed;
+    return FailToRead();
   }
   cleanupSlot_ = {archive_.get(), archive::kCleanupOffset, archive::kCleanupSize};
   decryptorSlot_ = {archive_.get(), archive::kDecryptorOffset, archive::kDecryptorSize};
-  payload_ = {archive_.get(), archive::kPayloadOffset, stub::kToEnd};
+  payload_ = {archive_.get(), archive::kPayloadOffset, stub::kToEnd, &progress_};
+  progress_.Describe(ownPath, archiveSize.QuadPart - archive::kPayloadOffset, claim_.mark());
 
   // The decryptor, into the current folder (where the decrypted file will
   // land too), by its full path.
@@ -168,15 +201,11 @@ int Stub::Run() {
   DWORD currentLength = GetCurrentDirectoryW(MAX_PATH, current);
   if (currentLength == 0 || currentLength >= MAX_PATH ||
       !archive::JoinPath(decryptor_, current, archive::kDecryptorName)) {
-    return Refuse(kCannotWrite, current, ERROR_FILENAME_EXCED_RANGE);
+    return Fail(kCannotWrite, current, ERROR_FILENAME_EXCED_RANGE);
   }
   stub::Placement placed = Place(decryptor_, decryptorSlot_);
-  if (placed.how == stub::Placed::ReadFailed) {
-    ShowReadFailure();
-    return kExitFailed;
-  }
-  if (!Placed(placed)) return Refuse(kCannotWrite, decryptor_, placed.error);
-  decryptorWritten_ = placed.how == stub::Placed::Written;
+  if (placed.how == stub::Placed::ReadFailed) return FailToRead();
+  if (!Placed(placed)) return Fail(kCannotWrite, decryptor_, placed.error);
   DWORD heldError = ERROR_SUCCESS;
   heldDecryptor_ = stub::HoldPlacedFile(decryptor_, decryptorSlot_,
                                         {g_copyBuffer, g_compareBuffer}, kInUseWaitMs, &heldError);
@@ -205,11 +234,8 @@ int Stub::Run() {
     }
     placed = PlaceCompanions(at, &failedPath);
   }
-  if (placed.how == stub::Placed::ReadFailed && failedPath == at.cleanup) {
-    TakeBackDecryptor();
-    ShowReadFailure();
-    return kExitFailed;
-  }
+  if (placed.how == stub::Placed::Cancelled) return Cancelled();
+  if (placed.how == stub::Placed::ReadFailed && failedPath == at.cleanup) return FailToRead();
   if (!Placed(placed)) return Fail(kCannotWrite, failedPath, placed.error);
   // Opened without sharing: closed before the decryptor runs.
   archive_.reset();

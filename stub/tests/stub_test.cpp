@@ -219,7 +219,7 @@ TEST_F(StubTest, NamesAFileItCannotWriteAndLeavesNothingOfTheRun) {
 
   // Without the Windows folder's temp subfolder the payload cannot be
   // written; the stub does not create the folder, and takes back the
-  // decryptor it wrote.
+  // decryptor and the cleanup tool it wrote.
   std::wstring temp = orxtest::WindowsFolder() + L"\\temp";
   std::wstring moved = orxtest::WindowsFolder() + L"\\temp-moved-by-test";
   ASSERT_TRUE(MoveFileW(temp.c_str(), moved.c_str()));
@@ -232,6 +232,7 @@ TEST_F(StubTest, NamesAFileItCannotWriteAndLeavesNothingOfTheRun) {
   ExpectRefusal(kCannotWrite, PayloadPath(), ERROR_PATH_NOT_FOUND);
   EXPECT_FALSE(tempCreated);
   EXPECT_FALSE(orxtest::FileExists(okFolder + L"\\Orx_DecryptFile.exe"));
+  EXPECT_FALSE(orxtest::FileExists(CleanupPath()));
   ExpectNoStart();
 }
 
