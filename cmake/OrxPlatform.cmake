@@ -43,10 +43,24 @@ if(ORX_WINDOWS)
 endif()
 add_compile_options(-Wall -Wextra)
 
-# Slots of the archive: the stub's own image and the two programs it carries.
-set(ORX_STUB_SLOT 24576)
-set(ORX_CLEANUP_SLOT 12288)
-set(ORX_DECRYPTOR_SLOT 41472)
+# Slots of the archive: the stub's own image and the two programs it carries,
+# in bytes, as the archive's layout states them (ORX_STUB_SLOT from kStubSize,
+# and so on), so that the programs are held to the slots the code uses.
+set(_layout ${CMAKE_SOURCE_DIR}/common/include/orx/archive/layout.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_layout})
+foreach(slot Stub Cleanup Decryptor)
+  file(STRINGS ${_layout} _line
+    REGEX "^constexpr unsigned long k${slot}Size = (0x[0-9A-Fa-f]+|[0-9]+);")
+  if(NOT _line MATCHES "= (0x[0-9A-Fa-f]+|[0-9]+)")
+    message(FATAL_ERROR "${_layout} states no k${slot}Size")
+  endif()
+  string(TOUPPER ${slot} _name)
+  math(EXPR ORX_${_name}_SLOT "${CMAKE_MATCH_1}")
+endforeach()
+unset(_layout)
+unset(_line)
+unset(_name)
+
 # What the decryptor must leave of its slot in every build: room for the
 # next change, so that none eats it unnoticed (orx_slot_margins).
 set(ORX_DECRYPTOR_MARGIN 2048)

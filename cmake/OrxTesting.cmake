@@ -4,6 +4,13 @@
 # cross-compiling emulator): a private Wine prefix in build/win64/wineprefix
 # and a private Xvfb display, both made on first use. Tests that show windows
 # take the "desktop" lock so that two of them never share the screen.
+#
+# Test names follow the folders the tests live in: the top folder (orx for
+# tools/orx, e2e for tests/e2e), then the tests' subfolder where there is
+# one, then what the test is (decryptor.payload, decryptor.dialog.labels,
+# ostrel.exports.de_DE), so that "ctest -R '^decryptor\.'" runs all of the
+# decryptor's. The checks of the built files themselves are named for what
+# they check: shipped.<file> and release.<what>.
 # The system's Python, which has Debian's python3-pefile, before any other
 # on the PATH.
 if(EXISTS /usr/bin/python3 AND NOT Python3_EXECUTABLE)
@@ -70,10 +77,10 @@ function(orx_wine_test)
   endif()
 endfunction()
 
-# orx_unit_test(NAME <subsystem>.<what> TARGET <test program> [ENVIRONMENT ...])
+# orx_unit_test(NAME <folder>.<what> TARGET <test program> [ENVIRONMENT ...])
 # A test program of portable code: run natively in the host preset and, as
 # compiled by MinGW, under wine64 in the win64 preset (compiled only in
-# win32). Test names are "<subsystem>.<what>" everywhere.
+# win32). The same name in every preset.
 function(orx_unit_test)
   cmake_parse_arguments(T "" "NAME;TARGET" "ENVIRONMENT" ${ARGN})
   if(ORX_HOST)

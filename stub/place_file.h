@@ -15,7 +15,6 @@
 
 #include <windows.h>
 
-#include "archive_layout.h"
 #include "orx/unique_handle.h"
 #include "ownership.h"
 
@@ -29,6 +28,8 @@ struct Source {
   ULONGLONG offset;
   ULONGLONG size;
 };
+
+constexpr unsigned long kPayloadChunk = 0xFFFF;  // 65,535 bytes per copy step
 
 // Two buffers of at least kPayloadChunk bytes each, owned by the caller:
 // `copy` carries every chunk, `compare` the file found in place.
@@ -81,7 +82,7 @@ Walk WalkSource(const Source& source, const Buffers& buffers, Step step) {
   ULONGLONG position = source.offset;
   ULONGLONG left = source.size;
   for (;;) {
-    DWORD want = left < archive::kPayloadChunk ? static_cast<DWORD>(left) : archive::kPayloadChunk;
+    DWORD want = left < kPayloadChunk ? static_cast<DWORD>(left) : kPayloadChunk;
     DWORD got = 0;
     if (!ReadAt(source.archive, position, buffers.copy, want, &got)) return Walk::ReadFailed;
     if (!step(got)) return Walk::Stopped;

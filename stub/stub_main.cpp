@@ -9,7 +9,7 @@
 // where the recipient may create files there. A recipient without
 // administrator rights may not, on every system with UAC, so the two then
 // go into the recipient's own folder under the user's temporary folder, and
-// the decryptor is told so by a second argument (archive_folders.h).
+// the decryptor is told so by a second argument (orx/archive/folders.h).
 //
 // The recipient is never left with nothing happening: every failure shows
 // one message box that names the file or folder and gives the system's own
@@ -33,11 +33,11 @@
 
 #include <initializer_list>
 
-#include "archive_folders.h"
-#include "archive_layout.h"
 #include "ownership.h"
 #include "place_file.h"
 #include "user_folder.h"
+#include "orx/archive/folders.h"
+#include "orx/archive/layout.h"
 #include "orx/stack_guard.h"
 #include "orx/system_dlls.h"
 #include "orx/unique_handle.h"

@@ -1,5 +1,5 @@
 // Making the recipient's own folder ready for the cleanup tool and the
-// payload (archive_folders.h says when they go there).
+// payload (orx/archive/folders.h says when they go there).
 //
 // The folder's name is fixed and lies in the user's temporary folder, which
 // on some systems (a redirected TEMP, a shared profile) others can write

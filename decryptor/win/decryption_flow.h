@@ -41,7 +41,7 @@ class DecryptionFlow {
   // The password text stays the caller's, who wipes it after Run; so do
   // the launch and the archive's zone information.
   DecryptionFlow(const wchar_t* password, const Prompt& prompt, const SystemCalls& calls,
-                 const Launch& launch, const ArchiveZone& zone)
+                 const Launch& launch, const ZoneRecord& zone)
       : password_(password), prompt_(prompt), calls_(calls), launch_(launch), zone_(zone) {}
   DecryptionFlow(const DecryptionFlow&) = delete;
   DecryptionFlow& operator=(const DecryptionFlow&) = delete;
@@ -73,7 +73,7 @@ class DecryptionFlow {
   const Prompt& prompt_;
   const SystemCalls& calls_;
   const Launch& launch_;
-  const ArchiveZone& zone_;
+  const ZoneRecord& zone_;
   FileHandle payload_;  // read with no writer let in
   // The unverified output while it exists: made once, exclusively, written,
   // renamed and removed through its own handle, never opened by name.

@@ -5,14 +5,14 @@
 #include <windows.h>
 
 #include "launch.h"
-#include "zone_information.h"
+#include "orx/zone_record.h"
 
 namespace orx {
 
 class DecryptorApp {
  public:
   // The launch and the archive's zone information stay the caller's.
-  DecryptorApp(const Launch& launch, const ArchiveZone& zone) : launch_(launch), zone_(zone) {}
+  DecryptorApp(const Launch& launch, const ZoneRecord& zone) : launch_(launch), zone_(zone) {}
 
   // Runs the whole program. A second instance, started while another one
   // holds the mutex "Tarrow", waits a few seconds for it to let go (an
@@ -24,7 +24,7 @@ class DecryptorApp {
 
  private:
   const Launch& launch_;
-  const ArchiveZone& zone_;
+  const ZoneRecord& zone_;
   HANDLE m_hMutex = nullptr;  // kept until the process ends
 };
 

@@ -13,7 +13,7 @@ namespace orx {
 class DecryptorDialog : public PasswordDialog {
  public:
   // The launch and the archive's zone information stay the caller's.
-  DecryptorDialog(const SystemCalls& calls, const Launch& launch, const ArchiveZone& zone)
+  DecryptorDialog(const SystemCalls& calls, const Launch& launch, const ZoneRecord& zone)
       : PasswordDialog(calls.systemLangId, nullptr, launch), calls_(calls), zone_(zone) {}
 
   // The flow's prompt: shows message `number` (a MessageSlot) in the
@@ -29,7 +29,7 @@ class DecryptorDialog : public PasswordDialog {
 
  private:
   const SystemCalls& calls_;
-  const ArchiveZone& zone_;
+  const ZoneRecord& zone_;
 };
 
 }  // namespace orx

@@ -1,8 +1,9 @@
 // The decryptor's entry point: no C runtime start-up, so no global
-// constructors; everything lives on this stack. The stub starts it with the
-// archive's path and, when it used one, the recipient's own folder: the
-// command line is parsed here, once, into the launch (launch.h) that is
-// handed down from here.
+// constructors; the run's state (the launch, the archive's zone record, the
+// application) lives on this stack. The stub starts it with the archive's
+// path and, when it used one, the recipient's own folder: the command line
+// is parsed here, once, into the launch (launch.h) that is handed down from
+// here.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -10,7 +11,7 @@
 #include "launch.h"
 #include "orx/stack_guard.h"
 #include "orx/system_dlls.h"
-#include "zone_information.h"
+#include "orx/zone_record.h"
 
 namespace {
 
@@ -22,8 +23,8 @@ void RunDecryptor() {
   const orx::Launch launch = orx::ParseLaunch(args, count);
   // Now, before the dialog: the archive may be gone by the time it is
   // needed.
-  orx::ArchiveZone zone;
-  orx::ReadArchiveZone(launch.archivePath, &zone);
+  orx::ZoneRecord zone;
+  if (launch.archivePath) orx::ReadZoneRecord(launch.archivePath, &zone);
   orx::DecryptorApp app(launch, zone);
   app.InitInstance();
 }

@@ -1,7 +1,5 @@
 #include "launch.h"
 
-#include "archive_folders.h"
-
 namespace orx {
 
 Launch ParseLaunch(wchar_t* const* args, int count) {

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "archive_layout.h"
+#include "orx/archive/folders.h"
 
 namespace orx {
 
@@ -16,9 +16,9 @@ struct Launch {
   // started by an archive.
   const wchar_t* archivePath = nullptr;
   // Where the stub put the payload and the cleanup tool: the recipient's
-  // own folder (archive_folders.h), or else the Windows folder.
+  // own folder (orx/archive/folders.h), or else the Windows folder.
   bool inUserFolder = false;
-  // The payload's name under that folder (archive_layout.h).
+  // The payload's name under that folder (orx/archive/folders.h).
   const wchar_t* payloadName = archive::kPayloadName;
 };
 

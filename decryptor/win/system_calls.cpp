@@ -11,7 +11,7 @@ namespace orx {
 const SystemCalls kSystemCalls = {
     CreateFileW,         GetFullPathNameW,  GetTempFileNameW,    SetFileInformationByHandle,
     DeleteFileW,         ShellExecuteW,     GetSystemDefaultLangID, LocateArchiveFiles,
-    LaunchCleanup,       MarkWithArchiveZone, CarriesArchiveZone, RemoveZoneStream,
+    LaunchCleanup,       WriteZoneRecord,   CarriesZoneRecord,   RemoveZoneRecord,
 };
 
 }  // namespace orx

@@ -14,7 +14,7 @@
 #include <windows.h>
 
 #include "launch.h"
-#include "zone_information.h"
+#include "orx/zone_record.h"
 
 namespace orx {
 
@@ -38,9 +38,9 @@ struct SystemCalls {
   // The cleanup tool's start (cleanup_launch.h).
   void (*launchCleanup)(const wchar_t* extraPath, const Launch& launch);
   // The archive's zone information onto a file, the check that a file
-  // carries it, and the removal of a stream left behind (zone_information.h).
-  bool (*markWithArchiveZone)(const ArchiveZone& zone, const wchar_t* file);
-  bool (*carriesArchiveZone)(const ArchiveZone& zone, const wchar_t* file);
+  // carries it, and the removal of a stream left behind (orx/zone_record.h).
+  bool (*markWithArchiveZone)(const ZoneRecord& zone, const wchar_t* file);
+  bool (*carriesArchiveZone)(const ZoneRecord& zone, const wchar_t* file);
   void (*removeZoneStream)(const wchar_t* file);
 };
 

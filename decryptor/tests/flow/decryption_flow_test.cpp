@@ -16,7 +16,7 @@
 #include "orxtest/driver.h"
 #include "payload_builder.h"
 #include "texts.h"
-#include "zone_information.h"
+#include "orx/zone_record.h"
 
 namespace orx {
 namespace {
@@ -318,18 +318,18 @@ void LaunchCleanupFake(const wchar_t* extraPath, const Launch&) {
   g.cleanups.push_back(extraPath ? extraPath : L"");
 }
 
-bool MarkFake(const ArchiveZone& zone, const wchar_t* file) {
-  return !Failing(Fail::kMark) && MarkWithArchiveZone(zone, file);
+bool MarkFake(const ZoneRecord& zone, const wchar_t* file) {
+  return !Failing(Fail::kMark) && WriteZoneRecord(zone, file);
 }
 
-bool CarriesFake(const ArchiveZone& zone, const wchar_t* file) {
-  return !Failing(Fail::kMarkAfterMove) && CarriesArchiveZone(zone, file);
+bool CarriesFake(const ZoneRecord& zone, const wchar_t* file) {
+  return !Failing(Fail::kMarkAfterMove) && CarriesZoneRecord(zone, file);
 }
 
 const SystemCalls kFakes = {
     CreateFileFake,     GetFullPathNameFake, GetTempFileNameFake, SetFileInformationFake,
     DeleteFileW,        ShellExecuteFake,    English,             Locate,
-    LaunchCleanupFake,  MarkFake,            CarriesFake,         RemoveZoneStream,
+    LaunchCleanupFake,  MarkFake,            CarriesFake,         RemoveZoneRecord,
 };
 
 int Answer(void*, int slot, UINT style, const wchar_t* name) {
@@ -439,7 +439,7 @@ TEST_P(DecryptionFlowTest, EndsAsTheRowSays) {
   ASSERT_TRUE(SetCurrentDirectoryW(g.folder.c_str()));
   std::wstring password = Typed(row);
   const Prompt prompt = {&Answer, nullptr};
-  static const ArchiveZone kNoZone = {};  // a local archive's: none
+  static const ZoneRecord kNoZone = {};  // a local archive's: none
   DecryptionFlow(password.c_str(), prompt, kFakes, Launch(), kNoZone).Run();
   SetCurrentDirectoryW(before);
   if (held != INVALID_HANDLE_VALUE) CloseHandle(held);

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "archive_layout.h"
+#include "orx/archive/layout.h"
 #include "orx/unique_handle.h"
 #include "pending_file.h"
 #include "platform.h"

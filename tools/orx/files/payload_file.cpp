@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "archive_layout.h"
+#include "orx/archive/layout.h"
 #include "display_text.h"
 #include "header_fault.h"
 #include "platform.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "archive_layout.h"
+#include "orx/archive/layout.h"
 
 namespace orx {
 

@@ -80,10 +80,11 @@ bool SyncFolder(const fs::path& dir);
 
 // Gives the file `to` the zone information of `from` (Windows: the
 // Zone.Identifier stream that marks a download), so that the system keeps
-// warning about what was unpacked from a file from the internet. A record
-// that cannot be read whole, or one over 64 KiB, stands for the internet
-// zone. True when `to` carries it now, or `from` had none (and always on
-// POSIX, which has no such thing).
+// warning about what was unpacked from a file from the internet; read and
+// written as the decryptor does, with its rules (orx/zone_record.h: a
+// record that cannot be read whole, or one over 64 KiB, stands for the
+// internet zone). True when `to` carries it now, or `from` had none (and
+// always on POSIX, which has no such thing).
 bool CopyZoneInformation(const fs::path& from, const fs::path& to);
 
 // ---- Secrets in memory -------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
 #include <system_error>
 
 #include "orx/unique_handle.h"
@@ -113,39 +114,9 @@ bool SyncFile(std::FILE* file) {
 bool SyncFolder(const fs::path&) { return true; }
 
 bool CopyZoneInformation(const fs::path& from, const fs::path& to) {
-  // By its full path with the long-path prefix, so that no MAX_PATH limit
-  // applies to the name with the stream's.
-  auto stream = [](const fs::path& file) {
-    std::wstring full = fs::absolute(file).wstring();
-    bool unc = full.rfind(L"\\\\", 0) == 0;
-    return (unc ? L"\\\\?\\UNC" + full.substr(1) : L"\\\\?\\" + full) + L":Zone.Identifier";
-  };
-  std::string record;
-  FileHandle source(CreateFileW(stream(from).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!source) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;  // not from the internet
-    record = kInternetZoneRecord;
-  } else {
-    LARGE_INTEGER size;
-    DWORD got = 0;
-    if (GetFileSizeEx(source.get(), &size) && size.QuadPart <= static_cast<LONGLONG>(kMaxZoneRecordBytes)) {
-      record.resize(static_cast<size_t>(size.QuadPart));
-      if (!ReadFile(source.get(), record.data(), static_cast<DWORD>(record.size()), &got,
-                    nullptr) ||
-          got != record.size()) {
-        record = kInternetZoneRecord;
-      }
-    } else {
-      record = kInternetZoneRecord;
-    }
-  }
-  FileHandle target(CreateFileW(stream(to).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return target && WriteFile(target.get(), record.data(), static_cast<DWORD>(record.size()),
-                             &written, nullptr) &&
-         written == record.size();
+  auto zone = std::make_unique<ZoneRecord>();
+  ReadZoneRecord(from.c_str(), zone.get());
+  return WriteZoneRecord(*zone, to.c_str());
 }
 
 // ---- Secrets in memory -------------------------------------------------------

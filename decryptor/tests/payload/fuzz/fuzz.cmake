@@ -35,5 +35,5 @@ add_custom_target(payload_fuzzer ALL DEPENDS ${_fuzzer})
 
 # -runs=0 executes every corpus input once and stops; any crash, leak or
 # sanitizer report fails the test.
-add_test(NAME payload.fuzz_corpus
+add_test(NAME decryptor.payload.fuzz_corpus
   COMMAND ${_fuzzer} -runs=0 ${CMAKE_CURRENT_LIST_DIR}/corpus)
