@@ -3,21 +3,20 @@
 #
 #   cmake --build --preset host && (cd build/host && cpack -G DEB)
 #
-# gives build/host/orx_<version>_<arch>.deb: /usr/bin/orx, its manual page,
-# its bash completion, its copyright notice and changelog; lintian finds no
-# error and no warning in it (the test orx.installed). The dependencies (libc, libstdc++, libcrypto) are
-# read from the program by dpkg-shlibdeps, so that `dpkg -i` on a clean
-# machine brings what orx needs.
+# gives build/host/package/orx_<version>_<arch>.deb: /usr/bin/orx, its
+# manual page, its bash completion, the release's three Windows programs for
+# archives in /usr/share/orx (from the win32 release folder, see
+# tools/orx/install/windows_programs.cmake), its copyright notice,
+# changelog and the programs' SHA256SUMS; lintian finds no error and no
+# warning in it (the test orx.installed). The dependencies (libc,
+# libstdc++, libcrypto) are read from the program by dpkg-shlibdeps, so
+# that `dpkg -i` on a clean machine brings what orx needs; bash-completion,
+# which loads the completion, is recommended.
 if(NOT ORX_HOST)
   return()
 endif()
 
-# The version is the changelog's latest: the two never disagree.
-file(STRINGS ${CMAKE_SOURCE_DIR}/tools/orx/install/changelog ORX_CHANGELOG_TOP LIMIT_COUNT 1)
-if(NOT ORX_CHANGELOG_TOP MATCHES "^orx \\(([^)]+)\\) ")
-  message(FATAL_ERROR "tools/orx/install/changelog does not start with an orx entry")
-endif()
-set(ORX_VERSION ${CMAKE_MATCH_1})
+include(OrxVersion)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orx)
 set(CPACK_PACKAGE_VERSION ${ORX_VERSION})
@@ -33,6 +32,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 include(CPack)

@@ -94,21 +94,36 @@ endfunction()
 # The stack protector guards every function with a local array or a local
 # whose address is taken, against their own guard (orx_stack_guard).
 # 32-bit code keeps the stack 4-byte aligned, all that the 32-bit Windows
-# calling convention promises, instead of realigning to 16.
-set(ORX_SMALL_CODE_FLAGS
-  $<$<COMPILE_LANGUAGE:CXX,C>:-Oz -fno-exceptions -fno-asynchronous-unwind-tables
-    -fno-unwind-tables -fstack-protector-strong -ffunction-sections -fno-ident -fno-stack-check>
-  $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti -fno-threadsafe-statics>)
+# calling convention promises, instead of realigning to 16. Arrays and
+# structures keep the alignment of their type: GCC would otherwise place
+# every one of 32 bytes or more on a 32- or 64-byte boundary, for vector
+# code and cache lines these programs do not need.
+# The code generation flags, also given to the link-time optimisation:
+set(ORX_SMALL_CODEGEN_FLAGS -Oz -fno-exceptions -fno-asynchronous-unwind-tables
+  -fno-unwind-tables -fstack-protector-strong -fno-ident -fno-stack-check -malign-data=abi)
 if(ORX_BITS EQUAL 32)
-  list(APPEND ORX_SMALL_CODE_FLAGS $<$<COMPILE_LANGUAGE:CXX,C>:-mpreferred-stack-boundary=2>)
+  list(APPEND ORX_SMALL_CODEGEN_FLAGS -mpreferred-stack-boundary=2)
 endif()
+# Each object carries its code twice: the compiler's intermediate form, from
+# which a small program's link optimises all its code as one (inlining across
+# files, dropping what nothing calls), and the machine code, which every
+# other program linking the same libraries (the tests) links as usual
+# (orx_small_code).
+set(ORX_SMALL_CODE_FLAGS
+  $<$<COMPILE_LANGUAGE:CXX,C>:${ORX_SMALL_CODEGEN_FLAGS} -ffunction-sections -flto
+    -ffat-lto-objects>
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti -fno-threadsafe-statics>)
 
 # orx_small_code(<library>): a library linked into the small programs is
 # built as they are (in the Windows presets; the host keeps its own flags),
-# with the stack guard for whatever links it.
+# with the stack guard for whatever links it. A program that links it and
+# is no small program links its machine code, without the link-time
+# optimisation.
 function(orx_small_code target)
   if(ORX_WINDOWS)
     target_compile_options(${target} PRIVATE ${ORX_SMALL_CODE_FLAGS})
+    target_link_options(${target} INTERFACE
+      $<$<NOT:$<BOOL:$<TARGET_PROPERTY:ORX_SMALL_PROGRAM>>>:-fno-lto>)
     target_link_libraries(${target} PUBLIC orx_stack_guard)
   endif()
 endfunction()
@@ -119,7 +134,9 @@ endfunction()
 # A Windows program without the C runtime's start-up code, to fit a slot of
 # the archive: its own entry point (an extern "C" __stdcall function without
 # arguments), the small-code flags, only the system DLLs in LIBS, a map file
-# (<target>.map beside its objects) to see what takes the bytes, the layout
+# (<target>.map beside its objects) to see what takes the bytes (the
+# optimised code is one block there; with ORX_SMALL_MAP_BY_FUNCTION each
+# function is listed apart, for measuring only), the layout
 # of cmake/small_program.ld (the import tables in the read-only data), and the
 # static check <name> of its image in both MinGW presets: its kind, the slot
 # size, imports (found through the import directory) only of DLLs Windows
@@ -132,6 +149,8 @@ endfunction()
 # GUARDED: the program has functions the protector guards (local buffers),
 # which the check confirms in its map; a program without any has nothing
 # to guard.
+option(ORX_SMALL_MAP_BY_FUNCTION
+  "Link the small programs with one section per function, so that their maps list each function (for measuring: adds alignment bytes)" OFF)
 function(orx_small_program target)
   cmake_parse_arguments(P "GUARDED" "ENTRY;SUBSYSTEM;SLOT;TEST" "SOURCES;LIBS;CHECKS" ${ARGN})
   foreach(required ENTRY SUBSYSTEM SLOT TEST SOURCES)
@@ -151,7 +170,29 @@ function(orx_small_program target)
   target_compile_options(${target} PRIVATE ${ORX_SMALL_CODE_FLAGS})
   set(layout ${CMAKE_SOURCE_DIR}/cmake/small_program.ld)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${layout})
-  target_link_options(${target} PRIVATE -nostdlib -s -Wl,-T,${layout} -Wl,--gc-sections
+  # The link optimises the program's code as one unit, with the flags it was
+  # compiled with. The routines that only the generated code calls (the
+  # stack protector's, the stack probe of a large frame, memcmp) are named
+  # up front: Debian 12's GNU linker crashes when it has to take a library
+  # member for a symbol that first appears in the optimised code.
+  if(ORX_BITS EQUAL 32)
+    set(late ___chkstk_ms ___stack_chk_fail ___stack_chk_guard)
+    set(memcmp _memcmp)
+  else()
+    set(late ___chkstk_ms __stack_chk_fail __stack_chk_guard)
+    set(memcmp memcmp)
+  endif()
+  if(msvcrt IN_LIST P_LIBS)
+    list(APPEND late ${memcmp})
+  endif()
+  list(TRANSFORM late PREPEND -Wl,-u,)
+  set_property(TARGET ${target} PROPERTY ORX_SMALL_PROGRAM ON)
+  set(by_function)
+  if(ORX_SMALL_MAP_BY_FUNCTION)
+    set(by_function -ffunction-sections)
+  endif()
+  target_link_options(${target} PRIVATE -flto ${ORX_SMALL_CODEGEN_FLAGS} ${by_function} ${late}
+    -nostdlib -s -Wl,-T,${layout} -Wl,--gc-sections
     -Wl,--entry=${entry} -Wl,--subsystem,${P_SUBSYSTEM} -Wl,-Map,${map} ${no_seh})
   target_link_libraries(${target} PRIVATE ${P_LIBS} orx_stack_guard gcc)
   if(P_SUBSYSTEM STREQUAL "windows")

@@ -16,12 +16,14 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 # dpkg-dev (dpkg-shlibdeps and dpkg-buildflags) and man-db for the Debian
 # package of orx and the test of its manual page; devscripts
 # (hardening-check) and lintian for the test that Debian's tools accept the
-# package (without their recommends, which would add minutes).
+# package (without their recommends, which would add minutes);
+# bash-completion, which the package recommends, for the test of its
+# completion as a user's shell runs it.
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
           wine wine64 xvfb x11-utils locales libssl-dev
           googletest libgtest-dev python3 python3-pefile openssl bc fonts-wqy-microhei fusefat
-          dosfstools dpkg-dev man-db devscripts lintian)
+          dosfstools dpkg-dev man-db devscripts lintian bash-completion)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test on this machine: sets it up (scripts/setup.sh), builds the
-# three presets and runs their tests: host (portable code, tools, fuzz corpus
-# replay), win64 (the Windows programs and DLLs under wine64 and Xvfb) and
-# win32 (static checks of the shipped 32-bit images).
+# Runs every test on this machine: sets it up (scripts/setup.sh), makes the
+# win32 release folder (orx's package carries its programs), builds the
+# three presets and runs their tests: host (portable code, tools, orx's
+# package, fuzz corpus replay), win64 (the Windows programs and DLLs under
+# wine64 and Xvfb, and orx's package path with the win64 programs) and win32
+# (static checks of the shipped 32-bit images).
 # Ends with one line "N passed, N failed" over all presets.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +19,17 @@ test_jobs=${ORX_TEST_JOBS:-4}
 passed=0
 failed=0
 status=0
+# orx's package (host) carries the shipped programs of the win32 release
+# folder, and its test (orx.installed) builds the package: the folder is
+# made first. The win32 step below then has them built already.
+echo "== win32: the release folder for orx's package"
+if ! cmake --preset win32 >build-release.log 2>&1 ||
+   ! cmake --build --preset win32 -j"$jobs" --target release >>build-release.log 2>&1; then
+  tail -40 build-release.log
+  echo "== win32: release failed"
+  status=1
+fi
+rm -f build-release.log
 for preset in host win64 win32; do
   echo "== $preset: configure and build"
   if ! cmake --preset "$preset" >"build-$preset.log" 2>&1 ||

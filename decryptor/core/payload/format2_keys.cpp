@@ -1,6 +1,9 @@
 #include "payload/format2_keys.h"
 
 #include <string.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "orx/secret.h"
 #include "payload/cfb128.h"
@@ -44,15 +47,29 @@ int PasswordUtf8FromText(const uint16_t* text, size_t units,
                          unsigned char out[kPasswordUtf8Capacity], size_t* length) {
   *length = 0;
   if (units > kPasswordMaxUnits || (units && !text)) return kPasswordNotText;
+  for (size_t i = 0; i < units; ++i) {
+    if (text[i] == 0) return kPasswordNotText;
+  }
+  if (units == 0) return kOk;
+#if defined(_WIN32)
+  // The system's encoder gives the same bytes, and refuses an unpaired
+  // surrogate (WC_ERR_INVALID_CHARS) instead of replacing it.
+  int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, reinterpret_cast<LPCWCH>(text),
+                              static_cast<int>(units), reinterpret_cast<LPSTR>(out),
+                              static_cast<int>(kPasswordUtf8Capacity), nullptr, nullptr);
+  if (n <= 0) return kPasswordNotText;  // what was written goes with the caller's owner
+  *length = static_cast<size_t>(n);
+#else
   size_t n = 0;
   for (size_t i = 0; i < units; ++i) {
     uint32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDFFF) {
       // A high surrogate followed by a low one, or refused.
-      if (c > 0xDBFF || i + 1 == units || (text[i + 1] & 0xFC00) != 0xDC00) c = 0;
-      else c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+      if (c > 0xDBFF || i + 1 == units || (text[i + 1] & 0xFC00) != 0xDC00) {
+        return kPasswordNotText;  // what was written goes with the caller's owner
+      }
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
     }
-    if (c == 0) return kPasswordNotText;  // what was written goes with the caller's owner
     if (c < 0x80) {
       out[n++] = static_cast<unsigned char>(c);
     } else {
@@ -64,6 +81,7 @@ int PasswordUtf8FromText(const uint16_t* text, size_t units,
     }
   }
   *length = n;
+#endif
   return kOk;
 }
 

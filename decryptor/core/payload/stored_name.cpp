@@ -9,7 +9,7 @@ uint16_t Upper(uint16_t c) { return c >= 'a' && c <= 'z' ? static_cast<uint16_t>
 // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 (and the superscript forms Windows
 // also reserves), compared on the part before the first dot with trailing
 // blanks removed, as Windows does when it maps a name to a device.
-bool IsDeviceName(const uint16_t* name, size_t units) {
+[[gnu::always_inline]] inline bool IsDeviceName(const uint16_t* name, size_t units) {
   size_t base = 0;
   while (base < units && name[base] != '.') ++base;
   while (base > 0 && name[base - 1] == ' ') --base;
@@ -34,7 +34,7 @@ bool IsDeviceName(const uint16_t* name, size_t units) {
 // it shows a folder (its icon, its name, handlers to load) and has acted on
 // the second for removable media. Dotless i and long s, whose capitals are I
 // and S, are folded too, so that no case mapping turns a name into these.
-bool IsShellReservedName(const uint16_t* name, size_t units) {
+[[gnu::always_inline]] inline bool IsShellReservedName(const uint16_t* name, size_t units) {
   static const char* const kNames[] = {"DESKTOP.INI", "AUTORUN.INF"};
   if (units != 11) return false;
   for (const char* reserved : kNames) {
@@ -50,7 +50,8 @@ bool IsShellReservedName(const uint16_t* name, size_t units) {
 
 // The code point starting at name[*i], surrogate pairs joined; *i moves past
 // it. A surrogate without its partner comes back as itself.
-uint32_t NextCodePoint(const uint16_t* name, size_t units, size_t* i) {
+[[gnu::always_inline]] inline uint32_t NextCodePoint(const uint16_t* name, size_t units,
+                                                     size_t* i) {
   uint32_t c = name[(*i)++];
   if (c >= 0xD800 && c <= 0xDBFF && *i < units && name[*i] >= 0xDC00 && name[*i] <= 0xDFFF) {
     c = 0x10000 + ((c - 0xD800) << 10) + (name[(*i)++] - 0xDC00);
@@ -67,7 +68,7 @@ uint32_t NextCodePoint(const uint16_t* name, size_t units, size_t* i) {
 // ignorable code points (invisible wherever they are shown, assigned or
 // reserved), the line separators and unpaired surrogates. kBlank rows look
 // like a space; kSelector rows vary the glyph of the character before them.
-const NameCharRange kNameCharTable[] = {
+constexpr NameCharRange kNameCharTable[] = {
     // C0 controls: end the name early, move a terminal's cursor.
     {0x0000, 0x001F, NameCharKind::kRefused},
     {0x0020, 0x0020, NameCharKind::kBlank},  // space
@@ -125,27 +126,40 @@ NameCharKind ClassifyNameChar(uint32_t cp) {
   return NameCharKind::kOrdinary;
 }
 
-bool IsPlainFileName(const uint16_t* name, size_t units) {
-  if (!name || units < 1 || units > 255) return false;
+namespace {
+
+// The rule, written once for both answers: IsPlainFileName's yes or no, and
+// FindNameFault's which fault and where. Each has its own copy with the
+// helpers inlined; in the yes-or-no one (kWhich false) every fault is the
+// same value and no place is kept, so it compiles to what a yes-or-no check
+// is, and the decryptor, which asks only that, pays nothing for the other.
+template <bool kWhich>
+[[gnu::always_inline]] inline NameFault CheckName(const uint16_t* name, size_t units,
+                                                  size_t* at) {
+  auto fault = [](NameFault which) { return kWhich ? which : NameFault::kLength; };
+  if (!name || units < 1 || units > 255) return NameFault::kLength;
   NameCharKind kind = NameCharKind::kOrdinary;
   uint32_t previous = 0;
   unsigned blanks = 0;  // blanks in a row so far
   for (size_t i = 0; i < units;) {
+    if (kWhich && at) *at = i;
     const uint32_t c = NextCodePoint(name, units, &i);
     kind = ClassifyNameChar(c);
     switch (kind) {
       case NameCharKind::kRefused:
-        return false;
+        return fault(NameFault::kHiddenChar);
       case NameCharKind::kBlank:
         // A leading blank hides in a list (previous is 0 only before the first
         // character: a NUL is refused); three or more push the rest out of view.
-        if (previous == 0 || ++blanks > 2) return false;
+        if (previous == 0 || ++blanks > 2) {
+          return fault(previous == 0 ? NameFault::kLeadingBlank : NameFault::kBlankRun);
+        }
         break;
       case NameCharKind::kSelector:
         // Only a non-ASCII character has variants; after anything else the
         // selector is invisible padding.
         if (previous < 0x80 || ClassifyNameChar(previous) != NameCharKind::kOrdinary) {
-          return false;
+          return fault(NameFault::kStraySelector);
         }
         break;
       case NameCharKind::kOrdinary:
@@ -155,7 +169,7 @@ bool IsPlainFileName(const uint16_t* name, size_t units) {
     switch (c) {
       case '\\': case '/': case ':': case '*': case '?':
       case '"': case '<': case '>': case '|':
-        return false;
+        return fault(NameFault::kReservedChar);
       default:
         break;
     }
@@ -163,8 +177,23 @@ bool IsPlainFileName(const uint16_t* name, size_t units) {
   }
   // "." and ".." end in a dot, so the trailing-dot rule refuses them too;
   // Windows drops a trailing dot or space, and any trailing blank is unseen.
-  if (previous == '.' || kind == NameCharKind::kBlank) return false;
-  return !IsDeviceName(name, units) && !IsShellReservedName(name, units);
+  if (previous == '.' || kind == NameCharKind::kBlank) {
+    return fault(previous == '.' ? NameFault::kTrailingDot : NameFault::kTrailingBlank);
+  }
+  if (IsDeviceName(name, units) || IsShellReservedName(name, units)) {
+    return fault(IsDeviceName(name, units) ? NameFault::kDeviceName : NameFault::kShellName);
+  }
+  return NameFault::kNone;
+}
+
+}  // namespace
+
+bool IsPlainFileName(const uint16_t* name, size_t units) {
+  return CheckName<false>(name, units, nullptr) == NameFault::kNone;
+}
+
+NameFault FindNameFault(const uint16_t* name, size_t units, size_t* at) {
+  return CheckName<true>(name, units, at);
 }
 
 }  // namespace orx::payload

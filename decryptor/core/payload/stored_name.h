@@ -18,8 +18,20 @@ enum class NameCharKind : uint8_t {
   kSelector,  // a variation selector: only right after a non-ASCII character it can vary
 };
 
+// A code point (21 bits) in three bytes, so that a row of the table below
+// takes seven bytes instead of twelve; read as a uint32_t.
+struct CodePoint24 {
+  uint8_t bytes[3];  // least significant first
+  constexpr CodePoint24(uint32_t cp)
+      : bytes{static_cast<uint8_t>(cp), static_cast<uint8_t>(cp >> 8),
+              static_cast<uint8_t>(cp >> 16)} {}
+  constexpr operator uint32_t() const {
+    return bytes[0] | bytes[1] << 8 | static_cast<uint32_t>(bytes[2]) << 16;
+  }
+};
+
 struct NameCharRange {
-  uint32_t first, last;  // code points, inclusive
+  CodePoint24 first, last;  // code points, inclusive
   NameCharKind kind;
 };
 
@@ -48,5 +60,25 @@ NameCharKind ClassifyNameChar(uint32_t cp);
 // Anything else could name another folder, a stream or a device, or show the
 // recipient another name than the one written, and is refused.
 bool IsPlainFileName(const uint16_t* name, size_t units);
+
+// Which part of that rule a name breaks, the first fault met, so that a
+// tool can name it; kNone for exactly the names IsPlainFileName accepts,
+// which is this function's answer: the rule is written once.
+enum class NameFault : uint8_t {
+  kNone = 0,
+  kLength,          // empty, or more than 255 units
+  kHiddenChar,      // a unit below 0x20 or a kRefused code point
+  kLeadingBlank,
+  kBlankRun,        // a third blank in a row
+  kStraySelector,   // a variation selector after a character it cannot vary
+  kReservedChar,    // one of \ / : * ? " < > |
+  kTrailingDot,     // "." and ".." too
+  kTrailingBlank,
+  kDeviceName,
+  kShellName,       // desktop.ini, autorun.inf
+};
+// `at`, when given, is set to the unit where the faulty code point starts
+// (for the faults of one character).
+NameFault FindNameFault(const uint16_t* name, size_t units, size_t* at);
 
 }  // namespace orx::payload

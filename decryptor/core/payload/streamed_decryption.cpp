@@ -15,24 +15,6 @@ namespace {
 constexpr size_t kChunkBytes = 16384;
 constexpr size_t kBlock = crypto::kAesBlockBytes;
 
-// The output, hashing every byte it took after it took it. A failed digest
-// update fails the write.
-struct HashingOutput {
-  PayloadStream* target;
-  crypto::Sha1* sha;
-  bool failed;
-};
-
-size_t HashingWrite(void* context, const void* data, size_t size) {
-  HashingOutput* self = static_cast<HashingOutput*>(context);
-  size_t taken = self->target->write(self->target->context, data, size);
-  if (!crypto::Sha1Update(self->sha, data, taken)) {
-    self->failed = true;
-    return 0;
-  }
-  return taken;
-}
-
 // The next chunk of cipher text: lent in place by the stream, or read into
 // `buffer`. kOk with *in set, kReadFailed, or kPayloadDecryptFailed when
 // the payload ends first.
@@ -45,11 +27,13 @@ int NextChunk(PayloadStream* payload, unsigned char* buffer, size_t chunk,
   return ReadExactly(payload, buffer, chunk, kPayloadDecryptFailed);
 }
 
-// `mac`, when given, takes each chunk of cipher text before it is
-// decrypted.
+// Besides the cipher, each chunk goes through at most one of: `sha`, the
+// SHA-1 of what the output took (format 1), or `mac`, which takes the cipher
+// text before it is decrypted (format 2). A failed update fails the
+// decryption.
 int DecryptInto(int keyBytes, const unsigned char* fileKey, const unsigned char* iv,
-                crypto::HmacSha256* mac, PayloadStream* payload, uint64_t cipherLength,
-                PayloadStream* output) {
+                crypto::Sha1* sha, crypto::HmacSha256* mac, PayloadStream* payload,
+                uint64_t cipherLength, PayloadStream* output) {
   // The cipher text as read (unless the stream lends it in place), and the
   // plaintext with room for the keystream's last whole block, wiped on the
   // way out.
@@ -68,7 +52,12 @@ int DecryptInto(int keyBytes, const unsigned char* fileKey, const unsigned char*
     if ((mac && !crypto::HmacSha256Update(mac, in, chunk)) ||
         !crypto::Cfb128DecryptRun(&cfb, in, plain.value, chunk)) {
       result = kPayloadDecryptFailed;
-    } else if (output->write(output->context, plain.value, chunk) != chunk) {
+      break;
+    }
+    size_t taken = output->write(output->context, plain.value, chunk);
+    if (sha && !crypto::Sha1Update(sha, plain.value, taken)) {
+      result = kPayloadDecryptFailed;
+    } else if (taken != chunk) {
       result = kOutputFailed;
     }
     done += chunk;
@@ -84,16 +73,13 @@ int DecryptCipherText(int keyBytes, const unsigned char* fileKey, const char* iv
                       unsigned char digestOut[kSha1Bytes]) {
   if (!payload || !output || !fileKey || !iv) return kPayloadDecryptFailed;
   const unsigned char* iv16 = reinterpret_cast<const unsigned char*>(iv);
-  if (!digestOut) {
-    return DecryptInto(keyBytes, fileKey, iv16, nullptr, payload, cipherLength, output);
-  }
   crypto::Sha1 sha = {};
-  if (!crypto::Sha1Init(&sha)) return kNoDigest;
-  HashingOutput hashing = {output, &sha, false};
-  PayloadStream hashed = {&hashing, nullptr, HashingWrite, nullptr, nullptr, nullptr};
-  int result = DecryptInto(keyBytes, fileKey, iv16, nullptr, payload, cipherLength, &hashed);
-  if (hashing.failed) result = kPayloadDecryptFailed;
-  if (result == kOk && !crypto::Sha1Final(&sha, digestOut)) result = kPayloadDecryptFailed;
+  if (digestOut && !crypto::Sha1Init(&sha)) return kNoDigest;
+  int result = DecryptInto(keyBytes, fileKey, iv16, digestOut ? &sha : nullptr, nullptr, payload,
+                           cipherLength, output);
+  if (digestOut && result == kOk && !crypto::Sha1Final(&sha, digestOut)) {
+    result = kPayloadDecryptFailed;
+  }
   crypto::Sha1Release(&sha);
   return result;
 }
@@ -102,7 +88,7 @@ int DecryptCipherTextWithMac(const unsigned char key[32], const unsigned char iv
                              crypto::HmacSha256* mac, PayloadStream* payload,
                              uint64_t cipherLength, PayloadStream* output) {
   if (!payload || !output || !mac) return kPayloadDecryptFailed;
-  return DecryptInto(32, key, iv, mac, payload, cipherLength, output);
+  return DecryptInto(32, key, iv, nullptr, mac, payload, cipherLength, output);
 }
 
 }  // namespace orx::payload

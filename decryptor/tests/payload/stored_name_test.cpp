@@ -172,6 +172,41 @@ TEST(StoredNameRule, EachClassOfCharacterAndName) {
   }
 }
 
+// The fault a tool names for a refused name: the first one met, and where.
+TEST(StoredNameRule, NamesTheFaultItFinds) {
+  const struct {
+    std::u16string name;
+    NameFault fault;
+    size_t at;  // checked for the faults of one character
+  } rows[] = {
+      {u"", NameFault::kLength, 0},
+      {std::u16string(256, u'n'), NameFault::kLength, 0},
+      {u"inv\u202Efdp.exe", NameFault::kHiddenChar, 3},
+      {u"a\U000E0041.txt", NameFault::kHiddenChar, 1},
+      {u" lead.txt", NameFault::kLeadingBlank, 0},
+      {u"a b  c   d", NameFault::kBlankRun, 8},
+      {u"a\uFE0F.txt", NameFault::kStraySelector, 1},
+      {u"what?.txt", NameFault::kReservedChar, 4},
+      {u"name.", NameFault::kTrailingDot, 0},
+      {u"name\u00A0", NameFault::kTrailingBlank, 0},
+      {u"CON .txt", NameFault::kDeviceName, 0},
+      {u"autorun.inf", NameFault::kShellName, 0},
+      // The first fault in the name's order: the control before the colon.
+      {u"a\tb:c", NameFault::kHiddenChar, 1},
+      {u"R\u00E9sum\u00E9.pdf", NameFault::kNone, 0},
+  };
+  for (const auto& row : rows) {
+    size_t at = 0;
+    const auto* units = reinterpret_cast<const uint16_t*>(row.name.data());
+    EXPECT_EQ(FindNameFault(units, row.name.size(), &at), row.fault) << Shown(row.name);
+    if (row.fault == NameFault::kHiddenChar || row.fault == NameFault::kBlankRun ||
+        row.fault == NameFault::kStraySelector || row.fault == NameFault::kReservedChar) {
+      EXPECT_EQ(at, row.at) << Shown(row.name);
+    }
+    EXPECT_EQ(Plain(row.name), row.fault == NameFault::kNone);
+  }
+}
+
 TEST(StoredNameRule, RefusesPathsDevicesAndOddEndings) {
   for (const char16_t* bad :
        {u"", u".", u"..", u"a/b", u"..\\x", u"C:x", u"f:stream", u"a*", u"a?", u"a\"b", u"<a",

@@ -78,9 +78,35 @@ int Prompt(const char* prompt, PasswordText& text, std::string& error) {
   platform::TypedLine line;
   switch (platform::PromptHidden(prompt, line, error)) {
     case platform::PromptResult::kTyped: return DecodeLine(line, text, error);
+    case platform::PromptResult::kNoTerminal: return kExitUsage;
     case platform::PromptResult::kRefused: return kExitPassword;
     default: return kExitFailure;
   }
+}
+
+int ReadStandardInput(PasswordText& text, std::string& error) {
+  platform::TypedLine line;
+  if (!platform::ReadLine(stdin, line)) {
+    error = "no password on standard input";
+    return kExitPassword;
+  }
+  return DecodeLine(line, text, error);
+}
+
+// The terminal, asked once or, to `confirm`, twice; `check` judges the
+// first entry before the second is asked for.
+int PromptTwice(bool confirm, const PasswordCheck& check, PasswordText& text,
+                std::string& error) {
+  int rc = Prompt("Password: ", text, error);
+  if (rc == kExitOk) rc = check(text, error);
+  if (rc != kExitOk || !confirm) return rc;
+  PasswordText again;
+  rc = Prompt("Password again: ", again, error);
+  if (rc == kExitOk && !again.Equals(text)) {
+    error = "the two passwords differ";
+    return kExitPassword;
+  }
+  return rc;
 }
 
 }  // namespace
@@ -95,32 +121,34 @@ bool ChoosePasswordSource(bool hasFile, const std::string& file, bool fromStdin,
     error = "--password-file needs the name of a file";
     return false;
   }
-  source.hasFile = hasFile;
-  source.file = file;
-  source.fromStdin = fromStdin;
+  const bool dash = hasFile && file == "-";
+  source.hasFile = hasFile && !dash;
+  source.file = dash ? std::string() : file;
+  source.fromStdin = fromStdin || dash;
   return true;
 }
 
-int ReadPassword(const PasswordSource& source, bool confirm, PasswordText& text,
-                 std::string& error) {
-  if (source.hasFile) return ReadPasswordFile(source.file, text, error);
-  if (source.fromStdin) {
-    platform::TypedLine line;
-    if (!platform::ReadLine(stdin, line)) {
-      error = "no password on standard input";
-      return kExitPassword;
-    }
-    return DecodeLine(line, text, error);
+bool PasswordSourceFrom(const ParsedArgs& args, PasswordSource& source, std::string& error) {
+  return ChoosePasswordSource(args.Has("--password-file"), args.Value("--password-file"),
+                              args.Flag("--password-stdin"), source, error);
+}
+
+bool StandardInputOnce(const PasswordSource& source, const std::filesystem::path& input,
+                       const char* what, std::string& error) {
+  if (!source.fromStdin || input != "-") return true;
+  error = std::string("standard input cannot carry both ") + what +
+          " and the password; use --password-file";
+  return false;
+}
+
+int ReadPassword(const PasswordSource& source, bool confirm, const PasswordCheck& check,
+                 PasswordText& text, std::string& error) {
+  if (!source.hasFile && (!source.fromStdin || platform::IsTerminal(stdin))) {
+    return PromptTwice(confirm, check, text, error);
   }
-  int rc = Prompt("Password: ", text, error);
-  if (rc != kExitOk || !confirm) return rc;
-  PasswordText again;
-  rc = Prompt("Password again: ", again, error);
-  if (rc == kExitOk && !again.Equals(text)) {
-    error = "the two passwords differ";
-    return kExitPassword;
-  }
-  return rc;
+  int rc = source.hasFile ? ReadPasswordFile(source.file, text, error)
+                          : ReadStandardInput(text, error);
+  return rc == kExitOk ? check(text, error) : rc;
 }
 
 }  // namespace orx

@@ -1,28 +1,28 @@
-// orx unpack ARCHIVE-OR-PAYLOAD [-C DIR] [--force] [--allow-dot-name] [password option]
+// orx unpack ARCHIVE-OR-PAYLOAD [-C DIR | -o FILE] [--force] [--allow-dot-name]
+//            [password option]
 //
 // Named steps, as in the decryptor's flow. Each returns the exit code: kExitOk
 // lets the next one go on, anything else ends the command, already reported.
 // Everything that can be refused is refused before the password is asked;
 // the output is opened only for the right password, and takes its name only
-// once verified. A failure leaves nothing behind.
-#include <cerrno>
-#include <cstring>
+// once verified. A failure leaves nothing behind. Standard output (-o -)
+// gets no byte before all of the payload is verified: it is read twice.
+#include <cstdio>
+#include <memory>
 
 #include "command_line.h"
 #include "commands.h"
 #include "display_text.h"
 #include "exit_codes.h"
-#include "hashed_output.h"
-#include "orx/unique_handle.h"
+#include "output_file.h"
 #include "output_guard.h"
 #include "password_source.h"
 #include "path_arg.h"
-#include "payload/payload_open.h"
-#include "payload_file.h"
-#include "pending_file.h"
+#include "payload_opening.h"
 #include "platform.h"
-#include "progress_bar.h"
 #include "report.h"
+#include "reread_check.h"
+#include "standard_streams.h"
 
 namespace orx {
 
@@ -30,13 +30,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The blocks the payload is read in: few system calls, and still in the
-// cache when the cipher gets to them.
-constexpr size_t kReadAheadBytes = 1 << 20;
-
 struct UnpackRequest {
   fs::path input;
-  fs::path dir;
+  fs::path dir;  // -C, or "."
+  fs::path out;  // -o, or empty: the stored name in dir
   bool force = false;
   bool allowDotName = false;
   PasswordSource source;
@@ -45,89 +42,59 @@ struct UnpackRequest {
 int ParseCommandLine(const std::vector<std::string>& args, UnpackRequest& request) {
   ParsedArgs a;
   std::string error;
-  if (!ParseArgs(args, {"-C", "--password-file"}, {"--force", "--allow-dot-name", "--password-stdin"}, a, error)) {
-    Report("unpack: " + error);
-    return kExitUsage;
+  if (!ParseArgs(args, {"-C", "-o", "--password-file"},
+                 {"--force", "--allow-dot-name", "--password-stdin"}, a, error)) {
+    return UsageError("unpack", error);
   }
-  if (a.operands.size() != 1) {
-    Report("unpack: needs one ARCHIVE-OR-PAYLOAD");
-    return kExitUsage;
+  if (a.operands.size() != 1) return UsageError("unpack", "needs one ARCHIVE-OR-PAYLOAD");
+  if (a.Has("-C") && a.Has("-o")) return UsageError("unpack", "give -C DIR or -o FILE, not both");
+  if (a.Has("-o") && a.Value("-o").empty()) return UsageError("unpack", "-o needs a file name");
+  if (!PasswordSourceFrom(a, request.source, error)) {
+    return UsageError("unpack", error);
   }
-  if (!ChoosePasswordSource(a.Has("--password-file"), a.Value("--password-file"),
-                            a.Flag("--password-stdin"), request.source, error)) {
-    Report("unpack: " + error);
-    return kExitUsage;
+  request.input = PathArg(a.operands[0]);
+  if (!StandardInputOnce(request.source, request.input, "the payload", error)) {
+    return UsageError("unpack", error);
   }
   request.force = a.Flag("--force");
   request.allowDotName = a.Flag("--allow-dot-name");
-  request.input = PathArg(a.operands[0]);
   request.dir = a.Has("-C") ? PathArg(a.Value("-C")) : fs::path(".");
+  request.out = a.Has("-o") ? PathArg(a.Value("-o")) : fs::path();
   return kExitOk;
 }
 
 class Unpacking {
  public:
-  explicit Unpacking(const UnpackRequest& request) : r_(request) {}
+  // Standard output may have had a verified beginning when a write fails.
+  explicit Unpacking(const UnpackRequest& request)
+      : r_(request),
+        opening_("unpack", request.input,
+                 IsStandardStream(request.out) ? "" : "; nothing written") {}
 
-  int OpenPayload();       // the payload, its header and its stored name
-  int CheckName();         // the name as this system takes it: dot, length
-  int GuardOutput();       // the target: not an input, not there without --force
-  int ReadPassword();      // from its source, as password bytes
-  int Unlock();            // the file key, for the right password only
-  int OpenOutput();        // the pending file beside the target
-  int DecryptAndVerify();  // into the pending file, against the stored digest
+  int OpenPayload() { return opening_.Open(); }
+  int ChooseTarget();    // -o FILE, or the stored name in DIR as this system takes it
+  int GuardOutput();     // the target: not an input, not there without --force, its folder
+  int ReadPassword() { return opening_.ReadPassword(r_.source); }
+  int Unlock() { return opening_.Unlock(); }
+  int VerifyFirst();       // standard output: all of it verified before a byte is written
+  int OpenOutput();        // the pending file beside the target, or standard output
+  int DecryptAndVerify();  // into the output, against the stored digest or tag
   int Commit();            // the verified file takes its name
 
  private:
-  int Fail(int exitCode, const std::string& message) {
-    Report("unpack: " + message + "; nothing written");
-    return exitCode;
-  }
+  bool toStandardOutput() const { return IsStandardStream(target_); }
   // A failure once the output is open, whose reason may be a target that
   // appeared since the guard.
   int FailOutput(const std::string& message) {
-    return Fail(output_.targetExists() ? kExitExists : kExitFailure, message);
+    return opening_.Fail(output_.targetExists() ? kExitExists : kExitFailure, message);
   }
-
-  struct Secrets {
-    PasswordBytes password;
-    payload::FileKey fileKey;
-  };
 
   const UnpackRequest& r_;
-  PayloadFile payload_;
-  std::string name_;  // the stored name, UTF-8
+  PayloadOpening opening_;
   fs::path target_;
-  Secret<Secrets> secrets_;
-  PendingFile output_;
+  OutputFile output_;
+  std::unique_ptr<RereadCheck> reread_;
 };
-
-int Unpacking::OpenPayload() {
-  std::string error;
-  switch (payload_.Open(r_.input, PayloadFile::Where::kPayloadOrArchive, error)) {
-    case PayloadFile::Result::kOk:
-      break;
-    case PayloadFile::Result::kMalformed:
-      return Fail(kExitMalformed, "malformed payload: " + error);
-    default:
-      return Fail(kExitFailure, error);
-  }
-  if (!payload_.NameUtf8(name_)) {
-    return Fail(kExitMalformed, "malformed payload: the stored name \"" +
-                                    payload_.NameForDisplay() + "\" is not valid UTF-16");
-  }
-  std::error_code ec;
-  if (!fs::is_directory(r_.dir, ec)) {
-    bool exists = !ec && fs::exists(r_.dir, ec);
-    Report("unpack: " + r_.dir.u8string() +
-           (ec       ? ": " + ec.message()
-            : exists ? " is not a directory"
-                     : std::string(": ") + std::strerror(ENOENT)));
-    return kExitFailure;
-  }
-  target_ = r_.dir / fs::u8path(name_);
-  return kExitOk;
-}
 
 // The payload core's rule holds the name fit for Windows; two things more
 // matter where orx writes it. A leading dot hides the file from a listing,
@@ -135,117 +102,66 @@ int Unpacking::OpenPayload() {
 // the next shell as its own settings, so such a name is written only when
 // asked for. And a name longer than the folder takes would fail only at the
 // commit, after the whole decryption: it is refused before the password.
-int Unpacking::CheckName() {
-  const std::string shown = "\"" + payload_.NameForDisplay() + "\"";
-  if (name_[0] == '.' && !r_.allowDotName) {
-    return Fail(kExitFailure, "the stored name " + shown +
-                                  " starts with a dot (a hidden file, which programs may read "
-                                  "as their settings); --allow-dot-name writes it");
+int Unpacking::ChooseTarget() {
+  if (!r_.out.empty()) {
+    target_ = r_.out;
+    return kExitOk;
   }
-  const std::size_t length = fs::u8path(name_).native().size();
+  const std::string& name = opening_.name();
+  const std::string shown = "\"" + opening_.payload().NameForDisplay() + "\"";
+  if (name[0] == '.' && !r_.allowDotName) {
+    return opening_.Fail(kExitFailure, "the stored name " + shown +
+                                           " starts with a dot (a hidden file, which programs "
+                                           "may read as their settings); --allow-dot-name "
+                                           "writes it, -o FILE writes another name");
+  }
+  const std::size_t length = fs::u8path(name).native().size();
   const std::size_t limit = platform::NameLimit(r_.dir);
   if (length > limit) {
-    return Fail(kExitFailure, "the stored name " + shown + " is " + std::to_string(length) +
-                                  " bytes long, more than the " + std::to_string(limit) +
-                                  " a file name can have in " + r_.dir.u8string());
+    return opening_.Fail(kExitFailure, "the stored name " + shown + " is " +
+                                           std::to_string(length) + " bytes long, more than the " +
+                                           std::to_string(limit) + " a file name can have in " +
+                                           r_.dir.u8string() + "; -o FILE writes another name");
   }
+  target_ = r_.dir / fs::u8path(name);
   return kExitOk;
 }
 
-int Unpacking::GuardOutput() { return orx::GuardOutput("unpack", target_, {r_.input}, r_.force); }
-
-int Unpacking::ReadPassword() {
-  PasswordText text;
-  std::string error;
-  int rc = orx::ReadPassword(r_.source, false, text, error);
-  if (rc == kExitOk &&
-      !PasswordBytesFor(text, payload_.header().format, secrets_.value.password, error)) {
-    rc = kExitPassword;
-  }
-  return rc == kExitOk ? kExitOk : Fail(rc, error);
+int Unpacking::GuardOutput() {
+  std::vector<fs::path> inputs{r_.input};
+  if (r_.source.hasFile) inputs.push_back(fs::u8path(r_.source.file));
+  if (int rc = orx::GuardOutput("unpack", target_, inputs, r_.force)) return rc;
+  return CheckOutputFolder("unpack", target_);
 }
 
-int Unpacking::Unlock() {
-  const PasswordBytes& password = secrets_.value.password;
-  int code = payload::UnlockPayload(payload_.header(), password.bytes, password.length,
-                                    &secrets_.value.fileKey);
-  switch (code) {
-    case payload::kOk:
-      return kExitOk;
-    case payload::kWrongPassword:
-      return Fail(kExitPassword, "wrong password");
-    case payload::kNoDigest:
-      return Fail(kExitFailure, "SHA-1 is unavailable");
-    case payload::kDecryptFailed:
-      return Fail(kExitFailure,
-                  "unwrapping the file key failed (code " + std::to_string(code) + ")");
-    case payload::kKeyDerivationFailed:
-      return Fail(kExitFailure, "PBKDF2 or HMAC-SHA256 is unavailable");
-    default:
-      return Fail(kExitFailure,
-                  "password key derivation failed (code " + std::to_string(code) + ")");
+// Standard output takes what it is given at once: the first reading
+// verifies, keeping a fingerprint of each chunk, and the second gives out
+// only chunks with the fingerprints verified.
+int Unpacking::VerifyFirst() {
+  if (!toStandardOutput()) return kExitOk;
+  reread_ = std::make_unique<RereadCheck>(&opening_.payload().stream());
+  if (!reread_->Start()) return opening_.Fail(kExitFailure, "the random generator failed");
+  payload::PayloadStream discard = DiscardingStream();
+  if (int rc = opening_.DecryptAndVerify(reread_->FirstPass(), &discard, "nothing")) return rc;
+  payload::PayloadStream& s = opening_.payload().stream();
+  if (!reread_->StartSecondPass() ||
+      s.seek(s.context, opening_.payload().header().headerEnd, SEEK_SET) != 0) {
+    return opening_.Fail(kExitFailure, "cannot read " + InputName(r_.input) + " again");
   }
+  opening_.ReadAgainThrough(reread_.get());
+  return kExitOk;
 }
 
 int Unpacking::OpenOutput() {
   std::string error;
-  return output_.Open(target_, r_.force, error) ? kExitOk : FailOutput(error);
+  // Plaintext: the user's alone.
+  return output_.Open(target_, r_.force, false, error) ? kExitOk : FailOutput(error);
 }
 
 int Unpacking::DecryptAndVerify() {
-  const payload::PayloadHeader& h = payload_.header();
-  ProgressBar progress("decrypting", static_cast<std::uint64_t>(h.cipherBytes));
-  HashedOutput out(output_.file(), progress);
-  // The payload is read ahead in large blocks and lent in place, not
-  // mapped: on the virtual machines where this was measured, setting up the
-  // page tables of a mapping cost about five times the copy that reading
-  // makes (0.35 s against 0.07 s for 512 MiB).
-  payload_.ReadAhead(kReadAheadBytes);
-  int code = payload::kOk;
-  bool behind = false;  // whether the step that failed is the check behind the cipher text
-  if (h.format == 2) {
-    // The tag is computed by the decryption, over the cipher text it reads.
-    out.StartUnhashed();
-    code = payload::DecryptAndVerify(h, secrets_.value.fileKey, &payload_.stream(),
-                                     out.stream());
-    behind = code == payload::kNoStoredDigest;
-  } else {
-    unsigned char digest[payload::kSha1Bytes];
-    code = out.Start(static_cast<std::uint64_t>(h.cipherBytes))
-               ? payload::DecryptUnverified(h, secrets_.value.fileKey, &payload_.stream(),
-                                            out.stream())
-               : payload::kNoDigest;
-    if (code == payload::kOk && !out.Finish(digest)) code = payload::kOutputFailed;
-    if (out.digestFailed()) code = payload::kPayloadDecryptFailed;
-    // Past the cipher text, the stored digest is the step that can fail.
-    behind = code == payload::kOk;
-    if (behind) code = payload::CheckStoredDigest(&payload_.stream(), digest);
-  }
-  progress.Finish();
-  switch (code) {
-    case payload::kOk:
-      return kExitOk;
-    case payload::kDigestMismatch:
-      return Fail(kExitDigestMismatch,
-                  "the decrypted file does not match its stored digest (damaged payload)");
-    case payload::kTagMismatch:
-      return Fail(kExitDigestMismatch,
-                  "the payload fails its authentication tag (damaged or altered payload)");
-    default:
-      break;
-  }
-  std::string error = !behind         ? "decryption failed (code " + std::to_string(code) + ")"
-                      : h.format == 2 ? "cannot read the tag"
-                                      : "cannot read the stored digest";
-  if (out.interrupted()) {
-    error += ": interrupted";
-  } else if (code == payload::kOutputFailed) {
-    error += ": cannot write " + target_.u8string() + ": " +
-             std::strerror(out.writeError() ? out.writeError() : EIO);
-  } else if (code == payload::kReadFailed) {
-    error += ": cannot read " + r_.input.u8string() + ": " + std::strerror(payload_.readError());
-  }
-  return FailOutput(error);
+  payload::PayloadStream source = reread_ ? *reread_->SecondPass() : opening_.payload().stream();
+  payload::PayloadStream target = payload::PayloadStreamOverFile(output_.file());
+  return opening_.DecryptAndVerify(&source, &target, OutputName(target_));
 }
 
 int Unpacking::Commit() {
@@ -255,11 +171,12 @@ int Unpacking::Commit() {
     Report("unpack: " + error);
     return kExitFailure;
   }
+  if (toStandardOutput()) return kExitOk;
   // Kept, but not to be opened unwarned: a failure is the caller's to see.
   if (!platform::CopyZoneInformation(r_.input, target_)) {
     Report("unpack: " + DisplayText(target_.u8string()) +
            " is in place, but cannot carry the zone information of " +
-           DisplayText(r_.input.u8string()) + " (the mark of a download)");
+           DisplayText(InputName(r_.input)) + " (the mark of a download)");
     return kExitFailure;
   }
   std::printf("%s\n", DisplayText(target_.u8string()).c_str());
@@ -273,10 +190,11 @@ int RunUnpack(const std::vector<std::string>& args) {
   if (int rc = ParseCommandLine(args, request)) return rc;
   Unpacking unpacking(request);
   int rc = unpacking.OpenPayload();
-  if (rc == kExitOk) rc = unpacking.CheckName();
+  if (rc == kExitOk) rc = unpacking.ChooseTarget();
   if (rc == kExitOk) rc = unpacking.GuardOutput();
   if (rc == kExitOk) rc = unpacking.ReadPassword();
   if (rc == kExitOk) rc = unpacking.Unlock();
+  if (rc == kExitOk) rc = unpacking.VerifyFirst();
   if (rc == kExitOk) rc = unpacking.OpenOutput();
   if (rc == kExitOk) rc = unpacking.DecryptAndVerify();
   if (rc == kExitOk) rc = unpacking.Commit();

@@ -43,7 +43,10 @@ std::string DisplayText(const std::string& utf8) {
     char32_t cp = 0;
     size_t n = DecodeUtf8(utf8, i, cp);
     if (n == 0) {
-      AppendEscape(out, static_cast<unsigned char>(utf8[i]));
+      // A byte, not a code point: \xHH whatever its value.
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "\\x%02X", static_cast<unsigned char>(utf8[i]));
+      out += byte;
       ++i;
     } else {
       AppendCodePoint(out, cp);

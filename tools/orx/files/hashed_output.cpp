@@ -8,9 +8,8 @@
 
 namespace orx {
 
-HashedOutput::HashedOutput(std::FILE* file, ProgressBar& progress)
-    : file_(file), progress_(progress), shaOwner_(&sha_) {
-  stream_ = payload::PayloadStreamOverFile(file);
+HashedOutput::HashedOutput(payload::PayloadStream* target, ProgressBar& progress)
+    : target_(target), progress_(progress), shaOwner_(&sha_) {
   stream_.context = this;
   stream_.write = Write;
 }
@@ -37,7 +36,7 @@ size_t HashedOutput::Write(void* context, const void* data, size_t size) {
   }
   const auto* bytes = static_cast<const unsigned char*>(data);
   if (!self->worker_.joinable()) {
-    if (!self->WriteToFile(bytes, size)) return 0;
+    if (!self->WriteToTarget(bytes, size)) return 0;
     if (self->hashing_ && !crypto::Sha1Update(&self->sha_, bytes, size)) {
       self->digestFailed_ = true;
       return 0;
@@ -56,9 +55,9 @@ size_t HashedOutput::Write(void* context, const void* data, size_t size) {
   return size;
 }
 
-bool HashedOutput::WriteToFile(const unsigned char* data, size_t size) {
+bool HashedOutput::WriteToTarget(const unsigned char* data, size_t size) {
   errno = 0;
-  size_t n = std::fwrite(data, 1, size, file_);
+  size_t n = target_->write(target_->context, data, size);
   progress_.Advance(n);
   if (n < size) {
     writeError_ = errno ? errno : EIO;
@@ -70,7 +69,7 @@ bool HashedOutput::WriteToFile(const unsigned char* data, size_t size) {
 bool HashedOutput::Hand(size_t size) {
   const std::uint64_t n = posted_;
   gathered_ = 0;
-  if (!WriteToFile(buffers_->value[n % 2], size)) return false;
+  if (!WriteToTarget(buffers_->value[n % 2], size)) return false;
   std::unique_lock<std::mutex> lock(mutex_);
   sizes_[n % 2] = size;
   posted_ = n + 1;

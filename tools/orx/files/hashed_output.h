@@ -1,5 +1,6 @@
-// The output of an unpack: the plaintext goes to the pending file and is
-// hashed as the file takes it, so that the digest is of what was written.
+// The output of an unpack or a test: the plaintext goes to its target (the
+// pending file, standard output, or nowhere) and is hashed as the target
+// takes it, so that the digest is of what was written.
 //
 // A large payload is hashed on a second thread, beside the decryption on
 // the calling thread: the plaintext is gathered into two buffers of
@@ -12,7 +13,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -32,7 +32,8 @@ class HashedOutput {
   static constexpr std::uint64_t kThreadFrom = 16 << 20;
   static constexpr std::size_t kChunkBytes = 1 << 20;
 
-  HashedOutput(std::FILE* file, ProgressBar& progress);
+  // `target` takes the plaintext (its write only is used).
+  HashedOutput(payload::PayloadStream* target, ProgressBar& progress);
   HashedOutput(const HashedOutput&) = delete;
   HashedOutput& operator=(const HashedOutput&) = delete;
   ~HashedOutput();
@@ -44,9 +45,9 @@ class HashedOutput {
   // plaintext (format 2's tag, computed by the decryption itself).
   void StartUnhashed() { hashing_ = false; }
   // Where the decryption writes. A write fails once an interrupt is
-  // requested, or when the file does not take every byte.
+  // requested, or when the target does not take every byte.
   payload::PayloadStream* stream() { return &stream_; }
-  // Writes what is still gathered and gives SHA-1 of every byte the file
+  // Writes what is still gathered and gives SHA-1 of every byte the target
   // took. False when that write or the digest failed.
   bool Finish(unsigned char digest[payload::kSha1Bytes]);
 
@@ -58,12 +59,12 @@ class HashedOutput {
 
  private:
   static size_t Write(void* context, const void* data, size_t size);
-  bool WriteToFile(const unsigned char* data, size_t size);
+  bool WriteToTarget(const unsigned char* data, size_t size);
   bool Hand(size_t size);  // the gathered chunk to the thread
   void Run();
   void Stop();
 
-  std::FILE* file_;
+  payload::PayloadStream* target_;
   ProgressBar& progress_;
   payload::PayloadStream stream_{};
   crypto::Sha1 sha_{};

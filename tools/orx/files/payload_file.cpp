@@ -8,9 +8,19 @@
 #include "display_text.h"
 #include "header_fault.h"
 #include "platform.h"
+#include "standard_streams.h"
 #include "utf.h"
 
 namespace orx {
+
+namespace {
+
+std::uint32_t LittleEndian32(const std::string& bytes) {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  return b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+}
+
+}  // namespace
 
 int PayloadFile::ReadFile(void* buffer, size_t size, size_t* got) {
   *got = 0;
@@ -71,80 +81,117 @@ bool PayloadFile::ReadAhead(size_t bytes) {
   return ahead_ != nullptr;
 }
 
+bool PayloadFile::ReadAt(std::int64_t at, std::size_t size, std::string& bytes) {
+  bytes.assign(size, '\0');
+  size_t got = 0;
+  return stream_.seek(stream_.context, at, SEEK_SET) == 0 &&
+         stream_.read(stream_.context, &bytes[0], size, &got) == 0 && got == size;
+}
+
 PayloadFile::Result PayloadFile::Open(const std::filesystem::path& path, Where where,
                                       std::string& error) {
-  const std::string name = path.u8string();
-  file_.reset(platform::OpenFile(path, "rb"));
-  if (!file_) {
-    error = "cannot open " + name + ": " + std::strerror(errno);
-    return Result::kIoFailure;
-  }
+  const std::string name = InputName(path);
+  file_ = OpenInput(path, error);
+  if (!file_) return Result::kIoFailure;
   platform::FileFacts facts;
   if (!platform::FactsOfFile(file_.get(), facts)) {
     error = "cannot examine " + name + ": " + std::strerror(errno);
     return Result::kIoFailure;
   }
-  if (!facts.regular) {
-    error = name + " is not a regular file (a pipe, device or folder): orx reads a payload "
-            "from a file it can seek in, since its length is known only from the end";
-    return Result::kNotSeekable;
-  }
+  fileBytes_ = facts.size;
   fileStream_ = payload::PayloadStreamOverFile(file_.get());
   stream_ = fileStream_;
   stream_.context = this;
   stream_.read = Read;
   stream_.seek = Seek;
   stream_.tell = Tell;
-  unsigned char start[4] = {};
-  size_t got = 0;
-  if (int failed = stream_.read(this, start, 4, &got)) {
-    error = "cannot read " + name + ": " + std::strerror(failed);
-    return Result::kIoFailure;
-  }
-  if (got == 0) {
-    error = name + " is empty";
-    return Result::kMalformed;
-  }
-  std::uint32_t signature = static_cast<std::uint32_t>(start[0]) | start[1] << 8 |
-                            start[2] << 16 | static_cast<std::uint32_t>(start[3]) << 24;
-  offset_ = 0;
-  if (where == Where::kPayloadOrArchive && got >= 2 && start[0] == 'M' && start[1] == 'Z' &&
-      !payload::IsPayloadSignature(signature)) {
-    inArchive_ = true;
-    offset_ = static_cast<long long>(archive::kPayloadOffset);
-    if (facts.size < archive::kPayloadOffset) {
-      error = "truncated archive: " + name + " is " + std::to_string(facts.size) +
-              " bytes, shorter than the " + std::to_string(archive::kPayloadOffset) +
-              " bytes of its programs, and holds no payload";
-      return Result::kMalformed;
-    }
-    if (facts.size == archive::kPayloadOffset) {
-      error = "the archive " + name + " holds no payload: it ends after its programs";
-      return Result::kMalformed;
-    }
-  }
+  Result found = FindPayload(where, name, error);
+  if (found != Result::kOk) return found;
   if (stream_.seek(stream_.context, offset_, SEEK_SET) != 0) {
     error = "cannot seek in " + name + ": " + std::strerror(errno);
     return Result::kIoFailure;
   }
+  return ReadHeader(name, error);
+}
+
+// Where the payload starts: at 0, or behind an archive's programs. An
+// archive is told from any other Windows program by the programs at the
+// start of its slots.
+PayloadFile::Result PayloadFile::FindPayload(Where where, const std::string& name,
+                                             std::string& error) {
+  std::string start;
+  if (!ReadAt(0, 4, start)) {
+    error = readError_        ? "cannot read " + name + ": " + std::strerror(readError_)
+            : fileBytes_ == 0 ? name + " is empty"
+                              : "truncated payload: " + name + " ends inside its signature";
+    return readError_ ? Result::kIoFailure : Result::kMalformed;
+  }
+  offset_ = 0;
+  if (start.compare(0, 2, "MZ") != 0 || payload::IsPayloadSignature(LittleEndian32(start))) {
+    return Result::kOk;
+  }
+  if (where == Where::kBarePayload) {
+    error = name + " is a Windows program (an archive, or another), not a bare payload";
+    return Result::kNotThisKind;
+  }
+  std::string slot;
+  const bool cleanup = ReadAt(archive::kCleanupOffset, 2, slot) && slot == "MZ";
+  const bool decryptor = ReadAt(archive::kDecryptorOffset, 2, slot) && slot == "MZ";
+  const bool cut = fileBytes_ < archive::kPayloadOffset;
+  if (!cleanup || (!decryptor && !cut)) {
+    error = name + " is a Windows program, but not an archive of this kind: it carries no "
+            "program in the archive's slots" +
+            (cut ? " (or it is one cut short inside its stub)" : "");
+    return Result::kNotThisKind;
+  }
+  inArchive_ = true;
+  offset_ = static_cast<long long>(archive::kPayloadOffset);
+  if (cut || fileBytes_ == archive::kPayloadOffset) {
+    error = "truncated archive: " + name + " is " + std::to_string(fileBytes_) +
+            " bytes, " + (cut ? "shorter than" : "only") + " the " +
+            std::to_string(archive::kPayloadOffset) +
+            " bytes of its programs, and holds no payload";
+    return Result::kMalformed;
+  }
+  return Result::kOk;
+}
+
+PayloadFile::Result PayloadFile::ReadHeader(const std::string& name, std::string& error) {
   headerResult_ = payload::ReadPayloadHeader(&stream_, &header_);
-  if (headerResult_ == payload::kOk) return Result::kOk;
-  if (headerResult_ == payload::kReadFailed) {
-    error = "cannot read " + name + ": " + std::strerror(readError_);
-    return Result::kIoFailure;
+  const std::string kind = inArchive_ ? "archive" : "payload";
+  switch (headerResult_) {
+    case payload::kOk:
+      return Result::kOk;
+    case payload::kReadFailed:
+      error = "cannot read " + name + ": " + std::strerror(readError_);
+      return Result::kIoFailure;
+    case payload::kBadSignature:
+      // Format 1's family with a low byte it refuses is one of ours, damaged.
+      if (inArchive_ || (header_.signature >> 8) == (payload::kPayloadSignature >> 8)) break;
+      error = name + " is not an archive or payload of this kind: it starts with no payload's "
+                     "signature and is no Windows program";
+      return Result::kNotThisKind;
+    case payload::kHeaderTruncated:
+    case payload::kPayloadTooShort:
+      error = "truncated " + kind + ": " + name +
+              (headerResult_ == payload::kHeaderTruncated
+                   ? " ends inside the payload's header"
+                   : " ends before the end of the digest or tag behind the payload's header") +
+              " (" + std::to_string(fileBytes_ - static_cast<std::uint64_t>(offset_)) +
+              " bytes of payload)";
+      return Result::kMalformed;
+    case payload::kBadStoredName:
+      error = "malformed " + kind + ": " + DescribeNameFault(
+          reinterpret_cast<const char16_t*>(header_.fileName), header_.nameUnits);
+      return Result::kMalformed;
+    case payload::kBadCost:
+      error = "malformed " + kind + ": " + DescribeHeaderFault(headerResult_) + ": " +
+              std::to_string(header_.iterations);
+      return Result::kMalformed;
+    default:
+      break;
   }
-  if (headerResult_ == payload::kHeaderTruncated) {
-    error = std::string(inArchive_ ? "truncated archive: " : "truncated payload: ") + name +
-            " ends inside the payload header (" +
-            std::to_string(facts.size - static_cast<std::uint64_t>(offset_)) +
-            " bytes of payload)";
-  } else if (headerResult_ == payload::kBadStoredName) {
-    error = DescribeHeaderFault(headerResult_) + ": \"" + NameForDisplay() + "\"";
-  } else if (headerResult_ == payload::kBadCost) {
-    error = DescribeHeaderFault(headerResult_) + ": " + std::to_string(header_.iterations);
-  } else {
-    error = DescribeHeaderFault(headerResult_);
-  }
+  error = "malformed " + kind + ": " + DescribeHeaderFault(headerResult_);
   return Result::kMalformed;
 }
 

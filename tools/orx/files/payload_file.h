@@ -2,6 +2,7 @@
 // reading its header.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -21,19 +22,25 @@ class PayloadFile {
   enum class Result {
     kOk,
     kIoFailure,    // cannot open or read it; the message has the OS reason
-    kNotSeekable,  // a pipe, device or directory: the payload's length is
-                   // known only from the end of a file
-    kMalformed,    // not a payload or archive, or a truncated one
+    kMalformed,    // a damaged payload or archive, or one cut short
+    kNotThisKind,  // no payload or archive at all: another Windows program,
+                   // or a file without a payload's signature
   };
 
   PayloadFile() = default;
   PayloadFile(const PayloadFile&) = delete;
   PayloadFile& operator=(const PayloadFile&) = delete;
 
-  // Opens the file, finds the payload (at 0, or at the payload offset of an
-  // archive) and reads its header. Every result but kOk sets `error` to a
-  // sentence that names what is wrong; the fields read so far are kept.
+  // Opens the file ("-": standard input; see OpenInput), finds the payload
+  // (at 0, or at the payload offset of an archive: a file that starts with
+  // "MZ" and has a program at the start of each slot) and reads its header.
+  // Every result but kOk sets `error` to a sentence that names the file and
+  // what is wrong; the fields read so far are kept.
   Result Open(const std::filesystem::path& path, Where where, std::string& error);
+  // `size` bytes at `at` (an archive's programs: from 0), read exactly;
+  // false when the file ends first or a read fails.
+  bool ReadAt(std::int64_t at, std::size_t size, std::string& bytes);
+  std::uint64_t fileBytes() const { return fileBytes_; }
 
   std::FILE* file() const { return file_.get(); }
   // Reads from the file. A read error is reported by every read from then
@@ -61,6 +68,8 @@ class PayloadFile {
   static int64_t Tell(void* context);
   static const void* View(void* context, size_t size);
   int ReadFile(void* buffer, size_t size, size_t* got);
+  Result FindPayload(Where where, const std::string& name, std::string& error);
+  Result ReadHeader(const std::string& name, std::string& error);
 
   CFile file_;
   payload::PayloadStream fileStream_{};  // the C runtime file as a stream
@@ -70,6 +79,7 @@ class PayloadFile {
   int readError_ = 0;
   long long offset_ = 0;
   bool inArchive_ = false;
+  std::uint64_t fileBytes_ = 0;
   // Read ahead and not yet taken: ahead_[aheadAt_, aheadEnd_).
   std::unique_ptr<unsigned char[]> ahead_;
   size_t aheadCapacity_ = 0;

@@ -33,7 +33,7 @@ std::string WriteFailure() {
 // The content: read to its end, encrypted serially (each keystream block
 // waits for the cipher block before it) and written; format 1 hashes the
 // plaintext (`sha`), format 2 authenticates the cipher text (`mac`).
-bool EncryptContent(const PackRequest& r, crypto::Cfb128* cfb, crypto::Sha1* sha,
+bool EncryptContent(const PayloadJob& r, crypto::Cfb128* cfb, crypto::Sha1* sha,
                     crypto::HmacSha256* mac, std::FILE* out, std::string& error) {
   // The plaintext buffer is wiped on every way out, the cipher text needs not.
   Secret<unsigned char[kChunk]> plain;
@@ -82,7 +82,7 @@ bool PutHeader(const payload::PayloadHeader& header, std::FILE* out,
 }
 
 // A header with the stored name, for either format.
-bool NamedHeader(const PackRequest& r, payload::PayloadHeader& header, std::string& error) {
+bool NamedHeader(const PayloadJob& r, payload::PayloadHeader& header, std::string& error) {
   if (!payload::IsPlainFileName(reinterpret_cast<const uint16_t*>(r.storedName.data()),
                                 r.storedName.size())) {
     error = "the stored name is not a plain file name";
@@ -94,7 +94,7 @@ bool NamedHeader(const PackRequest& r, payload::PayloadHeader& header, std::stri
   return true;
 }
 
-bool WriteFormat1(const PackRequest& r, std::FILE* out, std::string& error) {
+bool WriteFormat1(const PayloadJob& r, std::FILE* out, std::string& error) {
   const size_t n = static_cast<size_t>(r.keyBytes);
   // A fresh random file key, and random bytes for secondBlock, which no
   // reader uses.
@@ -143,7 +143,7 @@ bool WriteFormat1(const PackRequest& r, std::FILE* out, std::string& error) {
   return true;
 }
 
-bool WriteFormat2(const PackRequest& r, std::FILE* out, std::string& error) {
+bool WriteFormat2(const PayloadJob& r, std::FILE* out, std::string& error) {
   // A fresh random file key, salt and IVs; the key sealed under the
   // password at the request's cost.
   struct Keys {
@@ -202,7 +202,7 @@ bool WriteFormat2(const PackRequest& r, std::FILE* out, std::string& error) {
 
 }  // namespace
 
-bool WritePayload(const PackRequest& r, std::FILE* out, std::string& error) {
+bool WritePayload(const PayloadJob& r, std::FILE* out, std::string& error) {
   return r.format == 2 ? WriteFormat2(r, out, error) : WriteFormat1(r, out, error);
 }
 

@@ -9,7 +9,7 @@
 
 namespace orx {
 
-struct PackRequest {
+struct PayloadJob {
   std::FILE* input;           // the protected file, read to its end
   std::uint64_t inputBytes;   // for the progress bar only
   std::u16string storedName;  // must pass the stored-name rule
@@ -26,6 +26,6 @@ struct PackRequest {
 // 2: random salt and IVs, the file key sealed under PBKDF2 of the password
 // bytes, the content under its derived key and the tag behind it. False
 // with `error` set; `out` then holds a partial payload.
-bool WritePayload(const PackRequest& request, std::FILE* out, std::string& error);
+bool WritePayload(const PayloadJob& request, std::FILE* out, std::string& error);
 
 }  // namespace orx

@@ -38,12 +38,13 @@ fs::path TemporaryNameFor(const fs::path& target, const std::string& token) {
 
 PendingFile::~PendingFile() { Discard(); }
 
-bool PendingFile::Open(const fs::path& target, bool replace, std::string& error) {
+bool PendingFile::Open(const fs::path& target, bool replace, bool shared,
+                       std::string& error) {
   Discard();
   target_ = target;
   targetExists_ = false;
   committed_ = false;
-  if (!CreateTemporary(error)) return false;
+  if (!CreateTemporary(shared, error)) return false;
   if (!move_.Prepare(target_, replace, temp_, tempRemoval_, NewTemporaryName, error,
                      targetExists_)) {
     Discard();
@@ -52,12 +53,12 @@ bool PendingFile::Open(const fs::path& target, bool replace, std::string& error)
   return true;
 }
 
-bool PendingFile::CreateTemporary(std::string& error) {
+bool PendingFile::CreateTemporary(bool shared, std::string& error) {
   for (int attempt = 0; attempt < 16; ++attempt) {
     fs::path candidate = NewTemporaryName(target_);
     {
       platform::InterruptHold hold;  // created and armed for removal as one step
-      file_.reset(platform::CreateExclusive(candidate));
+      file_.reset(platform::CreateExclusive(candidate, shared));
       if (file_) {
         temp_ = candidate;
         tempRemoval_.Arm(candidate);
@@ -65,7 +66,8 @@ bool PendingFile::CreateTemporary(std::string& error) {
     }
     if (file_) return true;
     if (errno == EEXIST) continue;
-    error = "cannot create " + candidate.u8string() + ": " + Reason(errno);
+    // Named as the user named it: the temporary name is orx's business.
+    error = "cannot write " + target_.u8string() + ": " + Reason(errno);
     return false;
   }
   error = "cannot create a temporary file beside " + target_.u8string();

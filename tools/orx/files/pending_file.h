@@ -27,9 +27,12 @@ class PendingFile {
   ~PendingFile();
 
   // Creates the temporary file for `target`; `replace` lets Commit replace an
-  // existing target. False with `error` set (and targetExists() when that was
-  // the reason).
-  bool Open(const std::filesystem::path& target, bool replace, std::string& error);
+  // existing target; a `shared` file may be read by others as the umask
+  // allows (an archive or payload), any other is the user's alone
+  // (platform::CreateExclusive). False with `error` set, naming the target
+  // (and targetExists() when that was the reason).
+  bool Open(const std::filesystem::path& target, bool replace, bool shared,
+            std::string& error);
   std::FILE* file() const { return file_.get(); }
   // Flushes the file to the disk, closes it, moves it to the target and
   // flushes the folder, so that success means the target survives a power
@@ -48,7 +51,7 @@ class PendingFile {
   static constexpr size_t kNameLimit = 255;
 
  private:
-  bool CreateTemporary(std::string& error);
+  bool CreateTemporary(bool shared, std::string& error);
   void Discard();
 
   std::filesystem::path target_;

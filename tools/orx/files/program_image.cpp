@@ -72,6 +72,35 @@ bool HasDialogTemplate(const Reader& r, std::uint64_t optional, std::uint16_t op
 
 }  // namespace
 
+SlotContent DescribeSlot(const std::string& slot) {
+  Reader r(slot);
+  const SlotContent whole{nullptr, slot.size()};
+  if (!r.Has(0, 64) || slot.compare(0, 2, "MZ") != 0) return whole;
+  std::uint64_t pe = r.U32(0x3C);
+  if (!r.Has(pe, 24) || slot.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return whole;
+  const std::uint16_t machine = r.U16(pe + 4), sectionCount = r.U16(pe + 6);
+  const std::uint16_t optionalSize = r.U16(pe + 20);
+  const std::uint64_t optional = pe + 24, sections = optional + optionalSize;
+  const bool plus = machine == kMachineAmd64;
+  if ((machine != kMachineI386 && !plus) || optionalSize < 72 ||
+      !r.Has(sections, 40ull * sectionCount)) {
+    return whole;
+  }
+  std::uint64_t end = r.U32(optional + 60);  // SizeOfHeaders
+  for (std::uint16_t i = 0; i < sectionCount; ++i) {
+    std::uint64_t s = sections + 40ull * i;
+    std::uint64_t rawEnd = static_cast<std::uint64_t>(r.U32(s + 20)) + r.U32(s + 16);
+    if (r.U32(s + 16) && rawEnd > end) end = rawEnd;
+  }
+  // The certificate table, the one directory addressed by file offset.
+  const std::uint64_t security = optional + (plus ? 144 : 128);
+  if (security + 8 <= sections && r.U32(optional + (plus ? 108 : 92)) > 4) {
+    std::uint64_t certEnd = static_cast<std::uint64_t>(r.U32(security)) + r.U32(security + 4);
+    if (r.U32(security + 4) && certEnd > end) end = certEnd;
+  }
+  return {plus ? "x86-64" : "x86", end < slot.size() ? end : slot.size()};
+}
+
 bool CheckSlotProgram(const std::string& image, const SlotRule& rule, const std::string& name,
                       std::string& error) {
   const std::string part = std::string(rule.what) + " " + name;

@@ -30,4 +30,16 @@ extern const SlotRule kDecryptorRule;
 bool CheckSlotProgram(const std::string& image, const SlotRule& rule, const std::string& name,
                       std::string& error);
 
+// What a slot of an archive holds, as inspect shows it: the program's
+// machine ("x86", "x86-64"; null for anything that is not a PE image of
+// either) and its own length, the end of its headers and sections (and of
+// its signature, if any), so that the padding behind it is left out and
+// the bytes are those of the program file. For what is not a program, the
+// whole slot.
+struct SlotContent {
+  const char* machine;
+  std::uint64_t bytes;
+};
+SlotContent DescribeSlot(const std::string& slot);
+
 }  // namespace orx

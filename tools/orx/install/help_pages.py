@@ -1,56 +1,104 @@
 #!/usr/bin/env python3
-"""Writes orx's manual page and bash completion from orx's own --help.
+"""Writes orx's manual page and bash completion from orx's own help.
 
 Run at build time on the orx just built, so that the manual page, the
-completion and `orx --help` cannot disagree: the help texts in orx are the
-one source. The help is read as orx prints it:
+completion and `orx --help` cannot disagree: the help texts in orx
+(tools/orx/commands/help_text.cpp) are the one source. The page is made
+of `orx --help` (synopsis, description, and the sections every command
+shares), each `orx COMMAND --help` (its usage, description, options with
+their defaults, example) and `orx --version`. The help is read as orx
+prints it:
 
-    usage:
-      orx COMMAND SYNOPSIS...        (continued on lines indented further)
-        description...               (indented four spaces)
-    a paragraph starting in column 0, continued on indented lines
-    label: a paragraph under a label, such as "exit codes: ..."
+    usage: orx ...                   (then "  orx ..." synopsis lines)
+    a paragraph at column 0, continued at column 0
+    label:                           a section (after a blank line); its lines
+                                     indented by two
+      term    text                   in the list sections (commands,
+              continued              options, exit codes, json keys)
+      text                           in the others; example: one command a line
 
-A placeholder "[password option]" in a synopsis stands for the options of
-the "password options:" paragraph. The manual page is gzipped without a
-name or time stamp, so that it is the same bytes in every build.
+Blank lines separate paragraphs. The manual page is gzipped without a name
+or time stamp, so that it is the same bytes in every build.
 """
 import argparse
 import gzip
 import re
 import subprocess
 
-OPTION = re.compile(r"(?<![\w-])(--?[A-Za-z][\w-]*)(?: ([A-Z][A-Z-]*|\w+(?:\|\w+)+))?")
-LABEL = re.compile(r"^([a-z][a-z ]*): (.*)$")
+LISTS = {"commands", "options", "exit codes", "json keys"}
+LABEL = re.compile(r"^([a-z][a-z ]*):$")
+TERM = re.compile(r"^  (\S(?:.*?\S)?)(?: {2,}(\S.*))?$")
+OPTION = re.compile(r"^(--?[A-Za-z][\w-]*)(?: (\S+))?$")
+FILE_ARGUMENTS = {"FILE", "OUT", "F", "P"}  # the help's names for a file
 
 
-def help_text(orx, *args):
-    return subprocess.run([orx, *args, "--help"], check=True, capture_output=True,
-                          text=True).stdout
+def run(orx, *args):
+    return subprocess.run([orx, *args], check=True, capture_output=True, text=True).stdout
+
+
+def paragraphs(lines):
+    """Lines (indentation stripped) joined into paragraphs at blank lines."""
+    out, current = [], []
+    for line in lines + [""]:
+        if line.strip():
+            current.append(line.strip())
+        elif current:
+            out.append(" ".join(current))
+            current = []
+    return out
+
+
+def entries(lines):
+    """A list section as (term, text) pairs."""
+    out = []
+    for line in lines:
+        if not line.strip():
+            continue
+        m = TERM.match(line)
+        if m:
+            out.append([m.group(1), m.group(2) or ""])
+        elif out and line.startswith("   "):
+            out[-1][1] = (out[-1][1] + " " + line.strip()).strip()
+        else:
+            raise SystemExit("orx --help: cannot place the line %r" % line)
+    return [tuple(e) for e in out]
 
 
 def parse(text):
-    """(commands, paragraphs): commands as (name, synopsis lines, description
-    lines); paragraphs as (label or None, text lines)."""
+    """{"usage": [...], "text": [paragraphs], "sections": [(label, body)]}:
+    a list section's body is (term, text) pairs, "example" its commands,
+    any other its paragraphs."""
     lines = text.splitlines()
-    if not lines or lines[0] != "usage:":
-        raise SystemExit("orx --help does not start with 'usage:'")
-    commands, paragraphs = [], []
-    for line in lines[1:]:
-        if line.startswith("  orx "):
-            commands.append((line.split()[1], [line[2:].rstrip()], []))
-        elif line.startswith("     ") and commands and not commands[-1][2]:
-            commands[-1][1].append(line[2:].rstrip())
-        elif line.startswith("    ") and commands and not paragraphs:
-            commands[-1][2].append(line.strip())
-        elif not line.startswith(" "):
-            m = LABEL.match(line)
-            paragraphs.append((m.group(1), [m.group(2)]) if m else (None, [line]))
-        elif paragraphs:
-            paragraphs[-1][1].append(line.strip())
+    if not lines or not lines[0].startswith("usage: orx "):
+        raise SystemExit("orx help does not start with 'usage: orx '")
+    usage = [lines[0][len("usage: "):]]
+    i = 1
+    while i < len(lines) and lines[i].startswith("  orx "):
+        usage.append(lines[i].strip())
+        i += 1
+    top, sections = [], []
+    previous = ""
+    for line in lines[i:]:
+        # A label follows a blank line: a paragraph's line may end in ":" too.
+        m = LABEL.match(line) if not previous.strip() else None
+        previous = line
+        if m:
+            sections.append((m.group(1), []))
+        elif sections and (line.startswith("  ") or not line.strip()):
+            sections[-1][1].append(line)
+        elif not sections:
+            top.append(line)
         else:
-            raise SystemExit("orx --help: cannot place the line %r" % line)
-    return commands, paragraphs
+            raise SystemExit("orx help: cannot place the line %r" % line)
+    parsed = []
+    for label, body in sections:
+        if label in LISTS:
+            parsed.append((label, entries(body)))
+        elif label == "example":
+            parsed.append((label, [b.strip() for b in body if b.strip()]))
+        else:
+            parsed.append((label, paragraphs(body)))
+    return {"usage": usage, "text": paragraphs(top), "sections": parsed}
 
 
 def roff(text):
@@ -58,60 +106,94 @@ def roff(text):
     return "\\&" + text if text[:1] in (".", "'") else text
 
 
-def manual_page(commands, paragraphs):
-    out = ['.TH ORX 1 "" "Orvanta" "User Commands"', ".nh", ".ad l",
+def tagged(pairs):
+    out = []
+    for term, text in pairs:
+        out += [".TP", ".B " + roff(term), roff(text)]
+    return out
+
+
+def command_part(name, summary, help_):
+    out = [".SS " + roff(name), roff(summary), ".PP", ".nf", ".B " + roff("orx " + name
+           + help_["usage"][0][len("orx " + name):]), ".fi"]
+    for text in help_["text"]:
+        out += [".PP", roff(text)]
+    for label, body in help_["sections"]:
+        if label in ("options", "json keys"):
+            out += [".PP", ".I " + roff(label.capitalize()), ".RS 4"] + tagged(body) + [".RE"]
+        elif label == "example":
+            out += [".PP", ".I Example", ".RS 4", ".nf"] + [roff(b) for b in body] + [".fi", ".RE"]
+    return out
+
+
+def manual_page(overview, commands, version):
+    out = ['.TH ORX 1 "" "orx %s" "User Commands"' % version.split()[1], ".nh", ".ad l",
            ".SH NAME", "orx \\- build and open self\\-decrypting archives and encrypted payloads",
-           ".SH SYNOPSIS", ".nf"]
-    for _, synopsis, _ in commands:
-        out += [roff(s) for s in synopsis]
-    out += [".fi", ".SH DESCRIPTION"]
-    for label, text in paragraphs:
-        if label is None:
-            out += [".PP"] + [roff(t) for t in text]
+           ".SH SYNOPSIS", ".nf"] + [roff(u) for u in overview["usage"][1:]] + [".fi",
+           ".SH DESCRIPTION"]
+    for text in overview["text"]:
+        out += [".PP", roff(text)]
     out.append(".SH COMMANDS")
-    for name, _, description in commands:
-        out += [".TP", ".B " + roff(name)] + [roff(d) for d in description]
-    for label, text in paragraphs:
-        if label is not None:
-            out += [".SH " + roff(label.upper())] + [roff(t) for t in text]
+    summaries = dict(next(body for label, body in overview["sections"] if label == "commands"))
+    for name, help_ in commands:
+        out += command_part(name, summaries[name], help_)
+    for label, body in overview["sections"]:
+        if label == "commands":
+            continue
+        out.append(".SH " + roff(label.upper()))
+        if label in LISTS:
+            out += tagged(body)
+        else:
+            for text in body:
+                out += [".PP", roff(text)]
+    out += [".SH VERSION", roff("This page describes orx %s." % version.split()[1])]
     return "\n".join(out) + "\n"
 
 
-def completion(commands, paragraphs):
+def completion(commands):
     """A bash completion function: commands first, then each command's options,
-    directories after a DIR option, the listed values after a|b|c, files
-    otherwise."""
-    password = [o for label, text in paragraphs if label == "password options"
-                for o in OPTION.findall(" ".join(text))]
-    cases, takes_dir, takes_value, values = [], set(), set(), {}
-    for name, synopsis, _ in commands:
-        joined = " ".join(synopsis)
-        options = OPTION.findall(joined) + (password if "password option" in joined else [])
+    folders after a DIR option, the listed values after a|b|c, nothing after
+    a number or a name, files (names with blanks kept whole) otherwise."""
+    cases, takes_dir, takes_file, takes_word, values = [], set(), set(), set(), {}
+    for name, help_ in commands:
+        options = [OPTION.match(term).groups() for label, body in help_["sections"]
+                   if label == "options" for term, _ in body]
         for option, arg in options:
             if arg == "DIR":
                 takes_dir.add(option)
-            elif "|" in arg:
+            elif arg and "|" in arg:
                 values[option] = arg.replace("|", " ")
+            elif arg in FILE_ARGUMENTS:
+                takes_file.add(option)
             elif arg:
-                takes_value.add(option)
+                takes_word.add(option)
         names = sorted({o for o, _ in options} | {"--help"})
         cases.append('    %s) options="%s" ;;' % (name, " ".join(names)))
     value_cases = ['    %s) COMPREPLY=($(compgen -W "%s" -- "$cur")); return ;;' % (o, v)
                    for o, v in sorted(values.items())]
     return "\n".join([
         "# bash completion for orx; written from orx's own --help by help_pages.py.",
+        "# File names come from bash-completion's _filedir where it is loaded, else",
+        "# from compgen a line each, so that a name with blanks stays one word.",
+        "_orx_files() {",
+        "  if declare -F _filedir >/dev/null; then _filedir \"$@\"; return; fi",
+        "  local IFS=$'\\n'",
+        '  COMPREPLY=($(compgen "${1:--f}" -- "$cur"))',
+        "}",
         "_orx() {",
         '  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} options=""',
         "  if [ \"$COMP_CWORD\" -eq 1 ]; then",
-        '    COMPREPLY=($(compgen -W "%s --help" -- "$cur"))' % " ".join(c[0] for c in commands),
+        '    COMPREPLY=($(compgen -W "%s --help --version" -- "$cur"))'
+        % " ".join(name for name, _ in commands),
         "    return",
         "  fi",
         '  case $prev in',
         *value_cases,
-        *(['    %s) COMPREPLY=($(compgen -d -- "$cur")); return ;;' % "|".join(sorted(takes_dir))]
+        *(['    %s) _orx_files -d; return ;;' % "|".join(sorted(takes_dir))]
           if takes_dir else []),
-        *(['    %s) COMPREPLY=($(compgen -f -- "$cur")); return ;;' % "|".join(sorted(takes_value))]
-          if takes_value else []),
+        *(['    %s) _orx_files; return ;;' % "|".join(sorted(takes_file))]
+          if takes_file else []),
+        *(['    %s) return ;;' % "|".join(sorted(takes_word))] if takes_word else []),
         "  esac",
         "  case ${COMP_WORDS[1]} in",
         *cases,
@@ -119,7 +201,7 @@ def completion(commands, paragraphs):
         '  if [[ $cur == -* ]]; then',
         '    COMPREPLY=($(compgen -W "$options" -- "$cur"))',
         "  else",
-        '    COMPREPLY=($(compgen -f -- "$cur"))',
+        "    _orx_files",
         "  fi",
         "}",
         "complete -o filenames -F _orx orx",
@@ -133,18 +215,22 @@ def main():
     ap.add_argument("--completion", required=True, help="the bash completion file to write")
     args = ap.parse_args()
 
-    commands, paragraphs = parse(help_text(args.orx))
-    # Each command's own help must be its part of the whole, so that the
-    # page shows what `orx COMMAND --help` shows.
-    for name, synopsis, description in commands:
-        own = parse(help_text(args.orx, name))
-        if own != ([(name, synopsis, description)], paragraphs):
-            raise SystemExit("orx %s --help is not its part of orx --help" % name)
+    overview = parse(run(args.orx, "--help"))
+    names = [u.split()[1] for u in overview["usage"][1:] if not u.split()[1].startswith("-")]
+    commands = [(name, parse(run(args.orx, name, "--help"))) for name in names]
+    # Each command's own help shares the overview's sections word for word,
+    # so that the page can show them once.
+    shared = dict(overview["sections"])
+    for name, help_ in commands:
+        for label, body in help_["sections"]:
+            if label in shared and shared[label] != body:
+                raise SystemExit("orx %s --help: its section %r is not the overview's"
+                                 % (name, label))
     with open(args.man, "wb") as raw:
         with gzip.GzipFile(filename="", mode="wb", fileobj=raw, mtime=0) as z:
-            z.write(manual_page(commands, paragraphs).encode("utf-8"))
+            z.write(manual_page(overview, commands, run(args.orx, "--version")).encode("utf-8"))
     with open(args.completion, "w", encoding="utf-8", newline="\n") as f:
-        f.write(completion(commands, paragraphs))
+        f.write(completion(commands))
 
 
 if __name__ == "__main__":

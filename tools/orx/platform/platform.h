@@ -37,8 +37,16 @@ std::vector<std::string> Arguments(int argc, char** argv);
 std::FILE* OpenFile(const fs::path& path, const char* mode);
 
 // Creates `path` for writing ("wb") only if nothing has that name, a dangling
-// link included. Null with errno set (EEXIST when the name is taken).
-std::FILE* CreateExclusive(const fs::path& path);
+// link included. A `shared` file may be read by others as the umask allows
+// (0666 less the umask: an archive or payload, made to be sent); any other
+// is the user's alone (0600: plaintext). Windows leaves both to the
+// folder's permissions. Null with errno set (EEXIST when the name is taken).
+std::FILE* CreateExclusive(const fs::path& path, bool shared);
+
+// Whether this process may create files in the folder `dir`. False with
+// errno set (ENOENT, ENOTDIR, EACCES, EROFS), so that an output folder that
+// cannot take the output is refused before the password is asked.
+bool CanCreateIn(const fs::path& dir);
 
 // What orx needs to know about an open file or a path: whether it is a
 // regular file, its size and its identity (device and inode, or volume and
@@ -56,7 +64,9 @@ inline bool SameFile(const FileFacts& a, const FileFacts& b) {
 }
 
 // False with errno set (on Windows too) when the facts cannot be had. A pipe
-// or console on Windows has no identity: all zero, not regular.
+// or console on Windows has no identity: all zero, not regular; so has an
+// open handle Windows gives no information about, which is then read as a
+// stream.
 bool FactsOfFile(std::FILE* file, FileFacts& facts);
 // Follows symbolic links: the facts of the file the path leads to.
 bool FactsOfPath(const fs::path& path, FileFacts& facts);
@@ -86,6 +96,39 @@ bool SyncFolder(const fs::path& dir);
 // internet zone). True when `to` carries it now, or `from` had none (and
 // always on POSIX, which has no such thing).
 bool CopyZoneInformation(const fs::path& from, const fs::path& to);
+
+// ---- Standard input and output, and where orx finds its parts -------------
+
+// Standard input and output carry bytes unchanged (binary mode on Windows;
+// nothing to do on POSIX). Called once at start.
+void UseBinaryStandardStreams();
+
+// Standard input as a stream of its own (a second descriptor: closing it
+// leaves standard input open), for reading a file given as "-". Null with
+// errno set.
+std::FILE* ReopenStandardInput();
+
+// A new temporary file for reading and writing that has no name on disk,
+// private to the user, in $TMPDIR or /tmp (Windows: the user's temporary
+// folder): POSIX opens it with O_TMPFILE, or unlinks it at once where that
+// is not offered; Windows deletes it on close. So no ending of orx, SIGKILL
+// or a power cut included, leaves it behind. Null with errno set.
+std::FILE* CreateUnnamedTemporary();
+
+// The folder of the Windows programs `pack --archive` and `archive` use when
+// none is named: beside the package's data, "../share/orx" from the folder
+// of the running program on POSIX (/usr/share/orx for /usr/bin/orx, and
+// wherever the install put both), the folder of orx.exe on Windows. Empty
+// when the program's own path cannot be found.
+fs::path DefaultPartsFolder();
+// Where that is, in words for the help.
+extern const char kDefaultPartsWhere[];
+
+// SHA-256 of `size` bytes from the system's provider (OpenSSL on POSIX, CNG
+// on Windows), for showing the programs an archive carries beside the
+// release's SHA256SUMS. False when the provider fails.
+constexpr std::size_t kSha256Bytes = 32;
+bool Sha256(const void* data, std::size_t size, unsigned char digest[kSha256Bytes]);
 
 // ---- Secrets in memory -------------------------------------------------------
 
@@ -253,8 +296,9 @@ inline bool ReadLine(std::FILE* from, TypedLine& line) {
 
 enum class PromptResult {
   kTyped,
-  kRefused,    // no terminal, nothing typed, interrupted: a password failure
-  kIoFailure,  // the terminal is there but cannot be used
+  kNoTerminal,  // none to ask: a fault of the command line (name a password source)
+  kRefused,     // nothing typed, interrupted: a password failure
+  kIoFailure,   // the terminal is there but cannot be used
 };
 
 // Writes `prompt` and reads one line on the terminal (the console on

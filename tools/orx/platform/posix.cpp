@@ -9,9 +9,12 @@
 #include <sys/prctl.h>
 #endif
 
+#include <openssl/evp.h>
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "orx/unique_handle.h"
@@ -39,8 +42,9 @@ std::FILE* OpenFile(const fs::path& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
 }
 
-std::FILE* CreateExclusive(const fs::path& path) {
-  Descriptor fd(::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+std::FILE* CreateExclusive(const fs::path& path, bool shared) {
+  Descriptor fd(
+      ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, shared ? 0666 : 0600));
   if (!fd) return nullptr;
   std::FILE* file = fdopen(fd.get(), "wb");
   if (!file) {
@@ -79,6 +83,17 @@ bool FactsOfPath(const fs::path& path, FileFacts& facts) {
   return true;
 }
 
+bool CanCreateIn(const fs::path& dir) {
+  const fs::path folder = dir.empty() ? fs::path(".") : dir;
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 std::size_t NameLimit(const fs::path& dir) {
   errno = 0;
   long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
@@ -95,6 +110,54 @@ bool SyncFolder(const fs::path& dir) {
 }
 
 bool CopyZoneInformation(const fs::path&, const fs::path&) { return true; }
+
+// ---- Standard input and output, and where orx finds its parts -------------
+
+void UseBinaryStandardStreams() {}
+
+std::FILE* ReopenStandardInput() {
+  Descriptor fd(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+  std::FILE* file = fd ? fdopen(fd.get(), "rb") : nullptr;
+  if (file) fd.release();
+  return file;
+}
+
+std::FILE* CreateUnnamedTemporary() {
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string dir = tmp && *tmp ? tmp : "/tmp";
+#if defined(O_TMPFILE)
+  Descriptor fd(::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  // Filesystems without unnamed files refuse with EOPNOTSUPP or EISDIR.
+  if (!fd && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return nullptr;
+#else
+  Descriptor fd;
+#endif
+  if (!fd) {
+    std::string name = dir + "/orx-XXXXXX";
+    fd.reset(::mkostemp(&name[0], O_CLOEXEC));
+    if (!fd) return nullptr;
+    ::unlink(name.c_str());
+  }
+  std::FILE* file = fdopen(fd.get(), "w+b");
+  if (file) fd.release();
+  return file;
+}
+
+const char kDefaultPartsWhere[] = "../share/orx from orx's own folder (/usr/share/orx)";
+
+fs::path DefaultPartsFolder() {
+  char self[4096];
+  ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return {};
+  self[n] = 0;
+  return fs::path(self).parent_path().parent_path() / "share" / "orx";
+}
+
+bool Sha256(const void* data, std::size_t size, unsigned char digest[kSha256Bytes]) {
+  unsigned int length = 0;
+  return EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr) == 1 &&
+         length == kSha256Bytes;
+}
 
 // ---- Secrets in memory -------------------------------------------------------
 
@@ -416,7 +479,7 @@ PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& erro
   Descriptor terminal(::open("/dev/tty", O_RDWR | O_CLOEXEC));
   if (!terminal) {
     error = "no terminal to ask for the password; use --password-file or --password-stdin";
-    return PromptResult::kRefused;
+    return PromptResult::kNoTerminal;
   }
   CFile tty(fdopen(terminal.get(), "r+"));
   if (!tty) {

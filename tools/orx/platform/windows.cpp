@@ -3,12 +3,14 @@
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <bcrypt.h>
 
 #include <atomic>
 #include <cerrno>
 #include <memory>
 #include <system_error>
 
+#include "orx/system_dlls.h"
 #include "orx/unique_handle.h"
 #include "orx/zone_record.h"
 #include "platform.h"
@@ -40,7 +42,7 @@ std::FILE* OpenFile(const fs::path& path, const char* mode) {
   return _wfopen(path.c_str(), wideMode);
 }
 
-std::FILE* CreateExclusive(const fs::path& path) {
+std::FILE* CreateExclusive(const fs::path& path, bool) {
   Descriptor fd(_wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, 0600));
   if (!fd) return nullptr;
   std::FILE* file = _fdopen(fd.get(), "wb");
@@ -84,7 +86,10 @@ bool FactsOfFile(std::FILE* file, FileFacts& facts) {
     errno = EBADF;
     return false;
   }
-  return FactsOfHandle(reinterpret_cast<HANDLE>(handle), facts);
+  // A handle the system tells nothing about (standard input that Wine
+  // passes on from a Unix file) is read as a stream, from start to end.
+  if (!FactsOfHandle(reinterpret_cast<HANDLE>(handle), facts)) facts = FileFacts{};
+  return true;
 }
 
 bool FactsOfPath(const fs::path& path, FileFacts& facts) {
@@ -100,6 +105,19 @@ bool FactsOfPath(const fs::path& path, FileFacts& facts) {
 }
 
 std::size_t NameLimit(const fs::path&) { return 255; }
+
+bool CanCreateIn(const fs::path& dir) {
+  DWORD attributes = GetFileAttributesW((dir.empty() ? fs::path(L".") : dir).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    errno = ENOENT;
+    return false;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  return true;  // Windows' own answer comes with the output's creation
+}
 
 bool SyncFile(std::FILE* file) {
   intptr_t handle = _get_osfhandle(_fileno(file));
@@ -201,7 +219,7 @@ PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& erro
   DWORD mode = 0;
   if (!in || !GetConsoleMode(in.get(), &mode)) {
     error = "no console to ask for the password; use --password-file or --password-stdin";
-    return PromptResult::kRefused;
+    return PromptResult::kNoTerminal;
   }
   std::fputs(prompt, stderr);
   std::fflush(stderr);
@@ -239,6 +257,92 @@ PromptResult PromptHidden(const char* prompt, TypedLine& line, std::string& erro
     return PromptResult::kRefused;
   }
   return PromptResult::kTyped;
+}
+
+// ---- Standard input and output, and where orx finds its parts -------------
+
+void UseBinaryStandardStreams() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
+
+std::FILE* ReopenStandardInput() {
+  Descriptor fd(_dup(_fileno(stdin)));
+  std::FILE* file = fd ? _fdopen(fd.get(), "rb") : nullptr;
+  if (file) fd.release();
+  return file;
+}
+
+std::FILE* CreateUnnamedTemporary() {
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t name[MAX_PATH + 1];
+  DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+  if (n == 0 || n > MAX_PATH || !GetTempFileNameW(folder, L"orx", 0, name)) {
+    errno = EACCES;
+    return nullptr;
+  }
+  // GetTempFileNameW made the file; it goes when its last handle closes.
+  HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);
+    errno = EACCES;
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_RDWR);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "w+b");
+  if (!file) _close(fd);
+  return file;
+}
+
+const char kDefaultPartsWhere[] = "the folder of orx.exe";
+
+fs::path DefaultPartsFolder() {
+  std::wstring self(32768, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+  if (n == 0 || n >= self.size()) return {};
+  self.resize(n);
+  return fs::path(self).parent_path();
+}
+
+// bcrypt.dll from the system folder by its full path, as the crypto
+// provider takes it, so that no DLL of that name beside orx.exe is loaded.
+bool Sha256(const void* data, std::size_t size, unsigned char digest[kSha256Bytes]) {
+  HMODULE bcrypt = LoadSystemLibrary(L"bcrypt.dll");
+  if (!bcrypt) return false;
+  auto get = [bcrypt](const char* name) { return GetProcAddress(bcrypt, name); };
+  auto open = reinterpret_cast<decltype(&BCryptOpenAlgorithmProvider)>(
+      reinterpret_cast<void*>(get("BCryptOpenAlgorithmProvider")));
+  auto create = reinterpret_cast<decltype(&BCryptCreateHash)>(
+      reinterpret_cast<void*>(get("BCryptCreateHash")));
+  auto feed = reinterpret_cast<decltype(&BCryptHashData)>(
+      reinterpret_cast<void*>(get("BCryptHashData")));
+  auto finish = reinterpret_cast<decltype(&BCryptFinishHash)>(
+      reinterpret_cast<void*>(get("BCryptFinishHash")));
+  auto destroy = reinterpret_cast<decltype(&BCryptDestroyHash)>(
+      reinterpret_cast<void*>(get("BCryptDestroyHash")));
+  auto close = reinterpret_cast<decltype(&BCryptCloseAlgorithmProvider)>(
+      reinterpret_cast<void*>(get("BCryptCloseAlgorithmProvider")));
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  bool ok = open && create && feed && finish && destroy && close &&
+            BCRYPT_SUCCESS(open(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0));
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  ok = ok && BCRYPT_SUCCESS(create(algorithm, &hash, nullptr, 0, nullptr, 0, 0));
+  for (const auto* p = static_cast<const unsigned char*>(data); ok && size > 0;) {
+    ULONG chunk = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
+    ok = BCRYPT_SUCCESS(feed(hash, const_cast<PUCHAR>(p), chunk, 0));
+    p += chunk;
+    size -= chunk;
+  }
+  ok = ok && BCRYPT_SUCCESS(finish(hash, digest, kSha256Bytes, 0));
+  if (hash) destroy(hash);
+  if (algorithm) close(algorithm, 0);
+  FreeLibrary(bcrypt);
+  return ok;
 }
 
 }  // namespace orx::platform

@@ -89,15 +89,17 @@ class ArchiveTest(unittest.TestCase):
                 image_tool.GUI, [image_tool.RT_DIALOG], dll=True), self.payload), 1, ["DLL"]),
             ("cut-short decryptor", (stub, cleanup, image_tool.decryptor()[:0x500], self.payload),
              1, ["decryptor", "cut short"]),
-            ("plaintext payload", (stub, cleanup, decryptor, document), 5,
+            ("plaintext payload", (stub, cleanup, decryptor, document), 7,
              ["not a payload", "signature"]),
-            ("empty payload", (stub, cleanup, decryptor, b""), 5, ["not a payload", "empty"]),
-            ("archive as payload", (stub, cleanup, decryptor, stub + self.payload), 5,
-             ["not a payload"]),
+            ("empty payload", (stub, cleanup, decryptor, b""), 5,
+             ["not one the decryptor can open", "empty"]),
+            ("archive as payload", (stub, cleanup, decryptor, stub + self.payload), 7,
+             ["not a bare payload"]),
             ("truncated payload", (stub, cleanup, decryptor, self.payload[:50]), 5,
              ["truncated payload"]),
             ("format-2 payload asking for four billion iterations",
-             (stub, cleanup, decryptor, bytes(absurd)), 5, ["not a payload", "cost"]),
+             (stub, cleanup, decryptor, bytes(absurd)), 5,
+             ["not one the decryptor can open", "cost"]),
         ]
         for label, parts, code, words in cases:
             with self.subTest(label):
@@ -134,7 +136,37 @@ class ArchiveTest(unittest.TestCase):
     def test_missing_option_is_a_usage_error(self):
         result = run("archive", "--stub", "x", "-o", "y")
         self.assertEqual(result.returncode, 2)
-        self.assertIn("--cleanup", result.stderr)
+        self.assertIn("--payload is required", result.stderr)
+
+    def test_parts_by_folder_and_by_file(self):
+        # --parts names a folder of the release's three names; --stub,
+        # --cleanup or --decryptor replaces one of them. A part missing is
+        # named with its file and the options that name another.
+        folder = os.path.join(self.dir.name, "release")
+        os.mkdir(folder)
+        images = {"Tarrow.exe": image_tool.stub(1600), "Orx_DelTool.exe": image_tool.cleanup(),
+                  "Orx_DecryptFile.exe": image_tool.decryptor()}
+        for name, image in images.items():
+            self.file(os.path.join("release", name), image)
+        payload = self.file("p", self.payload)
+        other = self.file("other-stub", image_tool.stub(1800))
+        for label, extra, stub in (("the folder", [], images["Tarrow.exe"]),
+                                   ("one replaced", ["--stub", other], image_tool.stub(1800))):
+            with self.subTest(label):
+                out = os.path.join(self.dir.name, label + ".exe")
+                result = run("archive", "--parts", folder, "--payload", payload, "-o", out, *extra)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                data = self.read(out)
+                self.assertEqual(data[:len(stub)], stub)
+                self.assertEqual(data[0x9000:0x9000 + 2048], images["Orx_DecryptFile.exe"])
+        os.remove(os.path.join(folder, "Orx_DelTool.exe"))
+        missing = os.path.join(self.dir.name, "missing.exe")
+        result = run("archive", "--parts", folder, "--payload", payload, "-o", missing)
+        self.assertEqual(result.returncode, 1)
+        for word in ("the cleanup tool", os.path.join(folder, "Orx_DelTool.exe"), "--parts DIR",
+                     "Tarrow.exe, Orx_DelTool.exe and Orx_DecryptFile.exe", "nothing written"):
+            self.assertIn(word, result.stderr)
+        self.assertFalse(os.path.exists(missing))
 
 
 if __name__ == "__main__":

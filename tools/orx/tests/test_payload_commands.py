@@ -4,6 +4,7 @@ process's memory closed to dumps and other processes, and names from a
 payload shown safely."""
 import errno
 import fcntl
+import json
 import os
 import pwd
 import re
@@ -64,6 +65,25 @@ class Base(unittest.TestCase):
 
     def assertOutEmpty(self):
         self.assertEqual(os.listdir(self.out), [])
+
+    def unprivileged(self):
+        """A preexec function that makes the child orxrecipient when the test
+        runs as root (who may write anywhere), None otherwise; the test's
+        folders are opened to it for reading."""
+        if os.geteuid() != 0:
+            return lambda: None
+        try:
+            user = pwd.getpwnam("orxrecipient")
+        except KeyError:
+            return None
+        os.chmod(self.dir, 0o755)
+        os.chmod(self.pw, 0o644)
+
+        def as_user():
+            os.setgroups([])
+            os.setgid(user.pw_gid)
+            os.setuid(user.pw_uid)
+        return as_user
 
 
 def start_on_terminal(*args):
@@ -145,6 +165,27 @@ class RoundTrip(Base):
         self.assertNotEqual(first["key_check"], second["key_check"])
         self.assertNotEqual(first["second"], second["second"])
         self.assertNotEqual(first["cipher"], second["cipher"])
+        # inspect --json: the documented keys, the fields as read without orx.
+        keys = ["container", "fileBytes", "payloadOffset", "format", "signature", "cipher", "kdf",
+                "cost", "name", "headerBytes", "contentBytes", "checkBytes", "check", "programs"]
+        name = "r\u00e9sum\u00e9 \u4e2d.txt"
+        for target, fields in (
+                ("q", {"format": 2, "signature": "0x5058524F", "cipher": "aes-256-cfb",
+                       "kdf": "PBKDF2-HMAC-SHA256", "cost": 123456, "checkBytes": 32,
+                       "check": payload_tool.parse2(self.read("q"))["tag"].hex(),
+                       "headerBytes": 132 + 2 * len(name)}),
+                ("p1", {"format": 1, "signature": "0xF8EBD601", "cipher": "aes-256-cfb",
+                        "kdf": None, "cost": None, "checkBytes": 24,
+                        "check": payload_tool.parse(self.read("p1"))["digest"].hex(),
+                        "headerBytes": 32 + 2 * len(name) + 64})):
+            with self.subTest(target):
+                r = run("inspect", "--json", self.path(target))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                shown = json.loads(r.stdout)
+                self.assertEqual(list(shown), keys)
+                self.assertEqual(shown, dict(fields, container="payload", payloadOffset=0,
+                                             name=name, programs=[], contentBytes=5,
+                                             fileBytes=len(self.read(target))))
 
     def test_payloads_made_elsewhere(self):
         name = "plain.txt".encode("utf-16-le") + b"\x7f"  # the odd byte is dropped
@@ -257,6 +298,38 @@ class RoundTrip(Base):
         self.assertFalse(os.path.exists(self.path("q")))
         os.close(master)
         os.close(terminal)
+        # --password-stdin with the terminal as standard input asks there,
+        # without echo, and a new password's rule is checked on its first
+        # entry, before the second is asked for.
+        for args, typed, code, shown in (
+                (("unpack", self.path("p"), "-C", self.path("again"), "--password-stdin"),
+                 "s\u00e9same", 0, b"again/f"),
+                (("pack", src, "-o", self.path("q"), "--format", "1"), "abc", 3,
+                 b"shorter than 4")):
+            with self.subTest(args[0]):
+                os.makedirs(self.path("again"), exist_ok=True)
+                proc, master, terminal = start_on_terminal(*args)
+                read_until(master, b"Password:")
+                self.assertFalse(termios.tcgetattr(terminal)[3] & termios.ECHO)
+                os.write(master, typed.encode() + b"\n")
+                self.assertEqual(proc.wait(timeout=60), code)
+                seen = read_until(master, shown)
+                os.set_blocking(master, False)
+                try:
+                    seen += os.read(master, 4096)
+                except (BlockingIOError, OSError):
+                    pass
+                self.assertNotIn(typed.encode(), seen)
+                self.assertNotIn(b"Password again", seen)
+                os.close(master)
+                os.close(terminal)
+        self.assertEqual(self.read("again", "f"), b"secret content")
+        # No one types a payload: - at a terminal is refused at once.
+        proc, master, terminal = start_on_terminal("inspect", "-")
+        self.assertEqual(proc.wait(timeout=60), 1)
+        self.assertIn(b"standard input is a terminal", read_until(master, b"terminal"))
+        os.close(master)
+        os.close(terminal)
 
 
 class Refusals(Base):
@@ -274,8 +347,11 @@ class Refusals(Base):
         large = bytearray(payload_tool.build("a.txt".encode("utf-16-le"), "s\u00e9same",
                                              os.urandom(16 * 2**20 + 7)))
         large[len(large) - 30] ^= 1
-        head = image_tool.stub()
-        head += bytes(PAYLOAD_OFFSET - len(head))
+        head = bytearray(PAYLOAD_OFFSET)
+        for at, program in ((0, image_tool.stub()), (0x6000, image_tool.cleanup()),
+                            (0x9000, image_tool.decryptor())):
+            head[at:at + len(program)] = program
+        head = bytes(head)
         cases = [
             ("wrong password", self.write("p1", good), self.write("w", b"sesame"), 3, b"wrong password"),
             ("digest", self.write("p2", bytes(flipped)), None, 4, b"digest"),
@@ -284,13 +360,17 @@ class Refusals(Base):
             ("keyBytes 20", self.payload(key_field=20), None, 5, b"key length"),
             ("long name", self.payload(name_bytes=b"a\0" * 1024), None, 5, b"2,046"),
             ("path name", self.payload(name_bytes="..\\..\\x.txt".encode("utf-16-le")), None, 5,
-             b"plain file name"),
+             b"which no Windows file name holds"),
             ("slash name", self.payload(name_bytes="../x".encode("utf-16-le")), None, 5,
-             b"plain file name"),
+             b"which no Windows file name holds"),
             ("device name", self.payload(name_bytes="NUL.txt".encode("utf-16-le")), None, 5,
-             b"plain file name"),
-            ("too short", self.write("p3", good[:len(good) - 3500 - 24 + 10]), None, 5,
-             b"too short"),
+             b"Windows device name"),
+            ("cut inside the digest", self.write("p3", good[:len(good) - 3500 - 24 + 10]), None, 5,
+             b"truncated payload"),
+            ("not a payload at all", self.write("p10", b"%PDF-1.4\n" * 100), None, 7,
+             b"not an archive or payload of this kind"),
+            ("another Windows program", self.write("p11", image_tool.stub(60000)), None, 7,
+             b"not an archive of this kind"),
             ("truncated", self.write("p4", good[:40]), None, 5, b"truncated payload"),
             ("empty", self.write("p5", b""), None, 5, b"is empty"),
             ("archive without payload", self.write("p6", head), None, 5, b"holds no payload"),
@@ -314,12 +394,23 @@ class Refusals(Base):
             cases.append((label, self.write(f"v2-{at}", bytes(bad)), None, code, message))
         cases.append(("format 2: a wrong password", self.write("v2", good2),
                       self.write("w2", b"s\xc7\xa9same"), 3, b"wrong password"))
+        # test answers as unpack does, and inspect, which needs no password,
+        # as they do for what the file shows without it; none writes a file,
+        # nor anything on standard output when it fails.
         for label, path, pw, code, message in cases:
-            with self.subTest(label):
-                r = self.unpack(path, pw=pw)
-                self.assertEqual(r.returncode, code, r.stderr)
-                self.assertIn(message, r.stderr)
-                self.assertOutEmpty()
+            for command in ("unpack", "test", "inspect"):
+                with self.subTest(label, command=command):
+                    if command == "unpack":
+                        r = self.unpack(path, pw=pw)
+                    else:
+                        r = run(command, path, *(("--password-file", pw or self.pw)
+                                                 if command == "test" else ()))
+                    expected = 0 if command == "inspect" and code in (3, 4) else code
+                    self.assertEqual(r.returncode, expected, r.stderr)
+                    if expected:
+                        self.assertIn(message, r.stderr)
+                        self.assertEqual(r.stdout, b"")
+                    self.assertOutEmpty()
         # A crafted cost of four billion iterations is refused from the
         # header alone: before the password is even asked (there is no
         # source and no terminal), so long before any derivation.
@@ -334,13 +425,6 @@ class Refusals(Base):
                 self.assertIn(b"cost is outside 100000 to 10000000 iterations: 4000000000",
                               r.stderr)
                 self.assertNotIn(b"password", r.stderr)
-                self.assertOutEmpty()
-        # A pipe is not a file orx can measure: its own message.
-        for command in (("unpack", "-C", self.out, "--password-file", self.pw), ("inspect",)):
-            with self.subTest(command[0] + " from a pipe"):
-                r = run(command[0], "/dev/stdin", *command[1:], stdin=good)
-                self.assertEqual(r.returncode, 1, r.stderr)
-                self.assertIn(b"not a regular file", r.stderr)
                 self.assertOutEmpty()
 
     def test_a_full_disk_fails_the_write_and_leaves_nothing(self):
@@ -371,6 +455,7 @@ class Refusals(Base):
                 self.assertEqual(r.returncode, 1, r.stderr)
                 self.assertIn(b"cannot write", r.stderr)
                 self.assertIn(os.strerror(errno.EFBIG).encode(), r.stderr)
+                self.assertNotIn(b".part", r.stderr)  # the user's file is named, not orx's
                 self.assertOutEmpty()
 
     def test_existing_file_needs_force_and_survives_a_failure(self):
@@ -401,14 +486,41 @@ class Refusals(Base):
         self.assertEqual(os.listdir(self.out), ["a.txt"])
 
     def test_pack_refuses_names_and_passwords_and_writes_nothing(self):
-        for name in ("CON.txt", "name.", "name ", "a:b", "what?", "tab\tname",
-                     "inv\u202efdp.exe", "a\u2066b", "a\u0085b", "re\u200bport.pdf",
-                     " lead.txt", "statement.pdf" + " " * 60 + ".exe", "Desktop.ini"):
+        # Each refused name is quoted (escaped) with the part of the rule it
+        # breaks, and the way to store another.
+        for name, shown, rule in (
+                ("CON.txt", "CON.txt", "a Windows device name"),
+                ("name.", "name.", "ends with a dot"),
+                ("name ", "name ", "ends with a blank"),
+                ("a:b", "a:b", "holds :, one of"),
+                ("what?", "what?", "holds ?, one of"),
+                ("tab\tname", "tab\\x09name", "U+0009, a control character"),
+                ("inv\u202efdp.exe", "inv\\u202Efdp.exe", "U+202E, a bidirectional or invisible"),
+                ("a\u2066b", "a\\u2066b", "U+2066"),
+                ("a\u0085b", "a\\u0085b", "U+0085, a control character"),
+                ("re\u200bport.pdf", "re\\u200Bport.pdf", "U+200B, a bidirectional or invisible"),
+                (" lead.txt", " lead.txt", "starts with a blank"),
+                ("statement.pdf" + " " * 60 + ".exe", "statement.pdf", "more than two blanks"),
+                ("Desktop.ini", "Desktop.ini", "desktop.ini or autorun.inf")):
             with self.subTest(name):
                 r = self.pack(self.write(name, b"x"), self.path("p"))
                 self.assertEqual(r.returncode, 1)
-                self.assertIn(b"plain Windows file name", r.stderr)
+                self.assertIn(f'the name "{shown}'.encode(), r.stderr)
+                self.assertIn(rule.encode(), r.stderr)
+                self.assertIn(b"--name NAME stores another name", r.stderr)
                 self.assertFalse(os.path.exists(self.path("p")))
+        # A name that is not UTF-8 (Linux names are bytes), and --name instead.
+        latin = os.path.join(os.fsencode(self.dir), b"\xe9t\xe9.txt")
+        with open(latin, "wb") as f:
+            f.write(b"x")
+        r = run("pack", latin, "-o", self.path("p"), "--password-file", self.pw)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b'"\\xE9t\\xE9.txt" cannot be stored: it is not valid UTF-8', r.stderr)
+        r = self.pack(latin, self.path("p"), "--name", "\u00e9t\u00e9.txt")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(payload_tool.parse2(self.read("p"))["name"], "\u00e9t\u00e9.txt")
+        os.remove(latin)
+        os.remove(self.path("p"))
         src = self.write("ok.txt", b"x")
         rules, any_password = ("--format", "1"), ("--format", "1", "--no-password-rules")
         format2 = ("--cost", str(payload_tool.MIN_COST))
@@ -470,31 +582,248 @@ class Refusals(Base):
                 self.assertEqual(self.read("doc.txt"), b"original")
         self.assertEqual(sorted(os.listdir(self.dir)), ["doc-link", "doc.txt", "out", "p", "pw"])
 
-    def test_command_line_refusals_and_help(self):
-        src = self.write("f", b"x")
-        self.assertEqual(run("pack", src, "-o", self.path("p"), "--password", "x").returncode, 2)
-        self.assertEqual(run("pack", src, "-o", self.path("p"), "--key-bits", "512",
-                             "--password-file", self.pw).returncode, 2)
-        self.assertEqual(run("pack", src, "-o", self.path("p"), "--archive",
-                             "--password-file", self.pw).returncode, 2)
-        self.assertEqual(run("pack", src, "-o", self.path("p"), "--password-file", "").returncode, 2)
-        for options in (("--format", "3"), ("--key-bits", "128"), ("--cost", "99999"),
-                        ("--cost", "10000001"), ("--cost", "1e6"),
-                        ("--format", "1", "--cost", "100000"),
-                        ("--generate-password", "--password-file", self.pw),
-                        ("--generate-password", "--format", "1")):
-            with self.subTest(options):
-                r = run("pack", src, "-o", self.path("p"), *options)
-                self.assertEqual(r.returncode, 2, r.stderr)
-        self.assertEqual(run("unpack").returncode, 2)
-        self.assertFalse(os.path.exists(self.path("p")))
-        for command in ("archive", "pack", "unpack", "inspect"):
-            with self.subTest(command):
+    def test_command_line_table(self):
+        """The command line as people meet it, one row a case: the arguments,
+        the exit code, words of standard error, and standard output as a
+        pattern (None: empty). No row has a terminal, so that a row reaching
+        the prompt ends with exit 2 ("no terminal"), and a check that exits
+        1 shows it came before the password."""
+        src = self.write("f.txt", b"x" * 100)
+        payload = self.path("f.orx")
+        self.assertEqual(self.pack(src, payload).returncode, 0)
+        stub = self.write("setup.exe", image_tool.stub(30000))
+        q, pw, format2 = self.path("q"), ("--password-file", self.pw), ("--cost", "100000")
+        as_user = self.unprivileged()
+        locked = self.path("locked")
+        os.mkdir(locked, 0o755)  # the user's own folders only: not this one
+        rows = [
+            ("version", ["--version"], 0, [], rb"orx \d+\.\d+\.\d+ \(commit \S+\)\n"),
+            ("unknown command", ["pakc"], 2, [b"did you mean pack?"], None),
+            ("unknown option", ["pack", src, "-o", q, "--forse"], 2, [b"did you mean --force?"], None),
+            ("a value for a flag", ["unpack", payload, "--force=yes"], 2, [b"takes no value"], None),
+            ("the password as an option", ["pack", src, "-o", q, "--password", "x"], 2,
+             [b"unknown option --password"], None),
+            ("no such key length", ["pack", src, "-o", q, "--key-bits", "512", *pw], 2, [], None),
+            ("programs without --archive", ["pack", src, "-o", q, "--stub", stub, *pw], 2,
+             [b"add --archive"], None),
+            ("an empty password file name", ["pack", src, "-o", q, "--password-file", ""], 2,
+             [b"needs the name of a file"], None),
+            ("format 3", ["pack", src, "-o", q, "--format", "3"], 2, [], None),
+            ("128 bits in format 2", ["pack", src, "-o", q, "--key-bits", "128"], 2, [], None),
+            ("a cost too low", ["pack", src, "-o", q, "--cost", "99999"], 2, [], None),
+            ("a cost too high", ["pack", src, "-o", q, "--cost", "10000001"], 2, [], None),
+            ("a cost not a number", ["pack", src, "-o", q, "--cost", "1e6"], 2, [], None),
+            ("a cost for format 1", ["pack", src, "-o", q, "--format", "1", "--cost", "100000"], 2,
+             [], None),
+            ("two password sources", ["pack", src, "-o", q, "--generate-password", *pw], 2, [], None),
+            ("a generated password in format 1", ["pack", src, "-o", q, "--generate-password",
+                                                  "--format", "1"], 2, [], None),
+            ("no operand", ["unpack"], 2, [], None),
+            ("-C and -o", ["unpack", payload, "-C", self.out, "-o", q], 2, [b"not both"], None),
+            ("a payload named .exe", ["pack", src, "-o", self.path("f.exe"), *pw], 2,
+             [b"Windows cannot start", b"--archive", b"--force"], None),
+            ("... written under it with --force", ["pack", src, "-o", self.path("f.exe"), *pw,
+                                                   *format2, "--force"], 0, [], None),
+            ("the password file as the output", ["pack", src, "-o", self.pw, "--force", *pw], 1,
+             [b"is the input " + self.pw.encode()], None),
+            ("standard input for FILE and the password", ["pack", "-", "-o", q,
+                                                          "--password-stdin"], 2,
+             [b"cannot carry both"], None),
+            ("... for the payload and the password", ["unpack", "-", "--password-file", "-"], 2,
+             [b"cannot carry both"], None),
+            ("nothing to name standard input by", ["pack", "-", "-o", "-", *pw], 2,
+             [b"--name NAME"], None),
+            ("no terminal to ask on", ["pack", src, "-o", q], 2, [b"no terminal"], None),
+            ("... for unpack", ["unpack", payload, "-C", self.out], 2, [b"no terminal"], None),
+            ("a missing output folder, before the password", ["pack", src, "-o",
+                                                               self.path("none", "q")], 1,
+             [b"No such file or directory"], None),
+            ("an output folder that is a file", ["unpack", payload, "-C", src], 1,
+             [b"is not a folder"], None),
+            ("another Windows program", ["inspect", stub], 7, [b"not an archive of this kind"],
+             None),
+            ("a text", ["test", src, *pw], 7, [b"not an archive or payload of this kind"], None),
+            ("inspect into a full disk", ["inspect", payload, ">/dev/full"], 1,
+             [b"cannot write to standard output: No space left"], None),
+            ("unpack into a full disk", ["unpack", payload, "-o", "-", *pw, ">/dev/full"], 1,
+             [b"standard output: No space left"], None),
+            ("pack's help", ["pack", "--help"], 0, [],
+             rb"(?s)usage: orx pack.*--cost N .*default: 600000.*example:.*exit codes:"),
+        ]
+        # Each command's help lists its own options, each with its default
+        # where it has one, and the command takes every one it lists.
+        for command in ("pack", "unpack", "test", "inspect", "archive"):
+            with self.subTest(command + "'s own options"):
                 r = run(command, "--help")
                 self.assertEqual(r.returncode, 0)
-                self.assertIn(b"orx " + command.encode(), r.stdout)
-                self.assertIn(b"exit codes", r.stdout)
-        self.assertIn(b"--allow-dot-name", run("unpack", "--help").stdout)
+                section = re.search(rb"\noptions:\n(.*?)\n\n", r.stdout, re.S).group(1)
+                for option in re.findall(rb"^  (--?[\w-]+)", section, re.M):
+                    taken = run(command, option.decode(), stdin=b"")
+                    self.assertNotIn(b"unknown option", taken.stderr, option)
+        if as_user:
+            rows.append(("a folder the user may not write, before the password",
+                         ["unpack", payload, "-C", locked, "@user"], 1,
+                         [b"Permission denied"], None))
+        for label, args, code, words, stdout in rows:
+            with self.subTest(label):
+                out = subprocess.DEVNULL
+                if ">/dev/full" in args:
+                    args = [a for a in args if a != ">/dev/full"]
+                    out = open("/dev/full", "wb")
+                    self.addCleanup(out.close)
+                user = "@user" in args
+                r = subprocess.run([ORX, *[a for a in args if a != "@user"]],
+                                   stdin=subprocess.DEVNULL, start_new_session=True,
+                                   capture_output=out is subprocess.DEVNULL, timeout=60,
+                                   stderr=None if out is subprocess.DEVNULL else subprocess.PIPE,
+                                   stdout=None if out is subprocess.DEVNULL else out,
+                                   preexec_fn=as_user if user else None)
+                self.assertEqual(r.returncode, code, r.stderr)
+                for word in words:
+                    self.assertIn(word, r.stderr)
+                if out is subprocess.DEVNULL:
+                    if stdout is None:
+                        self.assertEqual(r.stdout, b"")
+                    else:
+                        self.assertRegex(r.stdout, stdout)
+        self.assertEqual(self.read("pw"), "s\u00e9same\n".encode())
+        self.assertFalse(os.path.exists(q))
+        self.assertOutEmpty()
+
+class Streams(Base):
+    def test_standard_input_and_output(self):
+        """- for standard input and output, one row a pipeline: what goes in
+        on standard input, the command, the exit code, and what comes out."""
+        content = os.urandom(3 * 2**20 + 5)
+        src = self.write("data.tar", content)
+        payload = self.path("data.tar.orx")
+        self.assertEqual(self.pack(src, payload).returncode, 0)
+        payload1 = self.path("data1.orx")
+        self.assertEqual(self.pack(src, payload1, "--format", "1").returncode, 0)
+        payload_bytes = self.read("data.tar.orx")
+        parts = self.path("parts")
+        os.mkdir(parts)
+        for name, image in (("Tarrow.exe", image_tool.stub()), ("Orx_DelTool.exe",
+                            image_tool.cleanup()), ("Orx_DecryptFile.exe", image_tool.decryptor())):
+            self.write(os.path.join("parts", name), image)
+        pw, cost = ("--password-file", self.pw), ("--cost", str(payload_tool.MIN_COST))
+        opens = lambda name: lambda out: payload_tool.open_payload2(out, "s\u00e9same") == content \
+            and payload_tool.parse2(out)["name"] == name
+        written = lambda name: lambda out: out == self.path("out", name).encode() + b"\n"
+        rows = [
+            # label, standard input, arguments, exit code, standard output (bytes, a check, or
+            # None: empty), the files then in the output folder
+            ("pack from a pipe: OUT's name without its extension",
+             content, ["pack", "-", "-o", self.path("out", "x.orx"), *pw, *cost], 0, None,
+             ["x.orx"]),
+            ("pack to a pipe, with --name", content,
+             ["pack", "-", "-o", "-", "--name", "data.bin", *pw, *cost], 0, opens("data.bin"), []),
+            ("pack a file to a pipe", None, ["pack", src, "-o", "-", *pw, *cost], 0,
+             opens("data.tar"), []),
+            ("unpack to a pipe", None, ["unpack", payload, "-o", "-", *pw], 0, content, []),
+            ("... format 1", None, ["unpack", payload1, "-o", "-", *pw], 0, content, []),
+            ("unpack from a pipe", payload_bytes, ["unpack", "-", "-C", self.out, *pw], 0,
+             written("data.tar"), ["data.tar"]),
+            ("unpack from a pipe to a pipe", payload_bytes, ["unpack", "-", "-o", "-", *pw], 0,
+             content, []),
+            ("unpack into a file of another name", None,
+             ["unpack", payload, "-o", self.path("out", "mine"), *pw], 0, written("mine"),
+             ["mine"]),
+            ("test from a pipe", payload_bytes, ["test", "-", *pw], 0,
+             b'verified: "data.tar", 3145733 bytes, format 2\n', []),
+            ("inspect from a pipe", payload_bytes, ["inspect", "-"], 0,
+             lambda out: b"cipherText:   3145733 bytes" in out, []),
+            ("an archive from a pipe to a pipe", payload_bytes,
+             ["archive", "--payload", "-", "-o", "-", "--parts", parts], 0,
+             lambda out: out[PAYLOAD_OFFSET:] == payload_bytes and out[:2] == b"MZ", []),
+            ("a payload cut short in a pipe", payload_bytes[:100],
+             ["unpack", "-", "-C", self.out, *pw], 5, None, []),
+            ("... cut in its content", payload_bytes[:-1000], ["unpack", "-", "-o", "-", *pw], 4,
+             None, []),
+        ]
+        for label, stdin, args, code, stdout, files in rows:
+            with self.subTest(label):
+                r = run(*args, stdin=stdin if stdin is not None else b"")
+                self.assertEqual(r.returncode, code, r.stderr)
+                if stdout is None:
+                    self.assertEqual(r.stdout, b"")
+                elif callable(stdout):
+                    self.assertTrue(stdout(r.stdout), r.stdout[:200])
+                else:
+                    self.assertEqual(r.stdout, stdout)
+                self.assertEqual(sorted(os.listdir(self.out)), files)
+                for name in files:
+                    if name != "x.orx":
+                        self.assertEqual(self.read("out", name), content)
+                    os.remove(self.path("out", name))
+        # tar c | orx pack - ... and orx unpack ... -o - | tar t, as the README has them.
+        tree = self.path("tree")
+        os.makedirs(os.path.join(tree, "sub dir"))
+        self.write(os.path.join("tree", "sub dir", "a.txt"), b"tar me")
+        r = subprocess.run("tar -C %s -c . | %s pack - -o %s/t.orx --password-file %s --cost 100000 "
+                           "&& %s unpack %s/t.orx -o - --password-file %s | tar t"
+                           % (tree, ORX, self.dir, self.pw, ORX, self.dir, self.pw),
+                           shell=True, capture_output=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"./sub dir/a.txt", r.stdout)
+
+    def test_only_verified_bytes_reach_standard_output(self):
+        # Damaged in the last chunk: nothing at all comes out, in either format.
+        content = os.urandom(5 * 2**20)
+        src = self.write("big.bin", content)
+        for fmt in ("1", "2"):
+            with self.subTest(format=fmt):
+                path = self.path("big" + fmt)
+                self.assertEqual(self.pack(src, path, "--format", fmt).returncode, 0)
+                damaged = bytearray(self.read("big" + fmt))
+                damaged[-40] ^= 1
+                r = run("unpack", self.write("bad" + fmt, bytes(damaged)), "-o", "-",
+                        "--password-file", self.pw)
+                self.assertEqual(r.returncode, 4, r.stderr)
+                self.assertEqual(r.stdout, b"")
+        # Changed between the two readings: orx is stopped while it writes
+        # the first megabytes of the second (the pipe is not read), a later
+        # chunk is changed, and the pipe then read. What came out is a
+        # beginning of the verified plaintext; the changed chunk never is.
+        payload = self.path("big2")
+        proc = subprocess.Popen([ORX, "unpack", payload, "-o", "-", "--password-file", self.pw],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        first = os.read(proc.stdout.fileno(), 1)  # the second reading has begun
+        with open(payload, "r+b") as f:
+            f.seek(4 * 2**20)
+            byte = f.read(1)
+            f.seek(4 * 2**20)
+            f.write(bytes([byte[0] ^ 1]))
+        rest, err = proc.communicate(timeout=120)
+        out = first + rest
+        self.assertEqual(proc.returncode, 4, err)
+        self.assertIn(b"changed between its verification and its decryption", err)
+        self.assertLess(len(out), 4 * 2**20)
+        self.assertEqual(out, content[:len(out)])
+        # A reader that stops early ends orx with a closed pipe's code.
+        for args in (("unpack", self.path("big1"), "-o", "-"), ("pack", src, "-o", "-")):
+            with self.subTest(args[0] + " into a pipe closed early"):
+                proc = subprocess.Popen([ORX, *args, "--password-file", self.pw,
+                                         *(("--cost", "100000") if args[0] == "pack" else ())],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                proc.stdout.read(100)
+                proc.stdout.close()
+                self.assertEqual(proc.wait(timeout=60), 128 + signal.SIGPIPE)
+
+    def test_umask_for_what_is_sent_and_privacy_for_plaintext(self):
+        src = self.write("f.txt", b"umask")
+        for mask, mode in ((0o022, 0o644), (0o027, 0o640), (0o077, 0o600)):
+            with self.subTest(umask=oct(mask)):
+                target = self.path("p%o" % mask)
+                r = subprocess.run([ORX, "pack", src, "-o", target, "--password-file", self.pw,
+                                    "--cost", "100000"], capture_output=True,
+                                   preexec_fn=lambda: os.umask(mask))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(os.stat(target).st_mode & 0o777, mode)
+        r = subprocess.run([ORX, "unpack", self.path("p22"), "-C", self.out, "--password-file",
+                            self.pw], capture_output=True, preexec_fn=lambda: os.umask(0))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(os.stat(self.path("out", "f.txt")).st_mode & 0o777, 0o600)
 
 
 class NamesAndSizes(Base):
@@ -636,8 +965,8 @@ class NamesAndSizes(Base):
                 os.setgroups([])
                 os.setgid(user.pw_gid)
                 os.setuid(user.pw_uid)
-        for folder in (self.dir, self.out):
-            os.chmod(folder, 0o755)
+        os.chmod(self.dir, 0o755)
+        os.chmod(self.out, 0o777)  # the user's to write in: checked before the password
         src = self.write("memory.txt", b"secret")
         self.assertEqual(self.pack(src, src + ".p").returncode, 0)
         os.chmod(src + ".p", 0o644)

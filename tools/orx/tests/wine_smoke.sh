@@ -2,9 +2,9 @@
 # The Windows orx under Wine: round trips of both payload formats with a
 # non-ASCII stored name and a UTF-8 password file (format 2's key through
 # CNG's PBKDF2), the wrong-password and existing-file refusals, the
-# zone information of a download carried to what is unpacked, and an
-# archive from the real programs beside orx.exe, refused with two of them
-# swapped.
+# zone information of a download carried to what is unpacked, an archive
+# from the real programs beside orx.exe (named, and by default), refused
+# with two of them swapped, and standard input and output.
 #   wine_smoke.sh WINE-RUN PREFIX ORX.EXE
 set -u
 run="$1 --prefix $2"
@@ -50,4 +50,16 @@ $run "$orx" archive --stub Orx_DecryptFile.exe --cleanup Orx_DelTool.exe --decry
   --payload p.bin -o b.exe 2> swapped.txt; rc=$?
 [ $rc = 1 ] && [ ! -e b.exe ] || fail "swapped stub and decryptor gave $rc"
 grep -q "stub" swapped.txt || fail "the refusal names no part: $(cat swapped.txt)"
+# With no option naming them, the programs beside orx.exe; inspect shows
+# their SHA-256 (through CNG) as sha256sum does.
+$run "$orx" pack "résumé 中.bin" -o d.exe --archive --cost 100000 --password-file pw ||
+  fail "pack --archive with the programs beside orx.exe"
+$run "$orx" inspect --json d.exe > d.json || fail "inspect --json"
+for program in Tarrow.exe Orx_DelTool.exe Orx_DecryptFile.exe; do
+  grep -q "\"sha256\": \"$(sha256sum < "$bin/$program" | cut -d' ' -f1)\"" d.json ||
+    fail "inspect does not show $program's SHA-256: $(cat d.json)"
+done
+# Standard input and output carry bytes unchanged (binary mode).
+$run "$orx" unpack - -o - --password-file pw < p.bin > piped.bin || fail "unpack - -o -"
+cmp "résumé 中.bin" piped.bin || fail "unpack through standard input and output differs"
 echo "wine smoke: all passed"
