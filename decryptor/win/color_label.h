@@ -22,7 +22,7 @@
 
 #include <windows.h>
 
-#include "orx/display_settings.h"
+#include "display_settings.h"
 #include "orx/unique_handle.h"
 
 namespace orx {

@@ -2,7 +2,7 @@
 
 #include "cleanup_launch.h"
 #include "localized_texts.h"
-#include "orx/display_settings.h"
+#include "display_settings.h"
 #include "resource_ids.h"
 #include "texts.h"
 

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "localized_texts.h"
-#include "orx/display_settings.h"
+#include "display_settings.h"
 #include "orx/system_dlls.h"
 #include "resource_ids.h"
 #include "texts.h"

@@ -19,7 +19,7 @@
 #include "cleanup_launch.h"
 #include "cleanup_recorder.h"
 #include "localized_texts.h"
-#include "orx/display_settings.h"
+#include "display_settings.h"
 #include "orxtest/driver.h"
 #include "password_dialog.h"
 #include "progress_window.h"

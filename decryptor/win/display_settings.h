@@ -3,7 +3,6 @@
 // theme is on. The programs declare themselves DPI-aware in their manifest
 // (common/resources/program_manifest.rc), so Windows no longer stretches
 // their windows: whatever is measured in pixels must follow the DPI.
-// Without the C runtime, for the smallest programs (orx_display_settings).
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "orx/display_settings.h"
+#include "display_settings.h"
 
 namespace orx {
 
