@@ -58,7 +58,17 @@ def manifest_facts(text):
     manifest; the awareness as its two settings, lower case: (dpiAware, the dpiAwareness list)."""
     root = ET.fromstring(text)
     level, ui_access, systems, dependencies = None, False, set(), []
-    dpi_aware, dpi_awareness = None, []
+    # Windows takes each setting only from its own namespace, in the
+    # windowsSettings of the asm.v3 application element; one anywhere else
+    # is ignored without a word, so it is not counted here either.
+    settings = "{urn:schemas-microsoft-com:asm.v3}application/" \
+               "{urn:schemas-microsoft-com:asm.v3}windowsSettings/"
+    aware = root.find(settings + "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
+    awareness = root.find(settings +
+                          "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")
+    dpi_aware = None if aware is None else (aware.text or "").strip().lower()
+    dpi_awareness = [] if awareness is None else [v.strip().lower()
+                                                  for v in (awareness.text or "").split(",")]
     for element in root.iter():
         tag = element.tag.split("}")[-1]
         if tag == "requestedExecutionLevel":
@@ -69,10 +79,6 @@ def manifest_facts(text):
         elif tag == "dependentAssembly":
             dependencies += [child.get("name") for child in element
                              if child.tag.split("}")[-1] == "assemblyIdentity"]
-        elif tag == "dpiAware":
-            dpi_aware = (element.text or "").strip().lower()
-        elif tag == "dpiAwareness":
-            dpi_awareness = [v.strip().lower() for v in (element.text or "").split(",")]
     return level, ui_access, systems, dependencies, (dpi_aware, dpi_awareness)
 
 
