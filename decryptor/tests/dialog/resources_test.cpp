@@ -86,7 +86,7 @@ TEST_F(ProgramResources, DialogTemplate102) {
       {0x20, 0x50020000, 12, 4, 132, 14, 1003, L"#130", L"Decryption"},
       {0x20, 0x50020000, 61, 51, 147, 36, 1001, L"#130",
        L"Note:\nThe file has been encrypted, you need to get the password from the sender to open it."},
-      {0x00020000, 0x5000000E, 0, 0, 244, 121, -1, L"#130", L"#144"},
+      {0x00020000, 0x5400000E, 0, 0, 244, 121, -1, L"#130", L"#144"},
   };
   for (int i = 0; i < count && i < 7; ++i) {
     p = Align4(p);
