@@ -77,6 +77,14 @@ HWND ProgressWindowOf(DWORD pid) {
   return nullptr;
 }
 
+// The stub's drawn bar: its rectangle in the window's client coordinates.
+RECT BarRect(HWND progress) {
+  RECT bar = {};
+  GetWindowRect(GetDlgItem(progress, kProgressBar), &bar);
+  MapWindowPoints(nullptr, progress, reinterpret_cast<POINT*>(&bar), 2);
+  return bar;
+}
+
 // Where the bar stands, and its end.
 LRESULT BarPosition(HWND progress) {
   return SendMessageW(GetDlgItem(progress, kProgressBar), PBM_GETPOS, 0, 0);
