@@ -49,7 +49,8 @@ list(JOIN ORX_OSTREL_EXPORTS "," ORX_OSTREL_EXPORTS)
 orx_shipped_file(Tarrow
   "The archive stub: heads every archive, carries the two programs and the payload"
   --subsystem gui --max-size ${ORX_STUB_SLOT} --system-dlls-only --no-tls
-  --manifest-level asInvoker --resource ICON_GROUP:103 --map-symbol MAP:__stack_chk_fail)
+  --manifest-level asInvoker --resource ICON_GROUP:103 --resource DIALOG:104
+  --map-symbol MAP:__stack_chk_fail)
 orx_shipped_file(Orx_DelTool
   "The cleanup tool: deletes the decryptor (and a file that failed its check) once it has ended"
   --subsystem console --max-size ${ORX_CLEANUP_SLOT} --system-dlls-only --no-tls

@@ -20,6 +20,15 @@
 
 namespace stub {
 
+// Told of each chunk walked of a source that carries it (the payload, which
+// may take long): the bytes walked so far in this walk, written or compared.
+// Returning false stops the walk, which then ends as Cancelled: the
+// recipient cancelled. One thread: called on the placing thread, between
+// chunks.
+struct Progress {
+  bool (*advance)(Progress* self, ULONGLONG walked);
+};
+
 // Bytes of the archive that one output file receives: `size` bytes from
 // `offset`, or everything from `offset` to the end when `size` is kToEnd.
 constexpr ULONGLONG kToEnd = ~0ULL;
@@ -27,6 +36,7 @@ struct Source {
   HANDLE archive;  // opened for synchronous reading
   ULONGLONG offset;
   ULONGLONG size;
+  Progress* progress = nullptr;  // none for the slots
 };
 
 constexpr unsigned long kPayloadChunk = 0xFFFF;  // 65,535 bytes per copy step
@@ -48,9 +58,10 @@ struct Rights {
 // a file in use already held exactly those bytes. ReadFailed: the archive
 // could not be read. Denied: this user may not create the file there, nor
 // write or remove what stands there (the folder's access list, not a
-// program holding the file). Failed: anything else, a file in use that
-// stayed so for the whole wait included.
-enum class Placed { Written, Kept, ReadFailed, Denied, Failed };
+// program holding the file). Cancelled: the source's progress stopped the
+// walk. Failed: anything else, a file in use that stayed so for the whole
+// wait included. Whatever was not placed was not left half-written.
+enum class Placed { Written, Kept, ReadFailed, Denied, Cancelled, Failed };
 struct Placement {
   Placed how;
   DWORD error;  // the system's reason when the file was not placed
@@ -75,8 +86,9 @@ inline bool ReadAt(HANDLE file, ULONGLONG offset, unsigned char* into, DWORD siz
 
 // Walks the source in chunks of at most kPayloadChunk bytes (a slot in one
 // read, the payload until a read comes back short, possibly empty) and
-// hands each one, in buffers.copy, to `step`, which returns false to stop.
-enum class Walk { Done, ReadFailed, Stopped };
+// hands each one, in buffers.copy, to `step`, which returns false to stop;
+// then tells the source's progress, which may cancel.
+enum class Walk { Done, ReadFailed, Stopped, Cancelled };
 template <typename Step>
 Walk WalkSource(const Source& source, const Buffers& buffers, Step step) {
   ULONGLONG position = source.offset;
@@ -88,6 +100,9 @@ Walk WalkSource(const Source& source, const Buffers& buffers, Step step) {
     if (!step(got)) return Walk::Stopped;
     position += got;
     left -= got;
+    if (source.progress && !source.progress->advance(source.progress, position - source.offset)) {
+      return Walk::Cancelled;
+    }
     if (got != want || left == 0) return Walk::Done;
   }
 }
@@ -105,8 +120,8 @@ inline Placement Fill(HANDLE out, const Source& source, const Buffers& buffers, 
     if (!written) error = put == got ? GetLastError() : ERROR_DISK_FULL;
     return written;
   });
+  if (walk == Walk::Done) return {Placed::Written, ERROR_SUCCESS};
   if (walk == Walk::ReadFailed) error = GetLastError();
-  if (walk != Walk::ReadFailed && written) return {Placed::Written, ERROR_SUCCESS};
   if (made) {
     FILE_DISPOSITION_INFO remove = {TRUE};
     SetFileInformationByHandle(out, FileDispositionInfo, &remove, sizeof remove);
@@ -114,6 +129,7 @@ inline Placement Fill(HANDLE out, const Source& source, const Buffers& buffers, 
     SetFilePointer(out, 0, nullptr, FILE_BEGIN);
     SetEndOfFile(out);
   }
+  if (walk == Walk::Cancelled) return {Placed::Cancelled, ERROR_CANCELLED};
   return {walk == Walk::ReadFailed ? Placed::ReadFailed : Placed::Failed, error};
 }
 
@@ -125,27 +141,32 @@ inline bool IsPlainFile(HANDLE file) {
          !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
 }
 
-inline bool HoldsSource(HANDLE file, const Source& source, const Buffers& buffers) {
-  bool same = true;
+// Compares the file, from its current position, with the source: Done when
+// it holds exactly the source's bytes, Stopped when it differs or cannot be
+// read, as the walk ended otherwise.
+inline Walk CompareWithSource(HANDLE file, const Source& source, const Buffers& buffers) {
   Walk walk = WalkSource(source, buffers, [&](DWORD got) {
     DWORD read = 0;
     if (got && (!ReadFile(file, buffers.compare, got, &read, nullptr) || read != got)) {
-      return same = false;
+      return false;
     }
     for (DWORD i = 0; i < got; ++i) {
-      if (buffers.compare[i] != buffers.copy[i]) return same = false;
+      if (buffers.compare[i] != buffers.copy[i]) return false;
     }
     return true;
   });
   DWORD extra = 0;
-  return walk == Walk::Done && same && ReadFile(file, buffers.compare, 1, &extra, nullptr) &&
-         extra == 0;
+  if (walk == Walk::Done && (!ReadFile(file, buffers.compare, 1, &extra, nullptr) || extra)) {
+    return Walk::Stopped;
+  }
+  return walk;
 }
 
 // What stands at a path that can be neither removed nor opened for writing:
 // the source's bytes in a file of a trusted owner, the same bytes in
-// someone else's file, something else, or a folder.
-enum class Existing { Same, SomeoneElses, Different, Blocking };
+// someone else's file, something else, or a folder; or the comparison was
+// cancelled.
+enum class Existing { Same, SomeoneElses, Different, Blocking, Cancelled };
 template <typename Ownership>
 Existing Inspect(const wchar_t* path, const Source& source, const Buffers& buffers,
                  const TokenSids& sids) {
@@ -157,9 +178,10 @@ Existing Inspect(const wchar_t* path, const Source& source, const Buffers& buffe
   orx::FileHandle file(CreateFileW(path, GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || !IsPlainFile(file.get()) || !HoldsSource(file.get(), source, buffers)) {
-    return Existing::Different;
-  }
+  if (!file || !IsPlainFile(file.get())) return Existing::Different;
+  Walk walk = CompareWithSource(file.get(), source, buffers);
+  if (walk == Walk::Cancelled) return Existing::Cancelled;
+  if (walk != Walk::Done) return Existing::Different;
   // On a volume without owners the bytes and the hold (HoldPlacedFile)
   // alone decide: a running copy of the same program is kept there too.
   return !Ownership::KeepsOwners(file.get()) || OwnedByTrusted<Ownership>(file.get(), sids)
@@ -217,11 +239,14 @@ inline Placement PlaceNewFile(const wchar_t* path, const Source& source, const B
 // made on the handle that is written through, so a link planted before it
 // cannot slip in. An entry that cannot be opened for writing is kept when
 // it already holds exactly the source's bytes and its owner is trusted, or
-// its volume keeps no owners (a second start of the same archive). Otherwise an entry of someone else's,
-// or one that this user may not touch at all, is Denied at once, like a
+// its volume keeps no owners (a second start of the same archive).
+// Otherwise an entry of someone else's, or one that this user may not touch
+// at all, is Denied at once, like a
 // folder that takes no new files from this user; a link that stays, or a
 // file in use with other bytes, is retried for up to `waitMs` before giving
-// up. A folder at the path, or a missing folder on it, fails at once.
+// up. A folder at the path, or a missing folder on it, fails at once. The
+// source's progress, told of every chunk written or compared, may cancel:
+// the call then ends at once, Cancelled.
 template <typename Removal = SystemRemoval, typename Ownership = SystemOwnership>
 Placement PlaceFile(const wchar_t* path, const Source& source, const Buffers& buffers,
                     const Rights& rights, DWORD waitMs) {
@@ -263,6 +288,7 @@ Placement PlaceFile(const wchar_t* path, const Source& source, const Buffers& bu
         case detail::Existing::Same: return {Placed::Kept, ERROR_SUCCESS};
         case detail::Existing::SomeoneElses: return {Placed::Denied, ERROR_ACCESS_DENIED};
         case detail::Existing::Blocking: return {Placed::Failed, error};
+        case detail::Existing::Cancelled: return {Placed::Cancelled, ERROR_CANCELLED};
         case detail::Existing::Different: break;
       }
       // Neither removable nor writable for lack of rights, not for being in
@@ -288,7 +314,8 @@ inline orx::FileHandle HoldPlacedFile(const wchar_t* path, const Source& source,
     orx::FileHandle held(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (held) {
-      if (detail::IsPlainFile(held.get()) && detail::HoldsSource(held.get(), source, buffers)) {
+      if (detail::IsPlainFile(held.get()) &&
+          detail::CompareWithSource(held.get(), source, buffers) == detail::Walk::Done) {
         return held;
       }
       *error = ERROR_FILE_INVALID;  // changed since it was placed

@@ -19,7 +19,12 @@
 // reason ("Read file fail!" for a slot that cannot be read), and a failure
 // leaves no file of this run behind, half-written or not. The decryptor
 // comes first, so that an archive opened where the recipient may not write
-// is refused before anything is written anywhere.
+// is refused before anything is written anywhere. A payload that takes more
+// than about a second to place shows a progress window whose Cancel (or
+// Close) ends the run at once, with exit code 1, no message and nothing of
+// the run left (progress_window.h). A second start of the archive while
+// this run places its files places nothing: it brings this run's window to
+// the front and ends (second_start.h).
 //
 // No output is ever written through a link that someone planted at its
 // path, nor into a file that someone else owns. Files of an earlier run
@@ -38,7 +43,9 @@
 
 #include "ownership.h"
 #include "place_file.h"
+#include "progress_window.h"
 #include "run_files.h"
+#include "second_start.h"
 #include "user_folder.h"
 #include "orx/archive/folders.h"
 #include "orx/archive/layout.h"
@@ -130,9 +137,12 @@ class Stub {
   // The cleanup tool, then the payload, in `at`'s folder; the first that
   // fails.
   stub::Placement PlaceCompanions(Companions* at, const wchar_t** failedPath);
-  // A run that ends without starting the decryptor: every file this run
-  // wrote goes, once the decryptor is let go of.
+  // A run that ends without starting the decryptor: the window and the
+  // claim go first (a second start waiting for this run then ends too),
+  // then every file this run wrote, once the decryptor is let go of.
   void TakeBack() {
+    progress_.Close();
+    claim_.Release();
     heldDecryptor_.reset();
     g_written.RemoveAll();
   }
@@ -145,7 +155,14 @@ class Stub {
     ShowReadFailure();
     return kExitFailed;
   }
+  // The recipient cancelled: nothing more to say.
+  int Cancelled() {
+    TakeBack();
+    return kExitFailed;
+  }
 
+  stub::ArchiveClaim claim_;
+  stub::ProgressWindow progress_;
   stub::TokenSids sids_;
   stub::PrivateAccess access_;
   orx::FileHandle archive_;
@@ -193,15 +210,21 @@ int Stub::Run() {
   if (ownLength == 0 || ownLength >= MAX_PATH) {  // truncated path
     return Refuse(kCannotRead, ownPath, ERROR_FILENAME_EXCED_RANGE);
   }
-  archive_.reset(CreateFileW(ownPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  // No writer is let in while the archive is read; readers are: a second
+  // start of the archive must be able to start, and to read which file it is.
+  archive_.reset(CreateFileW(ownPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!archive_) return Refuse(kCannotRead, ownPath, GetLastError());
+  if (!claim_.Take(archive_.get())) {
+    claim_.HandOver();
+    return kExitOk;
+  }
   // An elevated run gives the user no entry: the same user's unelevated
   // programs may then not change what the elevated decryptor will start.
   if (!stub::ReadTokenSids(&sids_) ||
       !stub::BuildPrivateAccess(archive::IsElevated(sids_) ? nullptr : sids_.user.User.Sid,
                                 /*withAdministrators=*/true, &access_)) {
-    return Refuse(kCannotRead, ownPath, GetLastError());
+    return Fail(kCannotRead, ownPath, GetLastError());
   }
 
   // A truncated archive (a download cut short) would otherwise leave a
@@ -209,12 +232,12 @@ int Stub::Run() {
   LARGE_INTEGER archiveSize;
   if (!GetFileSizeEx(archive_.get(), &archiveSize) ||
       archiveSize.QuadPart < static_cast<LONGLONG>(archive::kPayloadOffset)) {
-    ShowReadFailure();
-    return kExitFailed;
+    return FailToRead();
   }
   cleanupSlot_ = {archive_.get(), archive::kCleanupOffset, archive::kCleanupSize};
   decryptorSlot_ = {archive_.get(), archive::kDecryptorOffset, archive::kDecryptorSize};
-  payload_ = {archive_.get(), archive::kPayloadOffset, stub::kToEnd};
+  payload_ = {archive_.get(), archive::kPayloadOffset, stub::kToEnd, &progress_};
+  progress_.Describe(ownPath, archiveSize.QuadPart - archive::kPayloadOffset, claim_.mark());
 
   // The decryptor, into the current folder (where the decrypted file will
   // land too), by its full path.
@@ -222,7 +245,7 @@ int Stub::Run() {
   DWORD currentLength = GetCurrentDirectoryW(MAX_PATH, current);
   if (currentLength == 0 || currentLength >= MAX_PATH ||
       !archive::JoinPath(decryptor_, current, archive::kDecryptorName)) {
-    return Refuse(kCannotWrite, current, ERROR_FILENAME_EXCED_RANGE);
+    return Fail(kCannotWrite, current, ERROR_FILENAME_EXCED_RANGE);
   }
   stub::Placement placed = Place(decryptor_, decryptorSlot_);
   if (placed.how == stub::Placed::ReadFailed) return FailToRead();
@@ -252,6 +275,7 @@ int Stub::Run() {
     if (!userFolder) return Fail(kCannotUseFolder, at.folder, error);
     placed = PlaceCompanions(&at, &failedPath);
   }
+  if (placed.how == stub::Placed::Cancelled) return Cancelled();
   if (placed.how == stub::Placed::ReadFailed && failedPath == at.cleanup) return FailToRead();
   if (!Placed(placed)) return Fail(kCannotWrite, failedPath, placed.error);
   // Opened without sharing: closed before the decryptor runs.

@@ -70,4 +70,8 @@ const char16_t* TextById(int id);
 const char16_t* WindowText(int language, int slot);
 const char16_t* MessageText(int language, int slot);
 
+// WindowText(language, kTextCancel) without the pool: made while compiling,
+// for a program that shows this label alone (cancel_label.cpp).
+const char16_t* CancelLabel(int language);
+
 }  // namespace orx

@@ -22,6 +22,7 @@ bool ColorLabel::Attach(HWND control) {
   HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
   if (!font) font = GetStockObject(SYSTEM_FONT);
   GetObjectW(font, sizeof(m_lf), &m_lf);
+  m_dpi = WindowDpi(control);
   RebuildFont();
   return true;
 }
@@ -132,10 +133,16 @@ void ColorLabel::OnPaint() {
   EndPaint(m_hWnd, &ps);
 }
 
-// The fill: solid (the default brush until one is set) or the gradient;
-// nothing under a see-through label.
+// The fill: solid (the default brush until one is set) or the gradient, in
+// a high-contrast theme the system's window colour; nothing under a
+// see-through label.
 void ColorLabel::PaintBackground(HDC dc, const RECT& client) const {
   if (m_bSeeThrough) return;
+  if (HighContrastOn()) {
+    // A system colour's index + 1 stands for its brush.
+    FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+    return;
+  }
   if (m_paintGradient) {
     m_paintGradient(*this, dc, client);
     return;
@@ -145,11 +152,14 @@ void ColorLabel::PaintBackground(HDC dc, const RECT& client) const {
 }
 
 // The text in the label's font and ink (in the off phase of blinking text
-// the fill colour, black without one); the DC is left as it was found.
+// the fill colour, black without one), in a high-contrast theme in the
+// system's window-text colour, which never blinks; the DC is left as it was
+// found.
 void ColorLabel::PaintText(HDC dc, const RECT& client, const wchar_t* text, int length) const {
   int oldMode = SetBkMode(dc, TRANSPARENT);
   COLORREF ink = m_crInk;
   if (!m_bBlinkOn && m_nBlinkType == 1) ink = m_fillBrush ? m_crFill : RGB(0, 0, 0);
+  if (HighContrastOn()) ink = GetSysColor(COLOR_WINDOWTEXT);
   COLORREF oldInk = SetTextColor(dc, ink);
   HGDIOBJ oldFont = SelectObject(dc, m_font.get());
   m_drawText(*this, dc, client, text, length);
@@ -243,13 +253,17 @@ ColorLabel& ColorLabel::SetItalic(BOOL italic) {
 }
 
 ColorLabel& ColorLabel::SetPointSize(int points) {
-  // The height a point-size font of this size has on the screen.
-  HDC screen = GetDC(nullptr);
-  // points * pixels per inch / 72, rounded half away from zero (as MulDiv).
-  int product = GetDeviceCaps(screen, LOGPIXELSY) * points;
-  m_lf.lfHeight = -((product >= 0 ? product + 36 : product - 36) / 72);
+  // The height a point-size font of this size has at the window's DPI: 72
+  // points to the inch.
+  m_lf.lfHeight = -ScaleToDpi(points, m_dpi, 72);
   m_lf.lfWidth = 0;
-  ReleaseDC(nullptr, screen);
+  return RebuildAndRepaint();
+}
+
+ColorLabel& ColorLabel::SetDpi(UINT dpi) {
+  m_lf.lfHeight = ScaleToDpi(m_lf.lfHeight, dpi, m_dpi);
+  m_lf.lfWidth = ScaleToDpi(m_lf.lfWidth, dpi, m_dpi);
+  m_dpi = dpi;
   return RebuildAndRepaint();
 }
 

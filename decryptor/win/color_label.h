@@ -13,10 +13,16 @@
 // EnableMailLink, BlinkText, BlinkBackground, SetAngle, SetEmbossed), so
 // that a program that never calls those does not carry their code: the
 // decryptor's slot in the archive is small.
+//
+// Sizes follow the DPI of the label's window: the font keeps its size in
+// points when the window moves to a monitor of another scale (SetDpi). In a
+// high-contrast theme (orx::HighContrastOn) the label paints the system's
+// window and window-text colours instead of its fill, gradient and ink.
 #pragma once
 
 #include <windows.h>
 
+#include "display_settings.h"
 #include "orx/unique_handle.h"
 
 namespace orx {
@@ -61,6 +67,9 @@ class ColorLabel {
   ColorLabel& SetLogFont(LOGFONTW font);
   ColorLabel& EnableMailLink(BOOL enable, BOOL notifyParent);
   ColorLabel& SetLinkTarget(const wchar_t* target);  // at most 259 characters kept
+  // The label's window is now shown at `dpi` (WM_DPICHANGED): its font is
+  // scaled from the DPI it was made for, so that its size in points stays.
+  ColorLabel& SetDpi(UINT dpi);
 
   COLORREF m_crInk;
   COLORREF m_crEmboss;
@@ -114,6 +123,7 @@ class ColorLabel {
   void Blink(BOOL blink, int type);
 
   HWND m_hWnd = nullptr;
+  UINT m_dpi = kDesignDpi;  // of the label's window, which m_lf's height is for
   WNDPROC m_prevProc = nullptr;
   GdiObject m_defaultBrush;  // the 3D face colour, renewed when the system colours change
   GdiObject m_fillBrush;     // mode 0's fill; none in gradient mode

@@ -2,10 +2,19 @@
 
 #include "cleanup_launch.h"
 #include "localized_texts.h"
+#include "display_settings.h"
 #include "resource_ids.h"
 #include "texts.h"
 
 namespace orx {
+
+namespace {
+
+// Picture 144's size in pixels, made for 96 DPI.
+constexpr int kPictureWidth = 425;
+constexpr int kPictureHeight = 225;
+
+}  // namespace
 
 PasswordDialog::PasswordDialog(LANGID(WINAPI* systemLangId)(), HWND parent, const Launch& launch)
     : ModalDialog(IDD_PASSWORD, parent),
@@ -31,7 +40,36 @@ BOOL PasswordDialog::OnInitDialog() {
   SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   StyleLabels();
   ApplyTexts();
+  ShowPicture(WindowDpi(m_hWnd));
   return TRUE;  // focus to the first tab stop: the password box
+}
+
+// The picture (the template's last control, so the bottom one) at `dpi`:
+// stretched from its 96-DPI size like the dialog around it, so that its band
+// stays under the title and it fills the window. A high-contrast theme
+// shows none, but the window's background in the system's colour.
+void PasswordDialog::ShowPicture(UINT dpi) {
+  HWND picture = GetWindow(GetWindow(m_hWnd, GW_CHILD), GW_HWNDLAST);
+  if (HighContrastOn()) {
+    ShowWindow(picture, SW_HIDE);
+    return;
+  }
+  HANDLE scaled = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER), IMAGE_BITMAP,
+                             ScaleToDpi(kPictureWidth, dpi), ScaleToDpi(kPictureHeight, dpi), 0);
+  // The control takes the new bitmap's size and gives back the old one.
+  DeleteObject(reinterpret_cast<HGDIOBJ>(
+      SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled))));
+}
+
+// Moved to a monitor of another scale. Windows lays the controls out again
+// and gives them the dialog's font at the new DPI in its own handling of the
+// message, which follows; what is sized in pixels here follows first.
+void PasswordDialog::OnDpiChanged(UINT dpi, LPARAM suggested) {
+  m_lblTitle.SetDpi(dpi);
+  m_lblPrompt.SetDpi(dpi);
+  m_lblNote.SetDpi(dpi);
+  ShowPicture(dpi);
+  TakeSuggestedRect(m_hWnd, suggested);
 }
 
 void PasswordDialog::StyleLabels() {
@@ -54,8 +92,11 @@ void PasswordDialog::OnCancel() {
   LaunchCleanup();
 }
 
-bool PasswordDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+bool PasswordDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
+    case WM_DPICHANGED:
+      OnDpiChanged(LOWORD(wParam), lParam);
+      return false;
     case WM_QUERYDRAGICON:
       result = OnQueryDragIcon();
       return true;

@@ -4,6 +4,12 @@
 // Ends with IDOK (the password taken into m_strPassword) or IDCANCEL (Cancel,
 // Esc or Close, each starting the cleanup tool). What OK leads to is up to a
 // derived dialog's OnOK, which calls this one's first.
+//
+// The template lays the window out in dialog units, which Windows scales to
+// the DPI; the picture and the labels' fonts, made in pixels, follow it
+// here, also when the window moves to a monitor of another scale. In a
+// high-contrast theme the picture is not shown and the labels take the
+// system's colours, like the rest of the window.
 #pragma once
 
 #include <windows.h>
@@ -49,6 +55,8 @@ class PasswordDialog : public ModalDialog {
  private:
   INT_PTR OnQueryDragIcon();
   void OnClose();
+  void OnDpiChanged(UINT dpi, LPARAM suggested);
+  void ShowPicture(UINT dpi);
 };
 
 }  // namespace orx

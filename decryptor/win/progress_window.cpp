@@ -1,6 +1,10 @@
 #include "progress_window.h"
 
+#include <commctrl.h>
+
 #include "localized_texts.h"
+#include "display_settings.h"
+#include "orx/system_dlls.h"
 #include "resource_ids.h"
 #include "texts.h"
 
@@ -16,6 +20,17 @@ constexpr DWORD kTickMs = 30;
 // The product's colour, as the password dialog's title band.
 constexpr COLORREF kBarColor = RGB(0, 80, 71);
 
+// Registers the progress control's class, from the system folder's
+// comctl32.dll; nothing when that cannot be loaded.
+void RegisterProgressControl() {
+  HMODULE controls = LoadSystemLibrary(L"comctl32.dll");
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(
+      controls ? GetProcAddress(controls, "InitCommonControlsEx") : nullptr));
+  const INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_PROGRESS_CLASS};
+  if (init) init(&classes);
+}
+
 }  // namespace
 
 ProgressWindow::~ProgressWindow() {
@@ -25,6 +40,11 @@ ProgressWindow::~ProgressWindow() {
 payload::PayloadStream ProgressWindow::Watch(const payload::PayloadStream& target, int64_t total) {
   target_ = target;
   total_ = total > 0 ? static_cast<uint64_t>(total) : 0;
+  // Both counts go to the control shifted alike, until the total fits in
+  // 16 bits: finer than any bar is wide, and no 64-bit arithmetic.
+  uint64_t range = total_;
+  for (; range > 0xFFFF; range >>= 1) ++shift_;
+  range_ = static_cast<int>(range);
   start_ = lastTick_ = GetTickCount();
   payload::PayloadStream watched = {this, nullptr, &Write, nullptr, nullptr, nullptr};
   return watched;
@@ -45,26 +65,13 @@ void ProgressWindow::Tick() {
   lastTick_ = now;
   if (!window_) {
     if (now - start_ < kShowAfterMs) return;
+    RegisterProgressControl();
+    // The template asks that the window be made also when the bar cannot.
     window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS),
                                  nullptr, &DialogProc, reinterpret_cast<LPARAM>(this));
     if (!window_) return;  // no window: the work goes on without one
   }
-  // The share in 32 bits: both counts scaled down alike until the total
-  // fits in 16, so that neither a 64-bit division nor an overflow is needed.
-  uint64_t done = done_, total = total_;
-  while (total > 0xFFFF) {
-    total >>= 1;
-    done >>= 1;
-  }
-  int width = total ? static_cast<int>(static_cast<uint32_t>(done) *
-                                       static_cast<uint32_t>(barWidth_) /
-                                       static_cast<uint32_t>(total))
-                    : 0;
-  if (width != shownWidth_) {
-    shownWidth_ = width;
-    SetWindowPos(bar_.hwnd(), nullptr, 0, 0, width, barHeight_,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(done_ >> shift_), 0);
   // Only this window's messages (and what other threads send): the hidden
   // password dialog must not see input again while its OK is still running.
   MSG message;
@@ -79,15 +86,11 @@ void ProgressWindow::Tick() {
 void ProgressWindow::OnInit(HWND window) {
   SetWindowTextW(GetDlgItem(window, IDC_PROGRESS_NAME), fileName_);
   SetWindowTextW(GetDlgItem(window, IDCANCEL), WindowTextW(language_, kTextCancel));
-  // The template gives the bar its full size; it starts empty.
-  HWND bar = GetDlgItem(window, IDC_PROGRESS_BAR);
-  RECT full;
-  GetClientRect(bar, &full);
-  barWidth_ = full.right;
-  barHeight_ = full.bottom;
-  SetWindowPos(bar, nullptr, 0, 0, 0, barHeight_, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  bar_.Attach(bar);
-  bar_.SetSolidFill(kBarColor);
+  bar_ = GetDlgItem(window, IDC_PROGRESS_BAR);
+  SendMessageW(bar_, PBM_SETRANGE32, 0, range_);
+  // The product's colour where the system draws the bar in a colour of the
+  // program's choosing; a high-contrast theme's own.
+  if (!HighContrastOn()) SendMessageW(bar_, PBM_SETBARCOLOR, 0, kBarColor);
 }
 
 INT_PTR CALLBACK ProgressWindow::DialogProc(HWND window, UINT message, WPARAM wParam,

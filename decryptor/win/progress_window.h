@@ -2,6 +2,13 @@
 // file name, a bar with the share written so far and a Cancel button in the
 // dialog's language.
 //
+// The bar is the system's progress control, so that a screen reader
+// announces how far the work is; Windows lays the window out for the DPI
+// and draws it in a high-contrast theme's colours. Its class comes from
+// comctl32.dll, which is not among the DLLs Windows always takes from its
+// system folder: it is loaded from there by its full path, never imported.
+// Without it the window shows the name and Cancel and no bar.
+//
 // It lives on the decrypting thread, which pumps its messages between the
 // chunks the output takes (each chunk is 16 KiB: well under a millisecond
 // of work, so the window answers at once). One thread keeps the file key,
@@ -14,7 +21,6 @@
 #include <windows.h>
 #include <stdint.h>
 
-#include "color_label.h"
 #include "payload/payload_stream.h"
 
 namespace orx {
@@ -50,11 +56,10 @@ class ProgressWindow {
   DWORD start_ = 0;
   DWORD lastTick_ = 0;
   HWND window_ = nullptr;
-  int barWidth_ = 0;  // the bar's full width, in pixels
-  int barHeight_ = 0;
-  int shownWidth_ = 0;
+  HWND bar_ = nullptr;  // the progress control, when the window has one
+  int shift_ = 0;       // the counts go to the control shifted right by this
+  int range_ = 0;       // the total so shifted
   bool cancelled_ = false;
-  ColorLabel bar_;  // last: large, and reached least
 };
 
 }  // namespace orx

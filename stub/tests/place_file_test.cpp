@@ -5,6 +5,7 @@
 // so the removal is stood in for; everything else is real files under Wine.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,26 @@ Bytes Pattern(size_t size, unsigned seed) {
   for (size_t i = 0; i < size; ++i) b[i] = static_cast<unsigned char>((i * 197 + seed) >> 2);
   return b;
 }
+
+// The source, open for reading alone, and, when `inUse`, the target held
+// open for reading by someone who lets nobody write: a copy in use. Both
+// are let go of by Close, before the target is looked at.
+struct OpenFiles {
+  OpenFiles(const std::wstring& sourcePath, bool inUse)
+      : source(CreateFileW(sourcePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr)),
+        holder(inUse ? CreateFileW(kTarget.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr)
+                     : INVALID_HANDLE_VALUE) {}
+  ~OpenFiles() { Close(); }
+  void Close() {
+    for (HANDLE* h : {&source, &holder}) {
+      if (*h != INVALID_HANDLE_VALUE) CloseHandle(*h);
+      *h = INVALID_HANDLE_VALUE;
+    }
+  }
+  HANDLE source, holder;
+};
 
 // Also: a file that cannot be completed does not stay half-written. (An
 // entry this user may neither remove nor write, Denied at once, needs a
@@ -131,6 +152,60 @@ TEST(PlaceFile, NeverWritesThroughALinkWhenTheEntryStaysOrComesBack) {
   g_plants = 0;
 }
 
+// The payload's progress is told of every chunk, written or compared with a
+// copy in use, and may cancel: the call ends at once and leaves nothing of
+// its own, a new file removed, one written in place emptied, one in use
+// (an earlier run's) as it was.
+struct CancelAt : stub::Progress {
+  explicit CancelAt(int chunk) : stub::Progress{&Advance}, last(chunk) {}
+  static bool Advance(stub::Progress* self, ULONGLONG walked) {
+    CancelAt* me = static_cast<CancelAt*>(self);
+    me->told.push_back(walked);
+    return static_cast<int>(me->told.size()) < me->last;
+  }
+  int last;
+  std::vector<ULONGLONG> told;
+};
+
+TEST(PlaceFile, ItsProgressCanCancelAndNothingHalfWrittenStays) {
+  enum class At { Nothing, OtherFile, SameBytesInUse };
+  struct Case {
+    const char* name;
+    At at;
+    bool exists;  // afterwards
+  };
+  const Case cases[] = {
+      {"a new file: removed", At::Nothing, false},
+      {"a file written in place: emptied", At::OtherFile, true},
+      {"a copy in use being compared: kept as it was", At::SameBytesInUse, true},
+  };
+  CreateDirectoryW(L"C:\\orx-tests", nullptr);
+  CreateDirectoryW(kRoot.c_str(), nullptr);
+  const std::wstring sourcePath = kRoot + L"\\cancel-source.bin";
+  const Bytes sourceBytes = Pattern(300000, 7);
+  ASSERT_TRUE(orxtest::WriteBytes(sourcePath, sourceBytes.data(), sourceBytes.size()));
+  static unsigned char copy[0x10000], compare[0x10000];
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileW(kTarget.c_str());
+    const Bytes before = c.at == At::SameBytesInUse ? sourceBytes : Pattern(3000, 8);
+    if (c.at != At::Nothing) {
+      ASSERT_TRUE(orxtest::WriteBytes(kTarget, before.data(), before.size()));
+    }
+    OpenFiles files(sourcePath, c.at == At::SameBytesInUse);
+    CancelAt progress(2);
+    stub::Source from = {files.source, 0, stub::kToEnd, &progress};
+    stub::Placement placed = c.at == At::Nothing
+        ? stub::PlaceFile(kTarget.c_str(), from, {copy, compare}, Rights(), 1000)
+        : stub::PlaceFile<RefusedRemoval>(kTarget.c_str(), from, {copy, compare}, Rights(), 1000);
+    files.Close();
+    EXPECT_EQ(placed.how, stub::Placed::Cancelled);
+    EXPECT_EQ(progress.told, (std::vector<ULONGLONG>{65535, 131070})) << "not told per chunk";
+    EXPECT_EQ(orxtest::FileExists(kTarget), c.exists);
+    EXPECT_EQ(orxtest::ReadBytes(kTarget), c.at == At::SameBytesInUse ? sourceBytes : Bytes());
+  }
+}
+
 // Whose an entry is decides whether it may be used: the stub writes in
 // place, or keeps, only a file of this user's, the Administrators' or the
 // system's. Wine shows every file as the running user's, so the owner is
@@ -186,21 +261,14 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
     DeleteFileW(kTarget.c_str());
     const Bytes before = c.entry == Entry::KeptInUse ? sourceBytes : Pattern(3000, 6);
     ASSERT_TRUE(orxtest::WriteBytes(kTarget, before.data(), before.size()));
-    // In use: open for reading by someone who lets nobody write.
-    HANDLE holder = c.entry == Entry::KeptInUse
-                        ? CreateFileW(kTarget.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr)
-                        : INVALID_HANDLE_VALUE;
-    HANDLE source = CreateFileW(sourcePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    OpenFiles files(sourcePath, c.entry == Entry::KeptInUse);
     g_owner = c.owner;
     g_ownerless = c.ownerless;
     stub::Placement placed = stub::PlaceFile<RefusedRemoval, GivenOwnership>(
-        kTarget.c_str(), {source, 0, stub::kToEnd}, {copy, compare}, Rights(), 1000);
+        kTarget.c_str(), {files.source, 0, stub::kToEnd}, {copy, compare}, Rights(), 1000);
     g_owner = nullptr;
     g_ownerless = false;
-    CloseHandle(source);
-    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    files.Close();
     EXPECT_EQ(placed.how, c.result);
     EXPECT_EQ(orxtest::ReadBytes(kTarget), c.result == P::Denied ? before : sourceBytes);
   }

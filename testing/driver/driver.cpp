@@ -1,8 +1,11 @@
 #include "orxtest/driver.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace orxtest {
 namespace {
@@ -227,6 +230,46 @@ void PressKey(HWND window, UINT virtualKey) {
 }
 
 void CloseWindowLikeUser(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+bool AccessibleName(HWND control, std::wstring* name) {
+  // IID_IAccessible, spelled out: MinGW's import library gives the name an
+  // address that is not the interface id.
+  static const IID kAccessible = {0x618736e0, 0x3c3d, 0x11cf,
+                                  {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+  bool named = false;
+  // A thread of its own, so that the caller's COM state stays as it was.
+  std::thread asker([&] {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
+    IAccessible* accessible = nullptr;
+    if (SUCCEEDED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), kAccessible,
+                                             reinterpret_cast<void**>(&accessible)))) {
+      VARIANT self;
+      VariantInit(&self);
+      self.vt = VT_I4;
+      self.lVal = CHILDID_SELF;
+      BSTR text = nullptr;
+      if (accessible->get_accName(self, &text) == S_OK && text) {
+        name->assign(text, SysStringLen(text));
+        named = true;
+      }
+      SysFreeString(text);
+      accessible->Release();
+    }
+    CoUninitialize();
+  });
+  asker.join();
+  return named;
+}
+
+SIZE TextExtent(const std::wstring& text, HFONT font, UINT format, int width) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  RECT rect = {0, 0, width, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, format | DT_CALCRECT);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
 
 COLORREF ScreenPixel(HWND window, int clientX, int clientY) {
   POINT pt{clientX, clientY};

@@ -54,9 +54,21 @@ def resources(pe):
 
 
 def manifest_facts(text):
-    """(execution level or None, uiAccess, supported OS ids, dependencies) of a manifest."""
+    """(execution level or None, uiAccess, supported OS ids, dependencies, DPI awareness) of a
+    manifest; the awareness as its two settings, lower case: (dpiAware, the dpiAwareness list)."""
     root = ET.fromstring(text)
     level, ui_access, systems, dependencies = None, False, set(), []
+    # Windows takes each setting only from its own namespace, in the
+    # windowsSettings of the asm.v3 application element; one anywhere else
+    # is ignored without a word, so it is not counted here either.
+    settings = "{urn:schemas-microsoft-com:asm.v3}application/" \
+               "{urn:schemas-microsoft-com:asm.v3}windowsSettings/"
+    aware = root.find(settings + "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
+    awareness = root.find(settings +
+                          "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")
+    dpi_aware = None if aware is None else (aware.text or "").strip().lower()
+    dpi_awareness = [] if awareness is None else [v.strip().lower()
+                                                  for v in (awareness.text or "").split(",")]
     for element in root.iter():
         tag = element.tag.split("}")[-1]
         if tag == "requestedExecutionLevel":
@@ -67,7 +79,7 @@ def manifest_facts(text):
         elif tag == "dependentAssembly":
             dependencies += [child.get("name") for child in element
                              if child.tag.split("}")[-1] == "assemblyIdentity"]
-    return level, ui_access, systems, dependencies
+    return level, ui_access, systems, dependencies, (dpi_aware, dpi_awareness)
 
 
 def map_symbols(path):
@@ -124,7 +136,8 @@ def main():
                          "UTF-16, any case): a DLL it must neither import nor load")
     ap.add_argument("--manifest-level",
                     help="an embedded manifest requesting this execution level, without "
-                         "uiAccess, declaring Windows 7 to 11 and depending on no assembly")
+                         "uiAccess, declaring Windows 7 to 11, depending on no assembly and "
+                         "aware of the DPI per monitor (version 2), else of the system's")
     ap.add_argument("--no-seh", action="store_true",
                     help="32-bit images: marked as having no structured exception handlers, "
                          "or listing the only ones Windows may call in a table of safe "
@@ -276,9 +289,9 @@ def main():
             failures.append("no embedded manifest (id %d): one lying beside the image would be "
                             "read instead" % MANIFEST_ID)
         else:
-            level, ui_access, systems, dependencies = manifest_facts(text)
-            print("  manifest: level %s, %d systems, dependencies %s" % (level, len(systems),
-                                                                         dependencies))
+            level, ui_access, systems, dependencies, dpi = manifest_facts(text)
+            print("  manifest: level %s, %d systems, dependencies %s, DPI awareness %s"
+                  % (level, len(systems), dependencies, dpi))
             if level != args.manifest_level:
                 failures.append("manifest requests level %s, expected %s" % (level,
                                                                             args.manifest_level))
@@ -290,6 +303,12 @@ def main():
             if dependencies:
                 failures.append("manifest depends on %s, which changes how the windows look"
                                 % dependencies)
+            # Per monitor v2 where the system has it, the system's DPI on
+            # older ones: never unaware (stretched, blurred) nor per monitor
+            # v1 (no layout by the system when the DPI changes).
+            if dpi != ("true", ["permonitorv2", "system"]):
+                failures.append("manifest declares DPI awareness %s, expected dpiAware true and "
+                                "dpiAwareness PerMonitorV2, System" % (dpi,))
     for wanted in args.map_symbol:
         map_file, _, symbol = wanted.rpartition(":")
         try:

@@ -5,7 +5,11 @@
 // recipient would find them once the cleanup tools have ended.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -60,8 +64,8 @@ int TempOutputs(const std::wstring& folder) {
 }
 
 // The progress window of a long decryption: a dialog of the decryptor's
-// with the stored name (control 1004) over a bar (control 1005) whose width
-// is the share done, painted in the product's colour.
+// with the stored name (control 1004) over a progress control (1005) that
+// shows the share done, asked to draw in the product's colour.
 constexpr int kProgressName = 1004;
 constexpr int kProgressBar = 1005;
 constexpr COLORREF kBarColor = RGB(0, 80, 71);
@@ -73,7 +77,7 @@ HWND ProgressWindowOf(DWORD pid) {
   return nullptr;
 }
 
-// The bar's rectangle in the window's client coordinates.
+// The stub's drawn bar: its rectangle in the window's client coordinates.
 RECT BarRect(HWND progress) {
   RECT bar = {};
   GetWindowRect(GetDlgItem(progress, kProgressBar), &bar);
@@ -81,14 +85,85 @@ RECT BarRect(HWND progress) {
   return bar;
 }
 
+// Where the bar stands, and its end.
+LRESULT BarPosition(HWND progress) {
+  return SendMessageW(GetDlgItem(progress, kProgressBar), PBM_GETPOS, 0, 0);
+}
+LRESULT BarEnd(HWND progress) {
+  return SendMessageW(GetDlgItem(progress, kProgressBar), PBM_GETRANGE, FALSE, 0);
+}
+
+// Any progress window on the screen, the stub's or the decryptor's.
+bool AnyProgressWindow() {
+  for (HWND w = FindWindowW(L"#32770", nullptr); w;
+       w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+    if (IsWindowVisible(w) && GetDlgItem(w, kProgressBar)) return true;
+  }
+  return false;
+}
+
+// An archive of `size` bytes without the disk space: `archive` extended by a
+// hole, which reads back as zeros (the stub reads it as any other bytes;
+// the payload copy it writes is real). Its payload is then not one that
+// decrypts: a test takes such an archive no further than the dialog.
+bool ExtendTo(const std::wstring& archive, ULONGLONG size) {
+  HANDLE file = CreateFileW(archive.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  bool extended = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  return extended;
+}
+constexpr ULONGLONG kLargeArchive = 2ull << 30;
+// Room for a large archive's payload copy, with some to spare.
+bool RoomForALargeArchive() {
+  ULARGE_INTEGER free = {};
+  return GetDiskFreeSpaceExW(L"C:\\", &free, nullptr, nullptr) && free.QuadPart >= (5ull << 30);
+}
+ULONGLONG FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<ULONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// The stub's progress window, once it shows; null when the stub ends or
+// the time is up first.
+HWND WaitForStubWindow(const orxtest::Process& stub, DWORD timeoutMs = 20000) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10)) {
+    if (HWND w = ProgressWindowOf(stub.pid)) return w;
+    if (WaitForSingleObject(stub.handle, 0) == WAIT_OBJECT_0) return nullptr;
+  }
+  return nullptr;
+}
+
+// Waits for a process to end; its exit code (-1 when it did not end in
+// time), and in *showed whether it ever showed a window meanwhile.
+int WaitExitWatching(orxtest::Process& process, DWORD timeoutMs, bool* showed) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs;) {
+    *showed = *showed || !orxtest::VisibleWindowsOf(process.pid).empty();
+    if (WaitForSingleObject(process.handle, 5) == WAIT_OBJECT_0) break;
+  }
+  return orxtest::WaitExit(process, 0);
+}
+
+// Waits for a run to end, watching for a message box (its text is control
+// 0xFFFF; so is the frame of a progress window's bar); its exit code.
+int WaitExitWithoutMessage(orxtest::Process& process, DWORD timeoutMs, bool* messageShown) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs;) {
+    for (HWND w : orxtest::VisibleWindowsOf(process.pid)) {
+      *messageShown |= GetDlgItem(w, 0xFFFF) && !GetDlgItem(w, kProgressBar);
+    }
+    if (WaitForSingleObject(process.handle, 20) == WAIT_OBJECT_0) break;
+  }
+  return orxtest::WaitExit(process, 0);
+}
+
 // Waits for the progress window with some of its bar filled.
 HWND WaitForProgress(DWORD pid, DWORD timeoutMs = 20000) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20)) {
     HWND w = ProgressWindowOf(pid);
-    if (w) {
-      RECT bar = BarRect(w);
-      if (bar.right > bar.left) return w;
-    }
+    if (w && BarPosition(w) > 0) return w;
   }
   return nullptr;
 }
@@ -611,13 +686,14 @@ TEST_F(ArchiveE2E, ALargeArchiveRetriedAtOnceOpensWhileTheCleanupToolRuns) {
 }
 
 // A long decryption shows its progress: the stored name, a bar in the
-// product's colour that advances, the dialog's own Cancel label; it ends
-// with the usual message. Cancelled half-way, after the recipient agreed to
-// replace a file of that name, closed half-way, and told that the session
-// ends (log-off, shutdown), it ends in silence: no output, no temporary
-// file, that file as it was, and the cleanup tool started once, for the
-// decryptor alone. Killed half-way (Task Manager, a crash) it leaves no
-// plaintext and no payload copy either. One archive serves every run.
+// product's colour that advances (a progress control, which screen readers
+// read), the dialog's own Cancel label; it ends with the usual message.
+// Cancelled half-way, after the recipient agreed to replace a file of that
+// name, closed half-way, and told that the session ends (log-off,
+// shutdown), it ends in silence: no output, no temporary file, that file as
+// it was, and the cleanup tool started once, for the decryptor alone.
+// Killed half-way (Task Manager, a crash) it leaves no plaintext and no
+// payload copy either. One archive serves every run.
 TEST_F(ArchiveE2E, ALongDecryptionShowsItsProgressAndCanBeCancelled) {
   const Bytes content = Sample(160u << 20, 30);  // about 3 s to decrypt under wine64
   std::wstring archive = Pack(L"progress.bin", content, "pw");
@@ -629,17 +705,17 @@ TEST_F(ArchiveE2E, ALongDecryptionShowsItsProgressAndCanBeCancelled) {
     run.EnterPassword(L"pw");
     HWND progress = WaitForProgress(run.pid());
     ASSERT_NE(progress, nullptr) << "no progress window";
-    RECT first = BarRect(progress);
+    LRESULT first = BarPosition(progress);
     Sleep(500);
-    RECT second = BarRect(progress);
-    RECT client = {};
-    GetClientRect(progress, &client);
+    LRESULT second = BarPosition(progress);
     EXPECT_EQ(orxtest::WindowText(progress), recipient::kCaption);
     EXPECT_EQ(orxtest::ControlText(progress, kProgressName), L"progress.bin");
     EXPECT_EQ(orxtest::ControlText(progress, IDCANCEL), cancelLabel);
-    EXPECT_GT(second.right, first.right) << "the bar did not advance";
-    EXPECT_LT(second.right, client.right);
-    EXPECT_EQ(orxtest::ScreenPixel(progress, second.left + 1, (second.top + second.bottom) / 2),
+    EXPECT_EQ(orxtest::ClassName(GetDlgItem(progress, kProgressBar)), L"msctls_progress32");
+    EXPECT_GT(second, first) << "the bar did not advance";
+    EXPECT_LT(second, BarEnd(progress));
+    EXPECT_EQ(static_cast<COLORREF>(
+                  SendMessageW(GetDlgItem(progress, kProgressBar), PBM_GETBARCOLOR, 0, 0)),
               kBarColor);
     std::wstring artifacts = orxtest::ModuleFolder() + L"\\..\\artifacts";
     CreateDirectoryW(artifacts.c_str(), nullptr);
@@ -704,20 +780,21 @@ TEST_F(ArchiveE2E, ALongDecryptionShowsItsProgressAndCanBeCancelled) {
   DeleteFileW((source_ + L"\\progress.bin").c_str());
 }
 
-// Work within the threshold shows nothing new: from the dialog straight to
-// the final message, with no other window of the decryptor in between.
-TEST_F(ArchiveE2E, AShortDecryptionGoesStraightToTheMessage) {
+// Work within the threshold shows nothing new: the stub places the payload
+// without a window, and the decryptor goes from the dialog straight to the
+// final message, with no other window in between.
+TEST_F(ArchiveE2E, AShortArchiveGoesStraightToTheDialogAndTheMessage) {
   const Bytes content = Sample(8u << 20, 32);
   std::wstring archive = Pack(L"short.bin", content, "pw");
-  recipient::ArchiveRun run(archive, folder_);
-  ASSERT_TRUE(run.ok());
   std::atomic<bool> watching{true}, progressSeen{false};
   std::thread watcher([&] {
     while (watching) {
-      if (ProgressWindowOf(run.pid())) progressSeen = true;
+      if (AnyProgressWindow()) progressSeen = true;
       Sleep(1);
     }
   });
+  recipient::ArchiveRun run(archive, folder_);
+  ASSERT_TRUE(run.ok());
   run.EnterPassword(L"pw");
   orxtest::MessageBoxInfo box = run.Answer(IDNO);
   watching = false;
@@ -726,6 +803,119 @@ TEST_F(ArchiveE2E, AShortDecryptionGoesStraightToTheMessage) {
   EXPECT_EQ(box.text, L"short.bin" + Expected().decrypted);
   EXPECT_EQ(run.WaitForEnd(), 0);
   EXPECT_TRUE(orxtest::ReadBytes(Output(L"short.bin")) == content);
+}
+
+// A large archive answers its double-click within about a second: the
+// stub's progress window (the archive's name, a bar in the product's colour,
+// the dialog's own Cancel label) while it copies the payload, then the
+// password dialog. Two more starts of the same file meanwhile, one by
+// another name (a hard link) before the window shows, one after the
+// recipient turned to another window, place nothing and show nothing: each
+// ends while the first still copies, the later one giving the first's
+// window the foreground. Cancelled during the copy, a run ends with exit
+// code 1, without a message, and leaves none of its files.
+TEST_F(ArchiveE2E, ALargeArchiveAnswersWithinASecondAndCanBeCancelled) {
+  if (!RoomForALargeArchive()) GTEST_SKIP() << "less than 5 GiB free for a 2 GiB payload copy";
+  std::wstring archive = Pack(L"film.mkv", Sample(1000, 33), "pw");
+  // What a first window costs Wine here, a process start and its graphics
+  // (more on a busy machine): the message box of a cut archive, at once.
+  std::wstring cut = root_ + L"\\cut.exe";
+  ASSERT_TRUE(orxtest::WriteBytes(cut, orxtest::ReadBytes(archive).data(), 30000));
+  DWORD boxStart = GetTickCount();
+  orxtest::Process cutRun = orxtest::Start(L"\"" + cut + L"\"", folder_);
+  HWND box = orxtest::WaitForWindow(L"Orvanta", L"#32770", 20000, cutRun.pid);
+  DWORD boxMs = GetTickCount() - boxStart;
+  ASSERT_NE(box, nullptr);
+  orxtest::PressButton(box, IDOK);
+  EXPECT_EQ(orxtest::WaitExit(cutRun), 1);
+  orxtest::Close(cutRun);
+
+  ASSERT_TRUE(ExtendTo(archive, kLargeArchive));
+  std::wstring link = root_ + L"\\film (1).exe";
+  ASSERT_TRUE(CreateHardLinkW(link.c_str(), archive.c_str(), nullptr));
+  DeleteFileW(recipient::CleanupTool().c_str());
+  {
+    SCOPED_TRACE("to the dialog");
+    DWORD start = GetTickCount();
+    orxtest::Process first = orxtest::Start(L"\"" + archive + L"\"", folder_);
+    // The first run holds the archive from before it places the decryptor.
+    while (!orxtest::FileExists(Decryptor()) && GetTickCount() - start < 10000) Sleep(5);
+    orxtest::Process early = orxtest::Start(L"\"" + link + L"\"", folder_);
+    HWND window = WaitForStubWindow(first);
+    DWORD shownMs = GetTickCount() - start;
+    ASSERT_NE(window, nullptr) << "no window while the payload is copied";
+    // About a second later than a window can come at all.
+    EXPECT_LE(shownMs, boxMs + 2000) << "the window came late; a message box took " << boxMs;
+    std::printf("the stub's window showed %lu ms after the start, a message box %lu ms\n",
+                shownMs, boxMs);
+    std::wstring cancelLabel = orxtest::ControlText(window, IDCANCEL);
+    EXPECT_EQ(orxtest::WindowText(window), recipient::kCaption);
+    EXPECT_EQ(orxtest::ControlText(window, kProgressName), L"archive.exe");
+    RECT bar = BarRect(window);
+    Sleep(300);
+    EXPECT_EQ(orxtest::ScreenPixel(window, bar.left + 1, (bar.top + bar.bottom) / 2), kBarColor);
+    EXPECT_NE(orxtest::ScreenPixel(window, bar.right - 2, (bar.top + bar.bottom) / 2), kBarColor)
+        << "the bar is full while the copy goes on";
+    std::wstring artifacts = orxtest::ModuleFolder() + L"\\..\\artifacts";
+    CreateDirectoryW(artifacts.c_str(), nullptr);
+    EXPECT_TRUE(orxtest::SaveScreenshot(window, artifacts + L"\\archive_progress.bmp"));
+
+    HWND elsewhere = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 200,
+                                     100, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(elsewhere);
+    EXPECT_EQ(GetForegroundWindow(), elsewhere);
+    orxtest::Process late = orxtest::Start(L"\"" + archive + L"\"", folder_);
+    bool earlyShowed = false, lateShowed = false;
+    EXPECT_EQ(WaitExitWatching(early, 20000, &earlyShowed), 0);
+    EXPECT_EQ(WaitExitWatching(late, 20000, &lateShowed), 0);
+    EXPECT_EQ(WaitForSingleObject(first.handle, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the first run ended before the others: they may have copied too";
+    EXPECT_FALSE(earlyShowed);
+    EXPECT_FALSE(lateShowed);
+    // The first run activates its window when it next looks after it.
+    for (int i = 0; i < 50 && GetForegroundWindow() != window; ++i) Sleep(20);
+    EXPECT_EQ(GetForegroundWindow(), window) << "the first run's window was not brought forward";
+    DestroyWindow(elsewhere);
+    orxtest::Close(early);
+    orxtest::Close(late);
+
+    EXPECT_EQ(orxtest::WaitExit(first, 300000), 0);
+    orxtest::Close(first);
+    HWND dialog = orxtest::WaitForWindow(recipient::kCaption, L"#32770", 20000);
+    ASSERT_NE(dialog, nullptr) << "no password dialog";
+    EXPECT_NE(GetDlgItem(dialog, 1000), nullptr) << "not the password dialog";
+    EXPECT_EQ(orxtest::ControlText(dialog, IDCANCEL), cancelLabel);
+    std::vector<std::wstring> payloads = recipient::PayloadFiles();
+    ASSERT_EQ(payloads.size(), 1u) << "one payload copy for three starts";
+    EXPECT_EQ(FileSize(payloads[0]), kLargeArchive - 78336);
+    orxtest::PressButton(dialog, IDCANCEL);
+    EXPECT_TRUE(orxtest::WaitForWindowGone(dialog, 5000));
+  }
+  {
+    SCOPED_TRACE("cancelled during the copy");
+    // Nothing of the first run left that the next one would keep.
+    for (int i = 0; i < 100 && recipient::CountProcesses(L"Orx_DecryptFile.exe") > 0; ++i) Sleep(100);
+    ASSERT_TRUE(recipient::WaitForCleanupTools());
+    ASSERT_FALSE(orxtest::FileExists(Decryptor()));
+    for (const std::wstring& payload : recipient::PayloadFiles()) DeleteFileW(payload.c_str());
+    ASSERT_TRUE(DeleteFileW(recipient::CleanupTool().c_str()));
+    orxtest::Process run = orxtest::Start(L"\"" + archive + L"\"", folder_);
+    HWND window = WaitForStubWindow(run);
+    ASSERT_NE(window, nullptr) << "no window while the payload is copied";
+    orxtest::PressButton(window, IDCANCEL);
+    bool messageShown = false;
+    EXPECT_EQ(WaitExitWithoutMessage(run, 20000, &messageShown), 1);
+    orxtest::Close(run);
+    EXPECT_FALSE(messageShown) << "a message after Cancel";
+    EXPECT_TRUE(recipient::PayloadFiles().empty());
+    EXPECT_FALSE(orxtest::FileExists(Decryptor()));
+    EXPECT_FALSE(orxtest::FileExists(recipient::CleanupTool()));
+    EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
+  }
+  // Not left for the next run of the suite.
+  DeleteFileW(link.c_str());
+  DeleteFileW(archive.c_str());
+  for (const std::wstring& payload : recipient::PayloadFiles()) DeleteFileW(payload.c_str());
 }
 
 // A manifest planted beside a program ("<program>.exe.manifest") is read by
@@ -899,6 +1089,30 @@ TEST_F(StandardUserE2E, TwoArchivesOpenedWhileTheFirstAsksAreBothDecrypted) {
   EXPECT_EQ(orxtest::ReadBytes(Output(L"first.bin")), Sample(30000, 41));
   EXPECT_EQ(orxtest::ReadBytes(Output(L"second.bin")), Sample(40000, 42));
   ExpectOnlyTheCleanupToolLeft();
+}
+
+// Closed during the copy, a large archive ends in silence with exit code 1
+// and leaves nothing of its run in the recipient's own folder: neither the
+// partial payload nor the cleanup tool it wrote there.
+TEST_F(StandardUserE2E, ALargeArchiveClosedDuringTheCopyLeavesNothing) {
+  if (!RoomForALargeArchive()) GTEST_SKIP() << "less than 5 GiB free for a 2 GiB payload copy";
+  std::wstring archive = Pack(L"disk.img", Sample(1000, 34), "pw");
+  ASSERT_TRUE(ExtendTo(archive, kLargeArchive));
+  DeleteFileW((userFolder_ + L"\\Orx_DelTool.exe").c_str());
+  std::vector<std::wstring> before = UserFolderFiles();
+  orxtest::Process run = orxtest::Start(L"\"" + archive + L"\"", folder_);
+  HWND window = WaitForStubWindow(run);
+  ASSERT_NE(window, nullptr) << "no window while the payload is copied";
+  EXPECT_EQ(FileSize(userFolder_ + L"\\Orx_DelTool.exe"), 0x3000u) << "placed before the payload";
+  orxtest::CloseWindowLikeUser(window);
+  bool messageShown = false;
+  EXPECT_EQ(WaitExitWithoutMessage(run, 20000, &messageShown), 1);
+  orxtest::Close(run);
+  EXPECT_FALSE(messageShown) << "a message after Close";
+  EXPECT_EQ(UserFolderFiles(), before);
+  EXPECT_FALSE(orxtest::FileExists(Decryptor()));
+  EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
+  DeleteFileW(archive.c_str());
 }
 
 // An archive that cannot place its files says which file or folder and why,

@@ -160,6 +160,15 @@ TEST_F(ColorLabelTest, GradientBandsReachTheScreen) {
   // Narrower than 100 pixels: a band per column, each a new colour.
   Capture n = Grab(narrow.hwnd());
   for (int x = 1; x < n.width; ++x) EXPECT_NE(n.At(x, 10), n.At(x - 1, 10)) << x;
+
+  // In a high-contrast theme (which Wine cannot turn on) the system's
+  // window colour takes the place of the gradient.
+  orx::g_highContrastAnswer = [] { return true; };
+  InvalidateRect(wide.hwnd(), nullptr, FALSE);
+  Pump(100);
+  orx::g_highContrastAnswer = nullptr;
+  Capture contrast = Grab(wide.hwnd());
+  EXPECT_EQ(contrast.Count(GetSysColor(COLOR_WINDOW)), contrast.width * contrast.height);
 }
 
 TEST_F(ColorLabelTest, BlinkingTextVanishesInTheOffPhase) {

@@ -76,15 +76,17 @@ TEST_F(ProgramResources, DialogTemplate102) {
   p += 3;
   EXPECT_EQ(SzOrOrdinal(p), L"Arial");
 
+  // The prompt just before the password box, which a screen reader names
+  // after it; the box starts the group of the box and the buttons.
   const Item expected[7] = {
-      {0x20, 0x50810020, 61, 36, 146, 12, 1000, L"#129", L""},
+      {0x20, 0x50020000, 61, 26, 145, 10, 1002, L"#130", L"Enter the password:"},
+      {0x20, 0x50830020, 61, 36, 146, 12, 1000, L"#129", L""},
       {0x20, 0x50010001, 100, 89, 50, 14, IDOK, L"#128", L"&OK"},
       {0x20, 0x50010000, 157, 89, 50, 14, IDCANCEL, L"#128", L"&Cancel"},
       {0x20, 0x50020000, 12, 4, 132, 14, 1003, L"#130", L"Decryption"},
-      {0x20, 0x50020000, 61, 26, 145, 10, 1002, L"#130", L"Enter the password:"},
       {0x20, 0x50020000, 61, 51, 147, 36, 1001, L"#130",
        L"Note:\nThe file has been encrypted, you need to get the password from the sender to open it."},
-      {0x00020000, 0x5000000E, 0, 0, 244, 121, -1, L"#130", L"#144"},
+      {0x00020000, 0x5400000E, 0, 0, 244, 121, -1, L"#130", L"#144"},
   };
   for (int i = 0; i < count && i < 7; ++i) {
     p = Align4(p);

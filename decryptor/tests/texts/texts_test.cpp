@@ -89,7 +89,17 @@ TEST(TextTables, OutOfRangeGivesEmptyText) {
   EXPECT_EQ(Text(orx::TextById(0)), u"");
   EXPECT_EQ(Text(orx::TextById(111)), u"");
   EXPECT_EQ(Text(WindowText(12, orx::kTextTitle)), u"");
+  EXPECT_EQ(Text(orx::CancelLabel(-1)), u"");
+  EXPECT_EQ(Text(orx::CancelLabel(10)), u"");
   for (int id = 1; id <= 110; ++id) EXPECT_NE(Text(orx::TextById(id)), u"") << id;
+}
+
+// The stub's Cancel label, widened while compiling, is the dialog's own in
+// every language (the Chinese ones test the widening of three-byte UTF-8).
+TEST(Texts, CancelLabelWithoutThePoolIsTheDialogsOwn) {
+  for (int lang = 0; lang < orx::kLanguageCount; ++lang) {
+    EXPECT_EQ(Text(orx::CancelLabel(lang)), Text(WindowText(lang, orx::kTextCancel))) << lang;
+  }
 }
 
 TEST(Texts, EncodedAsUtf16CodePoints) {

@@ -20,6 +20,8 @@ constexpr std::uint16_t kPe32 = 0x10B;
 constexpr std::uint16_t kPe32Plus = 0x20B;
 constexpr std::uint32_t kResourceDirectory = 2;
 constexpr std::uint32_t kDialogType = 5;
+// The decryptor's password dialog; the stub's progress window has another id.
+constexpr std::uint32_t kPasswordDialog = 102;
 
 class Reader {
  public:
@@ -43,10 +45,12 @@ const char* SubsystemName(std::uint16_t subsystem) {
   return subsystem == 2 ? "GUI" : subsystem == 3 ? "console" : "other";
 }
 
-// Whether the top level of the resource directory lists dialog templates.
-// A directory that cannot be read counts as holding none.
+// Whether the resource directory holds the dialog template `id`: an entry
+// of type 5 at its top level whose directory lists that name. A directory
+// that cannot be read counts as holding none.
 bool HasDialogTemplate(const Reader& r, std::uint64_t optional, std::uint16_t optionalSize,
-                       bool plus, std::uint64_t sections, std::uint16_t sectionCount) {
+                       bool plus, std::uint64_t sections, std::uint16_t sectionCount,
+                       std::uint32_t id) {
   std::uint64_t countAt = optional + (plus ? 108 : 92);
   std::uint64_t entryAt = countAt + 4 + 8 * kResourceDirectory;
   if (entryAt + 8 > optional + optionalSize || r.U32(countAt) <= kResourceDirectory) return false;
@@ -58,14 +62,20 @@ bool HasDialogTemplate(const Reader& r, std::uint64_t optional, std::uint16_t op
                   raw = r.U32(s + 20);
     std::uint32_t extent = virtualSize > rawSize ? virtualSize : rawSize;
     if (rva < va || rva - va >= extent) continue;
-    std::uint64_t dir = static_cast<std::uint64_t>(raw) + (rva - va);
-    if (!r.Has(dir, 16)) return false;
-    std::uint32_t entries = static_cast<std::uint32_t>(r.U16(dir + 12)) + r.U16(dir + 14);
-    for (std::uint32_t e = 0; e < entries && r.Has(dir + 16 + 8ull * e, 8); ++e) {
-      std::uint32_t id = r.U32(dir + 16 + 8ull * e);
-      if (!(id & 0x80000000u) && id == kDialogType) return true;
-    }
-    return false;
+    std::uint64_t root = static_cast<std::uint64_t>(raw) + (rva - va);
+    // The entry of `wanted` (an id, not a name) in the directory at `dir`:
+    // its offset from the root, with the subdirectory bit; 0 when absent.
+    auto find = [&](std::uint64_t dir, std::uint32_t wanted) -> std::uint32_t {
+      if (!r.Has(dir, 16)) return 0;
+      std::uint32_t entries = static_cast<std::uint32_t>(r.U16(dir + 12)) + r.U16(dir + 14);
+      for (std::uint32_t e = 0; e < entries && r.Has(dir + 16 + 8ull * e, 8); ++e) {
+        if (r.U32(dir + 16 + 8ull * e) == wanted) return r.U32(dir + 20 + 8ull * e);
+      }
+      return 0;
+    };
+    std::uint32_t dialogs = find(root, kDialogType);
+    if (!(dialogs & 0x80000000u)) return false;
+    return find(root + (dialogs & 0x7FFFFFFFu), id) != 0;
   }
   return false;
 }
@@ -162,12 +172,12 @@ bool CheckSlotProgram(const std::string& image, const SlotRule& rule, const std:
     }
   }
   bool dialog = HasDialogTemplate(r, optional, optionalSize, expectedMagic == kPe32Plus,
-                                  sections, sectionCount);
+                                  sections, sectionCount, kPasswordDialog);
   if (dialog != rule.dialog) {
-    error = part + (rule.dialog
-                        ? " carries no dialog template: it is not the decryptor (the stub?)"
-                        : " carries a dialog template: it looks like the decryptor, not the " +
-                              std::string(rule.what));
+    error = part + (rule.dialog ? " carries no password dialog template: it is not the "
+                                  "decryptor (the stub?)"
+                                : " carries the password dialog template: it looks like the "
+                                  "decryptor, not the " + std::string(rule.what));
     return false;
   }
   return true;

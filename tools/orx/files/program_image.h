@@ -5,8 +5,9 @@
 // image's headers: an executable PE image (not a DLL) for x86 or x86-64, of
 // the subsystem the slot needs, not cut short, fitting its slot. The stub and
 // the decryptor are both GUI programs; the decryptor carries its password
-// dialog as a dialog template resource and the stub carries none, which
-// tells the two apart when they are given in each other's place.
+// dialog as the dialog template resource 102 and the stub does not (its
+// progress window is another template), which tells the two apart when they
+// are given in each other's place.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,7 @@ struct SlotRule {
   const char* what;  // "stub", "cleanup tool", "decryptor"
   std::uint16_t subsystem;  // 2 GUI, 3 console
   std::uint64_t slot;       // bytes
-  bool dialog;              // must carry a dialog template (or must not)
+  bool dialog;              // must carry the password dialog template (or must not)
 };
 
 extern const SlotRule kStubRule;

@@ -5,11 +5,14 @@ import struct
 
 GUI, CONSOLE = 2, 3
 RT_DIALOG, RT_GROUP_ICON = 5, 14
+PASSWORD_DIALOG, PROGRESS_DIALOG = 102, 104  # the decryptor's and the stub's
 
 
 def program(subsystem, resources=(), machine=0x14C, dll=False, size=2048):
     """A PE image of `size` bytes whose resource directory lists the given
-    resource types. machine 0x14C gives PE32, 0x8664 PE32+."""
+    resource types, each a type or (type, [ids of its resources]).
+    machine 0x14C gives PE32, 0x8664 PE32+."""
+    resources = [r if isinstance(r, tuple) else (r, []) for r in resources]
     plus = machine == 0x8664
     opt_size = 240 if plus else 224
     pe = 0x80
@@ -30,13 +33,19 @@ def program(subsystem, resources=(), machine=0x14C, dll=False, size=2048):
         struct.pack_into("<II", image, count_at + 4 + 8 * 2, 0x1000, 16 + 8 * len(resources))
     struct.pack_into("<8sIIII", image, sections, b".rsrc", 0x200, 0x1000, 0x200, rsrc_raw)
     struct.pack_into("<HH", image, rsrc_raw + 12, 0, len(resources))
-    for i, kind in enumerate(resources):
-        struct.pack_into("<II", image, rsrc_raw + 16 + 8 * i, kind, 0x80000000 | 0x100)
+    # Each type's directory of ids at 0x40 + 0x20 * i from the root; every id
+    # leads to the same (empty) data entry.
+    for i, (kind, ids) in enumerate(resources):
+        sub = 0x40 + 0x20 * i
+        struct.pack_into("<II", image, rsrc_raw + 16 + 8 * i, kind, 0x80000000 | sub)
+        struct.pack_into("<HH", image, rsrc_raw + sub + 12, 0, len(ids))
+        for k, name in enumerate(ids):
+            struct.pack_into("<II", image, rsrc_raw + sub + 16 + 8 * k, name, 0x180)
     return bytes(image)
 
 
 def stub(size=2048):
-    return program(GUI, [RT_GROUP_ICON], size=size)
+    return program(GUI, [RT_GROUP_ICON, (RT_DIALOG, [PROGRESS_DIALOG])], size=size)
 
 
 def cleanup(size=2048):
@@ -44,4 +53,4 @@ def cleanup(size=2048):
 
 
 def decryptor(size=2048):
-    return program(GUI, [RT_GROUP_ICON, RT_DIALOG], size=size)
+    return program(GUI, [RT_GROUP_ICON, (RT_DIALOG, [PASSWORD_DIALOG, 103])], size=size)

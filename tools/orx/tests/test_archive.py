@@ -57,9 +57,10 @@ class ArchiveTest(unittest.TestCase):
         self.assertEqual(data[PAYLOAD_OFFSET:], self.payload)
         # 64-bit programs serve as well (the archives run under wine64), and a
         # format-2 payload as well as a format-1 one.
+        password_dialog = (image_tool.RT_DIALOG, [image_tool.PASSWORD_DIALOG])
         parts = [image_tool.program(image_tool.GUI, [image_tool.RT_GROUP_ICON], machine=0x8664),
                  image_tool.program(image_tool.CONSOLE, machine=0x8664),
-                 image_tool.program(image_tool.GUI, [image_tool.RT_DIALOG], machine=0x8664)]
+                 image_tool.program(image_tool.GUI, [password_dialog], machine=0x8664)]
         payload2 = payload_tool.build2("a.txt".encode("utf-16-le"), "pw", b"format 2")
         result, out = self.build(*parts, payload2, out="out64.exe")
         self.assertEqual(result.returncode, 0, result.stderr)
@@ -85,8 +86,12 @@ class ArchiveTest(unittest.TestCase):
              ["stub", "console program", "GUI"]),
             ("stub and decryptor swapped", (decryptor, cleanup, stub, self.payload), 1,
              ["stub", "dialog template", "decryptor"]),
+            # The stub's progress window is a dialog template too, not the password dialog.
+            ("stub as decryptor", (stub, cleanup, stub, self.payload), 1,
+             ["decryptor", "no password dialog template"]),
             ("a DLL as decryptor", (stub, cleanup, image_tool.program(
-                image_tool.GUI, [image_tool.RT_DIALOG], dll=True), self.payload), 1, ["DLL"]),
+                image_tool.GUI, [(image_tool.RT_DIALOG, [image_tool.PASSWORD_DIALOG])], dll=True),
+                self.payload), 1, ["DLL"]),
             ("cut-short decryptor", (stub, cleanup, image_tool.decryptor()[:0x500], self.payload),
              1, ["decryptor", "cut short"]),
             ("plaintext payload", (stub, cleanup, decryptor, document), 7,

@@ -61,6 +61,16 @@ void PressKey(HWND window, UINT virtualKey);
 // Asks a window to close as its title bar's close button does.
 void CloseWindowLikeUser(HWND window);
 
+// What a screen reader is told a control is called: its name through MSAA
+// (AccessibleObjectFromWindow, IAccessible::get_accName), on a thread of
+// its own. False when the system gives no accessible object or no name.
+bool AccessibleName(HWND control, std::wstring* name);
+
+// The size `text` takes in `font`, laid out as DrawText's `format` lays it
+// out within `width` pixels (DT_CALCRECT): what a control must hold for its
+// text to show unclipped. The font must belong to this process.
+SIZE TextExtent(const std::wstring& text, HFONT font, UINT format, int width);
+
 // Screen pixels of a window's client area, read from the screen; 0xFFFFFFFF
 // when the point is off the window.
 COLORREF ScreenPixel(HWND window, int clientX, int clientY);
