@@ -18,7 +18,7 @@ testing/wine/wine-run.sh --prefix "$prefix" cmd /c exit >/dev/null
 work="$drive_c/orx-stub-bench"
 rm -rf "$work"
 mkdir -p "$work/recipient"
-trap 'rm -rf "$work" "$drive_c/windows/temp/Orx_Decrypt.tmp"' EXIT
+trap 'rm -rf "$work" "$drive_c"/windows/temp/Orx_Decrypt_*.tmp' EXIT
 head -c 4096 /dev/urandom > "$work/sample.bin"
 printf 'bench-pass42\n' > "$work/password"
 bin=build/win64/bin
@@ -33,7 +33,7 @@ for mib in 64 512 2048; do
   truncate -s "${mib}M" "$work/archive.exe"
   cp_s= window_s= dialog_s=
   for run in $(seq "$runs"); do
-    rm -f "$work/copy.bin" "$drive_c/windows/temp/Orx_Decrypt.tmp"
+    rm -f "$work/copy.bin" "$drive_c"/windows/temp/Orx_Decrypt_*.tmp
     sync
     start=$(date +%s.%N)
     cp --sparse=never "$work/archive.exe" "$work/copy.bin"

@@ -40,11 +40,6 @@ const wchar_t* StreamPath(const wchar_t* file, wchar_t (&buffer)[kStreamPathUnit
   return path;
 }
 
-// What a stream that cannot be opened stands for, by the system's reason:
-// true for none at all (no record), false for one that is there but cannot
-// be read (denied, in use), which counts as the internet.
-bool MeansNoRecord(DWORD error) { return error == ERROR_FILE_NOT_FOUND; }
-
 void UseInternetZone(ZoneRecord* zone) {
   zone->size = sizeof(kInternetZoneRecord) - 1;
   CopyMemory(zone->bytes, kInternetZoneRecord, zone->size);
@@ -74,6 +69,19 @@ HANDLE OpenStream(const wchar_t* path, DWORD access, DWORD share, DWORD disposit
 }
 
 }  // namespace
+
+bool MeansNoRecord(unsigned long error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:       // no stream of that name
+    case ERROR_INVALID_NAME:         // FAT, exFAT: a stream is no name there
+    case ERROR_INVALID_PARAMETER:    // shares whose server keeps no streams
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+      return true;
+    default:
+      return false;
+  }
+}
 
 void ReadZoneRecord(const wchar_t* file, ZoneRecord* zone) {
   wchar_t buffer[kStreamPathUnits];

@@ -6,7 +6,8 @@
 // else. The stub uses an entry it did not make only when its owner is this
 // user or someone who could act as this user anyway (the Administrators
 // group, the system), and everything it makes lets in only this user, the
-// system and the Administrators.
+// system and the Administrators; in an elevated run only the system and the
+// Administrators (orx/archive/companion_rights.h).
 //
 // Header-only and without the C runtime, for the stub; tests include it.
 #pragma once
@@ -14,33 +15,13 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include "orx/archive/companion_rights.h"
 #include "orx/unique_handle.h"
 
 namespace stub {
 
-// The running user and the owner this token gives new objects (an elevated
-// administrator's token names the Administrators group).
-struct TokenSids {
-  union {
-    TOKEN_USER user;
-    unsigned char userBytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  };
-  union {
-    TOKEN_OWNER owner;
-    unsigned char ownerBytes[sizeof(TOKEN_OWNER) + SECURITY_MAX_SID_SIZE];
-  };
-};
-
-inline bool ReadTokenSids(TokenSids* sids) {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-  orx::KernelHandle token(raw);
-  DWORD got = 0;
-  return GetTokenInformation(token.get(), TokenUser, sids->userBytes, sizeof sids->userBytes,
-                             &got) &&
-         GetTokenInformation(token.get(), TokenOwner, sids->ownerBytes, sizeof sids->ownerBytes,
-                             &got);
-}
+using archive::ReadTokenSids;
+using archive::TokenSids;
 
 // True when `owner` is this user, this token's owner for new objects, the
 // Administrators group or the system.
@@ -65,6 +46,17 @@ struct SystemOwnership {
     orx::LocalMemory held(descriptor);
     return sid && CopySid(sizeof owner, owner, sid);
   }
+  // Whether the volume holding `object` keeps owners and access lists. FAT
+  // and exFAT (most sticks and cards) keep none and name Everyone as every
+  // file's owner, a share without them a Unix user's SID: there the owner
+  // says nothing about who made the file. A volume that does not answer
+  // counts as keeping them, so that the owner check stays.
+  static bool KeepsOwners(HANDLE object) {
+    DWORD flags = 0;
+    return !GetVolumeInformationByHandleW(object, nullptr, 0, nullptr, nullptr, &flags, nullptr,
+                                          0) ||
+           (flags & FILE_PERSISTENT_ACLS) != 0;
+  }
 };
 
 template <typename Ownership>
@@ -74,8 +66,9 @@ bool OwnedByTrusted(HANDLE object, const TokenSids& sids) {
 }
 
 // A protected access list (none of the parent's entries) that lets in this
-// user, the system and, unless `withAdministrators` is false, the
-// Administrators group, inherited by whatever is made inside a folder.
+// user (unless `user` is null: an elevated run), the system and, unless
+// `withAdministrators` is false, the Administrators group, inherited by
+// whatever is made inside a folder.
 struct PrivateAccess {
   union {
     ACL acl;
@@ -95,7 +88,7 @@ inline bool BuildPrivateAccess(PSID user, bool withAdministrators, PrivateAccess
       CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, out->administrators,
                          &adminsSize) &&
       InitializeAcl(&out->acl, sizeof out->aclBytes, ACL_REVISION) &&
-      AddAccessAllowedAceEx(&out->acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, user) &&
+      (!user || AddAccessAllowedAceEx(&out->acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, user)) &&
       AddAccessAllowedAceEx(&out->acl, ACL_REVISION, inherit, FILE_ALL_ACCESS, out->system) &&
       (!withAdministrators || AddAccessAllowedAceEx(&out->acl, ACL_REVISION, inherit,
                                                     FILE_ALL_ACCESS, out->administrators)) &&

@@ -182,10 +182,47 @@ Existing Inspect(const wchar_t* path, const Source& source, const Buffers& buffe
   Walk walk = CompareWithSource(file.get(), source, buffers);
   if (walk == Walk::Cancelled) return Existing::Cancelled;
   if (walk != Walk::Done) return Existing::Different;
-  return OwnedByTrusted<Ownership>(file.get(), sids) ? Existing::Same : Existing::SomeoneElses;
+  // On a volume without owners the bytes and the hold (HoldPlacedFile)
+  // alone decide: a running copy of the same program is kept there too.
+  return !Ownership::KeepsOwners(file.get()) || OwnedByTrusted<Ownership>(file.get(), sids)
+             ? Existing::Same
+             : Existing::SomeoneElses;
+}
+
+// Creates the file at `path` anew with the access list of `rights`, never
+// opening an existing entry nor following a reparse point, and fills it
+// from the source. Denied when nothing is there and the folder still takes
+// no new file from this user; otherwise, when no file was made (*made
+// false), Failed with the system's reason (ERROR_FILE_EXISTS: the name is
+// taken).
+inline Placement MakeNew(const wchar_t* path, const Source& source, const Buffers& buffers,
+                         const Rights& rights, bool* made) {
+  orx::FileHandle fresh(CreateFileW(path, GENERIC_WRITE | DELETE, 0, rights.newFile, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+  *made = static_cast<bool>(fresh);
+  if (fresh) return Fill(fresh.get(), source, buffers, /*made=*/true);
+  DWORD error = GetLastError();
+  if (error == ERROR_ACCESS_DENIED && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
+      GetLastError() == ERROR_FILE_NOT_FOUND) {
+    return {Placed::Denied, error};
+  }
+  return {Placed::Failed, error};
 }
 
 }  // namespace detail
+
+// Puts the source's bytes into a new file at `path`, which must not exist:
+// a name of this run's own (a run's payload), so that nothing that stands
+// there, another run's file or a planted link, is removed, opened or
+// written. Written; Denied as in PlaceFile; Failed with ERROR_FILE_EXISTS
+// when the name is taken (the caller picks another), or with another reason
+// (ERROR_PATH_NOT_FOUND: no such folder).
+inline Placement PlaceNewFile(const wchar_t* path, const Source& source, const Buffers& buffers,
+                              const Rights& rights) {
+  bool made = false;
+  return detail::MakeNew(path, source, buffers, rights, &made);
+}
 
 // Puts the source's bytes at `path`.
 //
@@ -201,9 +238,10 @@ Existing Inspect(const wchar_t* path, const Source& source, const Buffers& buffe
 // with this one name whose owner is trusted (ownership.h); the checks are
 // made on the handle that is written through, so a link planted before it
 // cannot slip in. An entry that cannot be opened for writing is kept when
-// it already holds exactly the source's bytes and its owner is trusted (a
-// second start of the same archive). Otherwise an entry of someone else's,
-// or one that this user may not touch at all, is Denied at once, like a
+// it already holds exactly the source's bytes and its owner is trusted, or
+// its volume keeps no owners (a second start of the same archive).
+// Otherwise an entry of someone else's, or one that this user may not touch
+// at all, is Denied at once, like a
 // folder that takes no new files from this user; a link that stays, or a
 // file in use with other bytes, is retried for up to `waitMs` before giving
 // up. A folder at the path, or a missing folder on it, fails at once. The
@@ -217,17 +255,11 @@ Placement PlaceFile(const wchar_t* path, const Source& source, const Buffers& bu
   for (;;) {
     bool removed = Removal::Remove(path) != 0;
     if (removed || GetLastError() == ERROR_FILE_NOT_FOUND) {
-      orx::FileHandle fresh(CreateFileW(path, GENERIC_WRITE | DELETE, 0, rights.newFile,
-                                        CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                        nullptr));
-      if (fresh) return detail::Fill(fresh.get(), source, buffers, /*made=*/true);
-      error = GetLastError();
-      // Nothing there, and still no new file: the folder refuses this user.
-      if (error == ERROR_ACCESS_DENIED && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
-          GetLastError() == ERROR_FILE_NOT_FOUND) {
-        return {Placed::Denied, error};
-      }
+      bool made = false;
+      Placement placed = detail::MakeNew(path, source, buffers, rights, &made);
+      // Filled or failed while filled, or refused by the folder.
+      if (made || placed.how == Placed::Denied) return placed;
+      error = placed.error;
       // A removal reported done while the name still stands for an existing
       // file did not happen (a pending delete makes CREATE_NEW fail with
       // ERROR_ACCESS_DENIED instead).

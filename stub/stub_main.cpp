@@ -2,14 +2,17 @@
 //
 // It copies the decryptor (slot 2) to the current folder, the cleanup tool
 // (slot 1) and the payload (everything behind the slots) to their folder,
-// then starts the decryptor with its own path in double quotes and ends.
-// Exit code 0 once the decryptor has been started, 1 after any failure.
+// then starts the decryptor with its own path, their folder and the
+// payload's name and ends. Exit code 0 once the decryptor has been
+// started, 1 after any failure.
 //
 // Their folder is the Windows folder (the payload in its temp subfolder)
 // where the recipient may create files there. A recipient without
-// administrator rights may not, on every system with UAC, so the two then
-// go into the recipient's own folder under the user's temporary folder, and
-// the decryptor is told so by a second argument (orx/archive/folders.h).
+// administrator rights may not, on every system with UAC, and a Windows
+// folder may lack its temp subfolder, so the two then go into the
+// recipient's own folder under the user's temporary folder, and the
+// decryptor is told so (orx/archive/folders.h). The payload gets a name of
+// this run's own, so that two archives opened at once never share one.
 //
 // The recipient is never left with nothing happening: every failure shows
 // one message box that names the file or folder and gives the system's own
@@ -66,6 +69,10 @@ constexpr wchar_t kCannotWrite[] = L"The archive cannot write this file:";
 constexpr wchar_t kCannotUseFolder[] = L"The archive cannot use this folder:";
 constexpr wchar_t kCannotStart[] = L"The archive cannot start this program:";
 
+// How many names a run tries for its payload before it gives up: each one
+// taken means another run's payload, or someone's file, stands there.
+constexpr int kPayloadNameAttempts = 64;
+
 // One copy buffer for all three copies, and one for comparing with a file
 // already in place. Static, so that they cost no file space and need no
 // stack probe; so are the files this run wrote.
@@ -96,12 +103,22 @@ bool Placed(const stub::Placement& placement) {
   return placement.how == stub::Placed::Written || placement.how == stub::Placed::Kept;
 }
 
-// Where this run puts the cleanup tool and the payload.
+// Where this run puts the cleanup tool and the payload, and the payload's
+// name of this run (orx/archive/folders.h).
 struct Companions {
-  wchar_t folder[MAX_PATH];  // the user's own folder; empty for the Windows folder
+  wchar_t folder[MAX_PATH];  // the Windows folder or the user's own folder
+  bool userFolder;
   wchar_t cleanup[MAX_PATH];
   wchar_t payload[MAX_PATH];
+  wchar_t payloadName[archive::kRunPayloadUnits + 1];
 };
+
+// A folder that refuses this user, or that is not there (no temp folder in
+// the Windows folder): the companions go to the recipient's own folder.
+bool FallsBack(const stub::Placement& placement) {
+  return placement.how == stub::Placed::Denied ||
+         (placement.how == stub::Placed::Failed && placement.error == ERROR_PATH_NOT_FOUND);
+}
 
 class Stub {
  public:
@@ -115,11 +132,14 @@ class Stub {
     if (placed.how == stub::Placed::Written) g_written.Add(path);
     return placed;
   }
-  // The cleanup tool, then the payload, at `at`; the first that fails.
-  stub::Placement PlaceCompanions(const Companions& at, const wchar_t** failedPath);
+  // The payload under a name of this run's own in `at`'s folder.
+  stub::Placement PlacePayload(Companions* at);
+  // The cleanup tool, then the payload, in `at`'s folder; the first that
+  // fails.
+  stub::Placement PlaceCompanions(Companions* at, const wchar_t** failedPath);
   // A run that ends without starting the decryptor: the window and the
   // claim go first (a second start waiting for this run then ends too),
-  // then every file this run wrote.
+  // then every file this run wrote, once the decryptor is let go of.
   void TakeBack() {
     progress_.Close();
     claim_.Release();
@@ -155,12 +175,33 @@ class Stub {
   orx::FileHandle heldDecryptor_;
 };
 
-stub::Placement Stub::PlaceCompanions(const Companions& at, const wchar_t** failedPath) {
-  *failedPath = at.cleanup;
-  stub::Placement placed = Place(at.cleanup, cleanupSlot_);
+stub::Placement Stub::PlacePayload(Companions* at) {
+  // A number that another run started at another moment, or by another
+  // process, is unlikely to have; a name taken is passed over.
+  DWORD number = GetTickCount() ^ (GetCurrentProcessId() * 0x9E3779B1u);
+  stub::Placement placed = {stub::Placed::Failed, ERROR_FILE_EXISTS};
+  for (int attempt = 0; attempt < kPayloadNameAttempts && placed.error == ERROR_FILE_EXISTS;
+       ++attempt, number += 0x6F4A7C15u) {
+    archive::RunPayloadName(number, at->payloadName);
+    if (!archive::PayloadPath(at->payload, at->folder, at->userFolder, at->payloadName)) {
+      return {stub::Placed::Failed, ERROR_FILENAME_EXCED_RANGE};
+    }
+    placed = stub::PlaceNewFile(at->payload, payload_, {g_copyBuffer, g_compareBuffer},
+                                {&sids_, &access_.attributes});
+  }
+  if (placed.how == stub::Placed::Written) g_written.Add(at->payload);
+  return placed;
+}
+
+stub::Placement Stub::PlaceCompanions(Companions* at, const wchar_t** failedPath) {
+  *failedPath = at->cleanup;
+  if (!archive::JoinPath(at->cleanup, at->folder, archive::kCleanupName)) {
+    return {stub::Placed::Failed, ERROR_FILENAME_EXCED_RANGE};
+  }
+  stub::Placement placed = Place(at->cleanup, cleanupSlot_);
   if (!Placed(placed)) return placed;
-  *failedPath = at.payload;
-  return Place(at.payload, payload_);
+  *failedPath = at->payload;
+  return PlacePayload(at);
 }
 
 int Stub::Run() {
@@ -178,8 +219,11 @@ int Stub::Run() {
     claim_.HandOver();
     return kExitOk;
   }
+  // An elevated run gives the user no entry: the same user's unelevated
+  // programs may then not change what the elevated decryptor will start.
   if (!stub::ReadTokenSids(&sids_) ||
-      !stub::BuildPrivateAccess(sids_.user.User.Sid, /*withAdministrators=*/true, &access_)) {
+      !stub::BuildPrivateAccess(archive::IsElevated(sids_) ? nullptr : sids_.user.User.Sid,
+                                /*withAdministrators=*/true, &access_)) {
     return Fail(kCannotRead, ownPath, GetLastError());
   }
 
@@ -212,27 +256,24 @@ int Stub::Run() {
   if (!heldDecryptor_) return Fail(kCannotWrite, decryptor_, heldError);
 
   // The cleanup tool and the payload: the Windows folder where it takes
-  // them, the recipient's own folder where this user may not write there.
+  // them, the recipient's own folder where this user may not write there or
+  // it has no temp folder.
   Companions at = {};
-  wchar_t windows[MAX_PATH];
-  if (!archive::WindowsFolder(windows) ||
-      !archive::JoinPath(at.cleanup, windows, archive::kCleanupName) ||
-      !archive::JoinPath(at.payload, windows, archive::kPayloadName)) {
-    return Fail(kCannotUseFolder, windows, ERROR_FILENAME_EXCED_RANGE);
+  if (!archive::WindowsFolder(at.folder)) {
+    return Fail(kCannotUseFolder, at.folder, ERROR_FILENAME_EXCED_RANGE);
   }
   const wchar_t* failedPath = nullptr;
-  placed = PlaceCompanions(at, &failedPath);
+  placed = PlaceCompanions(&at, &failedPath);
   orx::FileHandle userFolder;  // held, so that it cannot be swapped until the decryptor runs
-  if (placed.how == stub::Placed::Denied) {
+  if (FallsBack(placed)) {
+    wchar_t windows[MAX_PATH];
+    orx::CopyWide(windows, MAX_PATH, at.folder);
+    at.userFolder = true;
     if (!archive::UserFolder(at.folder)) return Fail(kCannotUseFolder, windows, ERROR_PATH_NOT_FOUND);
     DWORD error = ERROR_SUCCESS;
     userFolder = stub::PrepareUserFolder(at.folder, &error);
     if (!userFolder) return Fail(kCannotUseFolder, at.folder, error);
-    if (!archive::JoinPath(at.cleanup, at.folder, archive::kCleanupName) ||
-        !archive::JoinPath(at.payload, at.folder, archive::kUserPayloadName)) {
-      return Fail(kCannotUseFolder, at.folder, ERROR_FILENAME_EXCED_RANGE);
-    }
-    placed = PlaceCompanions(at, &failedPath);
+    placed = PlaceCompanions(&at, &failedPath);
   }
   if (placed.how == stub::Placed::Cancelled) return Cancelled();
   if (placed.how == stub::Placed::ReadFailed && failedPath == at.cleanup) return FailToRead();
@@ -240,15 +281,12 @@ int Stub::Run() {
   // Opened without sharing: closed before the decryptor runs.
   archive_.reset();
 
-  // "archive path" and, for the recipient's own folder, "folder".
-  wchar_t arguments[2 * MAX_PATH + 8] = {};
-  for (const wchar_t* part : {L"\"", static_cast<const wchar_t*>(ownPath), L"\""}) {
+  // "archive path" "folder" payload-name
+  wchar_t arguments[2 * MAX_PATH + archive::kRunPayloadUnits + 16] = {};
+  for (const wchar_t* part :
+       {L"\"", static_cast<const wchar_t*>(ownPath), L"\" \"", static_cast<const wchar_t*>(at.folder),
+        L"\" ", static_cast<const wchar_t*>(at.payloadName)}) {
     orx::AppendWide(arguments, ARRAYSIZE(arguments), part);
-  }
-  if (at.folder[0]) {
-    for (const wchar_t* part : {L" \"", static_cast<const wchar_t*>(at.folder), L"\""}) {
-      orx::AppendWide(arguments, ARRAYSIZE(arguments), part);
-    }
   }
   HINSTANCE started =
       ShellExecuteW(nullptr, L"open", decryptor_, arguments, nullptr, SW_SHOWNORMAL);

@@ -90,6 +90,21 @@ TEST_F(ZoneRecordTest, ReadsWhatThePathNamesAndStandsInForTheRest) {
   CloseHandle(held);
 }
 
+// Which of the system's reasons for an unopened stream mean no record:
+// a volume that keeps no streams (FAT, exFAT, a share without them) names
+// the stream invalid or the call unsupported; Wine's volumes always keep
+// them, so the reasons are taken one by one.
+TEST(ZoneRecordRule, AVolumeWithoutStreamsHasNoRecordAndAHeldOneIsTheInternet) {
+  for (DWORD none : {ERROR_FILE_NOT_FOUND, ERROR_INVALID_NAME, ERROR_INVALID_PARAMETER,
+                     ERROR_NOT_SUPPORTED, ERROR_INVALID_FUNCTION}) {
+    EXPECT_TRUE(MeansNoRecord(none)) << none;
+  }
+  for (DWORD there : {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION,
+                      ERROR_NOT_ENOUGH_MEMORY}) {
+    EXPECT_FALSE(MeansNoRecord(there)) << there;
+  }
+}
+
 // A record goes on whole, is found there, and goes away again; no record
 // to give writes nothing; a path that cannot be named takes none.
 TEST_F(ZoneRecordTest, WritesChecksAndRemovesTheRecord) {

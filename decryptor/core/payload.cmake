@@ -6,6 +6,7 @@ add_library(orx_payload STATIC
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_stream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/cfb128.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/stored_name.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/payload/stored_name_contexts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/payload_keys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/payload/format2_keys.cpp

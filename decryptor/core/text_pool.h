@@ -145,6 +145,17 @@ inline constexpr char kPool[] =
     u8"Fel i Windows operativsystem!\0"  // 98 TextOsError
     u8"Filen existerar redan. Vill du skriva över den?\0"  // 99 TextOverwrite
     u8" har avkodats. \nvill du öppna den? \n\n(Denna fil kan innehålla skadlig kod eller programvara.)\0"  // 100 TextDecrypted
+    // TextNotMarked, per language code
+    u8"The file cannot be marked as coming from the internet: its folder is shown instead.\0"  // 101
+    u8"Il file non può essere contrassegnato come proveniente da Internet: viene mostrata la sua cartella.\0"  // 102
+    u8"無法將檔案標記為來自網際網路：改為顯示其所在的資料夾。\0"  // 103
+    u8"无法将文件标记为来自互联网：改为显示其所在的文件夹。\0"  // 104
+    u8"Le fichier ne peut pas être marqué comme provenant d'Internet : son dossier est affiché.\0"  // 105
+    u8"Die Datei kann nicht als aus dem Internet stammend markiert werden: Ihr Ordner wird angezeigt.\0"  // 106
+    u8"El archivo no se puede marcar como procedente de Internet: se muestra su carpeta.\0"  // 107
+    u8"Het bestand kan niet als afkomstig van internet worden gemarkeerd: de map wordt weergegeven.\0"  // 108
+    u8"O ficheiro não pode ser marcado como proveniente da Internet: é mostrada a respetiva pasta.\0"  // 109
+    u8"Filen kan inte märkas som hämtad från internet. Mappen visas i stället.\0"  // 110
     ;
 
 // Whether `bytes` of UTF-8 are well formed and hold only characters of one

@@ -52,7 +52,12 @@ int LanguageForLangId(std::uint16_t langId) {
 }
 
 std::uint16_t WindowTextId(int language, int slot) { return IdFromTable(kWindowIds, language, slot); }
-std::uint16_t MessageTextId(int language, int slot) { return IdFromTable(kMessageIds, language, slot); }
+std::uint16_t MessageTextId(int language, int slot) {
+  if (slot == kTextNotMarked) {
+    return language >= 0 && language < kLanguageCount ? 101 + language : 0;
+  }
+  return IdFromTable(kMessageIds, language, slot);
+}
 
 const char16_t* TextById(int id) {
   if (id < 1 || id > kTextIdCount) return u"";

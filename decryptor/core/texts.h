@@ -42,10 +42,14 @@ enum MessageSlot : int {
   kTextOsError = 2,
   kTextOverwrite = 3,
   kTextDecrypted = 4,  // begins with a blank: shown right after a file name
+  // Added after the tables: the file asked to be opened cannot carry the
+  // archive's zone information, so its folder is shown instead. Its ids
+  // follow the tables', one per language code in code order (101 to 110).
+  kTextNotMarked = 5,
 };
 
 constexpr int kSlotsPerTable = 5;
-constexpr int kTextIdCount = 100;
+constexpr int kTextIdCount = 110;
 
 // The language code for a system language id. Only the exact ids of the
 // table select a language (primary language and sublanguage together);
@@ -56,7 +60,7 @@ int LanguageForLangId(std::uint16_t langId);
 std::uint16_t WindowTextId(int language, int slot);
 std::uint16_t MessageTextId(int language, int slot);
 
-// The text of a string id (1 to 100), zero-terminated UTF-16; an empty text
+// The text of a string id (1 to kTextIdCount), zero-terminated UTF-16; an empty text
 // for any other id. Never null, and valid for the program's life. The first
 // call makes the UTF-16 texts (the program keeps them in UTF-8): make it
 // before a second thread may ask.

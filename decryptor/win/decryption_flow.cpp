@@ -57,6 +57,13 @@ bool RenameOpenFile(const SystemCalls& calls, HANDLE file, const wchar_t* name, 
                                                      units * sizeof(wchar_t))) != 0;
 }
 
+// Whether the open file goes when its last handle does.
+bool SetDeleteOnClose(const SystemCalls& calls, HANDLE file, BOOL remove) {
+  FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(remove)};
+  return calls.setFileInformation(file, FileDispositionInfo, &disposition,
+                                  sizeof disposition) != 0;
+}
+
 // How each ending that shows one message shows it. The slot is the message
 // text; the cleanup tool gets the unverified output too after a failure (it
 // is already removed; the start is kept as the program always made it).
@@ -102,8 +109,10 @@ DecryptionFlow::Outcome DecryptionFlow::OpenPayload() {
   ArchiveFiles files;
   if (!calls_.locateArchiveFiles(launch_, &files)) return kOsError;
   memcpy(payloadPath_, files.payload, sizeof payloadPath_);
-  payload_.reset(calls_.createFile(payloadPath_, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  // Deletion is let in: the program holds its run's payload for deletion
+  // (decryptor_main.cpp); a writer is not.
+  payload_.reset(calls_.createFile(payloadPath_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!payload_) return kOsError;
   pl::PayloadStream stream = PayloadStreamOverHandle(payload_.get());
   return pl::ReadPayloadHeader(&stream, &header_) == pl::kOk ? kGoOn : kOsError;
@@ -160,6 +169,11 @@ DecryptionFlow::Outcome DecryptionFlow::Decrypt(const pl::FileKey& key) {
     tempPath_[0] = 0;
     return kOsError;
   }
+  // Deleted by the system when its last handle goes, however the decryptor
+  // ends (a crash, Task Manager, a log-off): unverified plaintext never
+  // outlives it. Cleared only for the verified file (PutInPlace). Where the
+  // volume refuses, the cleanup tool is given the name at the end instead.
+  orphanable_ = !SetDeleteOnClose(calls_, output_.get(), TRUE);
   // Unbuffered: a write the disk refuses fails the decryption itself. The
   // output goes through the progress window, which shows itself only for
   // long work and refuses further bytes once the recipient cancels; the
@@ -193,6 +207,8 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
       tempLength >= ARRAYSIZE(tempFull)) {
     return kOsError;
   }
+  // Kept from now on; a file to be deleted takes no stream and no name.
+  if (!orphanable_ && !SetDeleteOnClose(calls_, output_.get(), FALSE)) return kOsError;
   // Marked before it takes its name: the stream moves with the file, so
   // the file is never under its name without it.
   marked_ = calls_.markWithArchiveZone(zone_, tempFull);
@@ -212,10 +228,36 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
   return kDecrypted;
 }
 
-// A file that came from the internet but could not be marked so is not
-// opened: Yes then does what No does, and the file stays for the recipient.
+// Shows the verified file selected in its folder, by the shell: explorer.exe
+// from the Windows folder by its full path (a bare name would be looked for
+// in the current folder first). A new explorer.exe hands the request to the
+// running shell, which acts with the desktop's own token.
+void DecryptionFlow::ShowInFolder() {
+  wchar_t program[MAX_PATH];
+  wchar_t parameters[ARRAYSIZE(outputPath_) + 16];
+  parameters[0] = 0;
+  UINT windows = GetWindowsDirectoryW(program, MAX_PATH);
+  if (windows && windows < MAX_PATH && AppendWide(program, MAX_PATH, L"\\explorer.exe") &&
+      AppendWide(parameters, ARRAYSIZE(parameters), L"/select,\"") &&
+      AppendWide(parameters, ARRAYSIZE(parameters), outputPath_) &&
+      AppendWide(parameters, ARRAYSIZE(parameters), L"\"")) {
+    calls_.shellExecute(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
+  }
+}
+
+// Yes opens the file, except where that would be unsafe, and then shows it
+// in its folder: a file from the internet that could not be marked so (a
+// volume without streams, such as FAT), after saying why, so that Windows
+// would not warn before it is opened; and a file the decryptor would open
+// with an elevated token, which the same user's other programs could have
+// swapped since it was verified, and whose program would run elevated.
 void DecryptionFlow::OfferToOpen() {
-  if (Ask(kTextDecrypted, MB_ICONWARNING | MB_YESNO, name()) != IDYES || !marked_) return;
+  if (Ask(kTextDecrypted, MB_ICONWARNING | MB_YESNO, name()) != IDYES) return;
+  if (!marked_) Ask(kTextNotMarked, MB_ICONWARNING);
+  if (!marked_ || calls_.isElevated()) {
+    ShowInFolder();
+    return;
+  }
   // By its full path: a bare name that no longer exists would be looked up
   // on the PATH and among the registered applications.
   HINSTANCE opened =
@@ -242,19 +284,18 @@ void DecryptionFlow::End(Outcome outcome) {
   payload_.reset();
   bool hadOutput = tempPath_[0] != 0;
   if (output_) {
-    FILE_DISPOSITION_INFO remove = {TRUE};
-    calls_.setFileInformation(output_.get(), FileDispositionInfo, &remove, sizeof remove);
+    SetDeleteOnClose(calls_, output_.get(), TRUE);
     output_.reset();
   }
   if (outcome == kDecrypted) {
     OfferToOpen();
     calls_.deleteFile(payloadPath_);
-    calls_.launchCleanup(nullptr, launch_);
+    calls_.launchCleanup(nullptr);
     return;
   }
   const Ending& ending = kEndings[outcome];
   if (ending.message >= 0) Ask(ending.message, ending.style);
-  calls_.launchCleanup(ending.cleanupOutput && hadOutput ? tempPath_ : nullptr, launch_);
+  calls_.launchCleanup((ending.cleanupOutput || orphanable_) && hadOutput ? tempPath_ : nullptr);
 }
 
 }  // namespace orx

@@ -3,8 +3,9 @@
 // with the password, decrypted into a temporary file beside the output and
 // verified; the verified file gets the archive's zone information, takes
 // the stored name in the current folder and is offered for opening (opened
-// only when it carries that information); every ending has the cleanup tool
-// remove the decryptor.
+// only when it carries that information and the decryptor runs unelevated;
+// otherwise shown in its folder); every ending has the cleanup tool remove
+// the decryptor.
 //
 // One pass, named steps, one exit: each step either lets the flow go on or
 // ends it with an outcome, and End() turns the outcome into its message,
@@ -65,6 +66,7 @@ class DecryptionFlow {
   Outcome Decrypt(const payload::FileKey& key);
   Outcome PutInPlace();
   void OfferToOpen();
+  void ShowInFolder();
   void End(Outcome outcome);
   int Ask(int slot, UINT style, const wchar_t* name = nullptr);
   const wchar_t* name() const { return reinterpret_cast<const wchar_t*>(header_.fileName); }
@@ -79,6 +81,7 @@ class DecryptionFlow {
   // renamed and removed through its own handle, never opened by name.
   FileHandle output_;
   bool mayReplace_ = false;
+  bool orphanable_ = false;  // the output would outlive a decryptor that dies
   bool marked_ = false;  // the verified file carries the archive's zone information
   // The large members last, so that the others are reached by shorter code.
   payload::PayloadHeader header_ = {};

@@ -1,5 +1,6 @@
 #include "decryptor_app.h"
 
+#include "cleanup_launch.h"
 #include "decryptor_dialog.h"
 #include "system_calls.h"
 
@@ -26,6 +27,7 @@ BOOL DecryptorApp::InitInstance() {
     DWORD waited = WaitForSingleObject(m_hMutex, kEndingInstanceWaitMs);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) ExitProcess(1);
   }
+  ReleaseBeforeCleanup(m_hMutex);
   INT_PTR result = dialog.DoModal();
   if (result == IDOK || result == IDCANCEL) ReleaseMutex(m_hMutex);
   return FALSE;

@@ -19,7 +19,8 @@ class DecryptorApp {
   // instance that is ending: its window gone, its cleanup tool being
   // started) and then shows its own dialog; if the other still holds it (its
   // dialog or a message is open), it ends with exit code 1 and shows
-  // nothing. Returns FALSE: the program ends when the dialog has.
+  // nothing. The mutex is let go of before the cleanup tool is started
+  // (cleanup_launch.h). Returns FALSE: the program ends when the dialog has.
   BOOL InitInstance();
 
  private:

@@ -10,15 +10,17 @@ Launch ParseLaunch(wchar_t* const* args, int count) {
   if (count >= 3 && archive::UserFolder(own) &&
       CompareStringOrdinal(args[2], -1, own, -1, TRUE) == CSTR_EQUAL) {
     launch.inUserFolder = true;
-    launch.payloadName = archive::kUserPayloadName;
   }
+  if (count >= 4 && archive::IsRunPayloadName(args[3])) launch.runPayload = args[3];
   return launch;
 }
 
 bool LocateArchiveFiles(const Launch& launch, ArchiveFiles* files) {
   wchar_t folder[MAX_PATH];
   bool found = launch.inUserFolder ? archive::UserFolder(folder) : archive::WindowsFolder(folder);
-  return found && archive::JoinPath(files->payload, folder, launch.payloadName) &&
+  return found &&
+         archive::PayloadPath(files->payload, folder, launch.inUserFolder,
+                              launch.runPayload ? launch.runPayload : archive::kPayloadName) &&
          archive::JoinPath(files->cleanupTool, folder, archive::kCleanupName);
 }
 

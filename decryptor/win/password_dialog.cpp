@@ -89,7 +89,7 @@ void PasswordDialog::ApplyTexts() {
 
 void PasswordDialog::OnCancel() {
   ModalDialog::OnCancel();
-  LaunchCleanup(nullptr, m_launch);
+  LaunchCleanup();
 }
 
 bool PasswordDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -109,6 +109,6 @@ bool PasswordDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
 
 INT_PTR PasswordDialog::OnQueryDragIcon() { return reinterpret_cast<INT_PTR>(m_hIcon); }
 
-void PasswordDialog::OnClose() { LaunchCleanup(nullptr, m_launch); }
+void PasswordDialog::OnClose() { LaunchCleanup(); }
 
 }  // namespace orx

@@ -28,7 +28,7 @@ class PasswordDialog : public ModalDialog {
   // Chooses the language from the system's language id, read through
   // `systemLangId` (GetSystemDefaultLangID, or a test's), and loads the
   // icon; the window does not exist yet. Cancel and Close start the
-  // cleanup tool where the stub put it for `launch`.
+  // cleanup tool held (cleanup_launch.h); `launch` is kept for the flow.
   explicit PasswordDialog(LANGID(WINAPI* systemLangId)(), HWND parent = nullptr,
                           const Launch& launch = Launch());
 

@@ -100,9 +100,13 @@ INT_PTR CALLBACK ProgressWindow::DialogProc(HWND window, UINT message, WPARAM wP
     reinterpret_cast<ProgressWindow*>(lParam)->OnInit(window);
     return TRUE;  // the focus to Cancel, the only tab stop
   }
-  // Cancel, Esc, and Close through the default close handling.
-  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+  // Cancel, Esc, and Close through the default close handling; and the
+  // session ending (log-off, shutdown), which is let go on: the decryption
+  // stops at the next chunk and the flow ends as after Cancel, its
+  // unverified output removed.
+  if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_QUERYENDSESSION) {
     reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, DWLP_USER))->cancelled_ = true;
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);  // the session may end
     return TRUE;
   }
   return FALSE;

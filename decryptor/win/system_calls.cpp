@@ -12,6 +12,7 @@ const SystemCalls kSystemCalls = {
     CreateFileW,         GetFullPathNameW,  GetTempFileNameW,    SetFileInformationByHandle,
     DeleteFileW,         ShellExecuteW,     GetSystemDefaultLangID, LocateArchiveFiles,
     LaunchCleanup,       WriteZoneRecord,   CarriesZoneRecord,   RemoveZoneRecord,
+    RunsElevated,
 };
 
 }  // namespace orx

@@ -36,12 +36,15 @@ struct SystemCalls {
   // Where the stub left the payload and the cleanup tool (launch.h).
   bool (*locateArchiveFiles)(const Launch& launch, ArchiveFiles* files);
   // The cleanup tool's start (cleanup_launch.h).
-  void (*launchCleanup)(const wchar_t* extraPath, const Launch& launch);
+  void (*launchCleanup)(const wchar_t* extraPath);
   // The archive's zone information onto a file, the check that a file
   // carries it, and the removal of a stream left behind (orx/zone_record.h).
   bool (*markWithArchiveZone)(const ZoneRecord& zone, const wchar_t* file);
   bool (*carriesArchiveZone)(const ZoneRecord& zone, const wchar_t* file);
   void (*removeZoneStream)(const wchar_t* file);
+  // Whether this process runs elevated (orx/archive/companion_rights.h);
+  // Wine shows no other token than its own, so tests stand in.
+  bool (*isElevated)();
 };
 
 extern const SystemCalls kSystemCalls;

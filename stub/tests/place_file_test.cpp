@@ -211,7 +211,9 @@ TEST(PlaceFile, ItsProgressCanCancelAndNothingHalfWrittenStays) {
 // system's. Wine shows every file as the running user's, so the owner is
 // stood in for; the decision on it is the real one.
 const wchar_t* g_owner = nullptr;  // SID string, or null for the running user
+bool g_ownerless = false;          // a volume that keeps no owners (FAT)
 struct GivenOwnership {
+  static bool KeepsOwners(HANDLE) { return !g_ownerless; }
   static bool OwnerOf(HANDLE file, unsigned char (&owner)[SECURITY_MAX_SID_SIZE]) {
     if (!g_owner) return stub::SystemOwnership::OwnerOf(file, owner);
     PSID sid = nullptr;
@@ -228,6 +230,7 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
     const wchar_t* owner;
     Entry entry;
     stub::Placed result;
+    bool ownerless = false;
   };
   using P = stub::Placed;
   const Case cases[] = {
@@ -239,6 +242,11 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
       {nullptr, Entry::KeptInUse, P::Kept},
       {L"BA", Entry::KeptInUse, P::Kept},
       {L"S-1-5-21-1-2-3-1001", Entry::KeptInUse, P::Denied},
+      // FAT names Everyone, a share without access lists a Unix user: the
+      // same bytes held in use are kept there; another's file in place is not.
+      {L"WD", Entry::KeptInUse, P::Kept, true},
+      {L"S-1-22-1-1000", Entry::KeptInUse, P::Kept, true},
+      {L"WD", Entry::WrittenInPlace, P::Denied, true},
   };
   CreateDirectoryW(L"C:\\orx-tests", nullptr);
   CreateDirectoryW(kRoot.c_str(), nullptr);
@@ -248,18 +256,96 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
   static unsigned char copy[0x10000], compare[0x10000];
   for (const Case& c : cases) {
     SCOPED_TRACE(orxtest::WideToUtf8(c.owner ? c.owner : L"this user") +
-                 (c.entry == Entry::KeptInUse ? ", kept in use" : ", written in place"));
+                 (c.entry == Entry::KeptInUse ? ", kept in use" : ", written in place") +
+                 (c.ownerless ? ", on a volume without owners" : ""));
     DeleteFileW(kTarget.c_str());
     const Bytes before = c.entry == Entry::KeptInUse ? sourceBytes : Pattern(3000, 6);
     ASSERT_TRUE(orxtest::WriteBytes(kTarget, before.data(), before.size()));
     OpenFiles files(sourcePath, c.entry == Entry::KeptInUse);
     g_owner = c.owner;
+    g_ownerless = c.ownerless;
     stub::Placement placed = stub::PlaceFile<RefusedRemoval, GivenOwnership>(
         kTarget.c_str(), {files.source, 0, stub::kToEnd}, {copy, compare}, Rights(), 1000);
     g_owner = nullptr;
+    g_ownerless = false;
     files.Close();
     EXPECT_EQ(placed.how, c.result);
     EXPECT_EQ(orxtest::ReadBytes(kTarget), c.result == P::Denied ? before : sourceBytes);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// What the stub makes and what the decryptor then starts, by who runs them.
+// An elevated run (the token's owner for new objects is the Administrators
+// group) gives the user no entry, so that the same user's unelevated
+// programs cannot change the cleanup tool; the decryptor starts a program
+// file only under the same rules. Wine runs every program with one token,
+// so the elevated one is stood in for by its owner; the access lists are
+// built and read by the system's own calls.
+TEST(CompanionRights, AnElevatedRunMakesWhatOnlyAdministratorsChangeAndStartsOnlyThat) {
+  stub::TokenSids plain = {}, elevated = {};
+  ASSERT_TRUE(stub::ReadTokenSids(&plain));
+  ASSERT_FALSE(archive::IsElevated(plain)) << "Wine's token names the user as its owner";
+  elevated.user.User.Sid = elevated.userBytes + sizeof(TOKEN_USER);
+  ASSERT_TRUE(CopySid(SECURITY_MAX_SID_SIZE, elevated.user.User.Sid, plain.user.User.Sid));
+  elevated.owner.Owner = elevated.ownerBytes + sizeof(TOKEN_OWNER);
+  DWORD size = SECURITY_MAX_SID_SIZE;
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, elevated.owner.Owner, &size));
+  ASSERT_TRUE(archive::IsElevated(elevated));
+  PSID user = plain.user.User.Sid;
+
+  auto sid = [](const wchar_t* text) {
+    static std::vector<std::vector<unsigned char>> kept;
+    PSID made = nullptr;
+    EXPECT_TRUE(ConvertStringSidToSidW(text, &made));
+    kept.emplace_back(static_cast<unsigned char*>(made),
+                      static_cast<unsigned char*>(made) + GetLengthSid(made));
+    LocalFree(made);
+    return static_cast<PSID>(kept.back().data());
+  };
+  // The access the stub gives what it makes, for each kind of run, and an
+  // older run's, which let the user in.
+  stub::PrivateAccess forPlain, forElevated;
+  ASSERT_TRUE(stub::BuildPrivateAccess(user, true, &forPlain));
+  ASSERT_TRUE(stub::BuildPrivateAccess(archive::IsElevated(elevated) ? nullptr : user, true,
+                                       &forElevated));
+  auto grantsUser = [&](const ACL& acl) {
+    for (DWORD i = 0; i < acl.AceCount; ++i) {
+      ACCESS_ALLOWED_ACE* ace = nullptr;
+      GetAce(const_cast<ACL*>(&acl), i, reinterpret_cast<void**>(&ace));
+      if (EqualSid(&ace->SidStart, user)) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(grantsUser(forPlain.acl));
+  EXPECT_FALSE(grantsUser(forElevated.acl)) << "an elevated run's files let the user in";
+  EXPECT_EQ(forElevated.acl.AceCount, 2);
+
+  struct Row {
+    const char* what;
+    bool elevatedRun;
+    PSID owner;
+    const ACL* dacl;
+    bool starts;
+  };
+  const Row rows[] = {
+      {"a run's own tool", false, user, &forPlain.acl, true},
+      {"an elevated run's own tool", true, sid(L"BA"), &forElevated.acl, true},
+      {"the system's", true, sid(L"SY"), &forElevated.acl, true},
+      {"an older run's, open to the user", true, sid(L"BA"), &forPlain.acl, false},
+      {"one the user's programs put there", true, user, &forElevated.acl, false},
+      {"one without an access list", true, sid(L"BA"), nullptr, false},
+      {"the Administrators' in a plain run", false, sid(L"BA"), &forPlain.acl, true},
+      {"another user's", false, sid(L"S-1-5-21-1-2-3-1001"), &forPlain.acl, false},
+      {"nobody's", false, nullptr, &forPlain.acl, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(archive::MayStart(row.owner, const_cast<ACL*>(row.dacl), user, row.elevatedRun),
+              row.starts)
+        << row.what;
   }
 }
 

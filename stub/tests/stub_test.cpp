@@ -20,7 +20,20 @@ using Bytes = std::vector<unsigned char>;
 
 std::wstring Bin(const wchar_t* name) { return orxtest::ModuleFolder() + L"\\" + name; }
 std::wstring CleanupPath() { return orxtest::WindowsFolder() + L"\\Orx_DelTool.exe"; }
-std::wstring PayloadPath() { return orxtest::WindowsFolder() + L"\\temp\\Orx_Decrypt.tmp"; }
+std::wstring TempFolder() { return orxtest::WindowsFolder() + L"\\temp"; }
+// Each run gives its payload a name of its own: "Orx_Decrypt_<8 hex digits>.tmp".
+std::vector<std::wstring> RunPayloads(const std::wstring& folder = TempFolder()) {
+  std::vector<std::wstring> paths;
+  for (const std::wstring& name : orxtest::FileNames(folder, L"Orx_Decrypt_*.tmp")) {
+    paths.push_back(folder + L"\\" + name);
+  }
+  return paths;
+}
+std::wstring UserFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  return std::wstring(temp) + L"Orx_Decrypt";
+}
 
 Bytes Pattern(size_t size, unsigned seed) {
   Bytes b(size);
@@ -57,7 +70,7 @@ class StubTest : public ::testing::Test {
     DeleteFileW(log_.c_str());
     SetEnvironmentVariableW(L"ORX_RECORDER_LOG", log_.c_str());
     DeleteFileW(CleanupPath().c_str());
-    DeleteFileW(PayloadPath().c_str());
+    for (const std::wstring& payload : RunPayloads()) DeleteFileW(payload.c_str());
   }
 
   // Lays out an archive around the real stub and cleanup tool, with a
@@ -162,9 +175,11 @@ TEST_F(StubTest, WritesTheThreeFilesAndStartsTheDecryptorForEveryPayloadSize) {
     std::wstring decryptor = folder + L"\\Orx_DecryptFile.exe";
     DeleteFileW(decryptor.c_str());
     // Existing files are replaced, not appended to: leave longer ones behind.
+    // Another run's payload (the fixed name of older archives) is left alone.
     Bytes junk = Pattern(300000, 7);
+    const std::wstring older = TempFolder() + L"\\Orx_Decrypt.tmp";
     orxtest::WriteBytes(CleanupPath(), junk.data(), junk.size());
-    orxtest::WriteBytes(PayloadPath(), junk.data(), junk.size());
+    orxtest::WriteBytes(older, junk.data(), junk.size());
     orxtest::WriteBytes(decryptor, junk.data(), junk.size());
 
     std::wstring archive = root_ + L"\\archive.exe";
@@ -177,13 +192,20 @@ TEST_F(StubTest, WritesTheThreeFilesAndStartsTheDecryptorForEveryPayloadSize) {
     EXPECT_EQ(orxtest::ReadBytes(CleanupPath()), Slice(image, kCleanupOffset, kCleanupSize));
     std::string line = WaitForStart();
     ASSERT_FALSE(line.empty()) << "the decryptor was not started";
-    EXPECT_EQ(orxtest::ReadBytes(PayloadPath()), payload);
+    std::vector<std::wstring> payloads = RunPayloads();
+    ASSERT_EQ(payloads.size(), 1u);
+    EXPECT_EQ(orxtest::ReadBytes(payloads[0]), payload);
+    EXPECT_EQ(orxtest::ReadBytes(older), junk);
+    DeleteFileW(older.c_str());
     // The recorder is still the running decryptor's image: read it shared.
     EXPECT_EQ(orxtest::ReadBytes(decryptor), Slice(image, kDecryptorOffset, kDecryptorSize));
-    // Its command line: itself, then the archive's own path in quotes; it
+    // Its command line: itself, then the archive's own path in quotes, the
+    // folder of the payload and the cleanup tool, the payload's name; it
     // runs in the stub's current folder.
-    std::string expectedTail = "\"" + orxtest::WideToUtf8(archive) + "\"\t" +
-                               orxtest::WideToUtf8(folder) + "\t";
+    std::wstring name = payloads[0].substr(TempFolder().size() + 1);
+    std::string expectedTail = "\"" + orxtest::WideToUtf8(archive) + "\" \"" +
+                               orxtest::WideToUtf8(orxtest::WindowsFolder()) + "\" " +
+                               orxtest::WideToUtf8(name) + "\t" + orxtest::WideToUtf8(folder) + "\t";
     EXPECT_NE(line.find("Orx_DecryptFile.exe"), std::string::npos) << line;
     EXPECT_NE(line.find(expectedTail), std::string::npos) << line;
   }
@@ -196,7 +218,7 @@ TEST_F(StubTest, PassesAPathWithBlanksAsOneQuotedArgument) {
   BuildArchive(archive, Pattern(10, 1));
   ASSERT_EQ(RunStub(archive, folder), 0);
   std::string line = WaitForStart();
-  EXPECT_NE(line.find(" \"" + orxtest::WideToUtf8(archive) + "\"\t"), std::string::npos) << line;
+  EXPECT_NE(line.find(" \"" + orxtest::WideToUtf8(archive) + "\" \""), std::string::npos) << line;
 }
 
 // A file that cannot be written is named in a message with the system's
@@ -214,26 +236,54 @@ TEST_F(StubTest, NamesAFileItCannotWriteAndLeavesNothingOfTheRun) {
   EXPECT_EQ(RunStub(archive, folder), 1);
   ExpectRefusal(kCannotWrite, folder + L"\\Orx_DecryptFile.exe", ERROR_ACCESS_DENIED);
   EXPECT_FALSE(orxtest::FileExists(CleanupPath()));
-  EXPECT_FALSE(orxtest::FileExists(PayloadPath()));
+  EXPECT_TRUE(RunPayloads().empty());
   ExpectNoStart();
+}
 
-  // Without the Windows folder's temp subfolder the payload cannot be
-  // written; the stub does not create the folder, and takes back the
-  // decryptor and the cleanup tool it wrote.
-  std::wstring temp = orxtest::WindowsFolder() + L"\\temp";
-  std::wstring moved = orxtest::WindowsFolder() + L"\\temp-moved-by-test";
-  ASSERT_TRUE(MoveFileW(temp.c_str(), moved.c_str()));
-  std::wstring okFolder = root_ + L"\\run2";
-  CreateDirectoryW(okFolder.c_str(), nullptr);
-  int code = RunStub(archive, okFolder);
-  bool tempCreated = GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES;
-  MoveFileW(moved.c_str(), temp.c_str());
-  EXPECT_EQ(code, 1);
-  ExpectRefusal(kCannotWrite, PayloadPath(), ERROR_PATH_NOT_FOUND);
-  EXPECT_FALSE(tempCreated);
-  EXPECT_FALSE(orxtest::FileExists(okFolder + L"\\Orx_DecryptFile.exe"));
-  EXPECT_FALSE(orxtest::FileExists(CleanupPath()));
-  ExpectNoStart();
+// A Windows folder without its temp subfolder takes no payload: the
+// cleanup tool and the payload go to the recipient's own folder instead,
+// as where the folder refuses the user. Where that folder cannot be used
+// either, the run takes back every file it wrote, the cleanup tool it put
+// into the Windows folder included.
+TEST_F(StubTest, WithoutTheWindowsTempFolderUsesTheRecipientsOwnOrTakesAllBack) {
+  std::wstring archive = root_ + L"\\archive.exe";
+  Bytes payload = Pattern(5000, 3);
+  BuildArchive(archive, payload);
+  const std::wstring temp = TempFolder();
+  const std::wstring moved = orxtest::WindowsFolder() + L"\\temp-moved-by-test";
+  const std::wstring own = UserFolder();
+  for (bool ownUsable : {true, false}) {
+    SCOPED_TRACE(ownUsable ? "the recipient's own folder" : "no folder at all");
+    SetUp();
+    orxtest::RemoveTree(own);
+    if (!ownUsable) ASSERT_TRUE(orxtest::WriteBytes(own, "x", 1));  // a file at the folder's name
+    std::wstring folder = root_ + L"\\no-temp";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    DeleteFileW((folder + L"\\Orx_DecryptFile.exe").c_str());
+    ASSERT_TRUE(MoveFileW(temp.c_str(), moved.c_str()));
+    int code = RunStub(archive, folder);
+    bool tempCreated = GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES;
+    MoveFileW(moved.c_str(), temp.c_str());
+    EXPECT_FALSE(tempCreated);
+    if (ownUsable) {
+      EXPECT_EQ(code, 0) << orxtest::WideToUtf8(message_.text);
+      std::string line = WaitForStart();
+      EXPECT_NE(line.find(" \"" + orxtest::WideToUtf8(own) + "\" Orx_Decrypt_"), std::string::npos)
+          << line;
+      std::vector<std::wstring> payloads = RunPayloads(own);
+      ASSERT_EQ(payloads.size(), 1u);
+      EXPECT_EQ(orxtest::ReadBytes(payloads[0]), payload);
+      EXPECT_TRUE(orxtest::FileExists(own + L"\\Orx_DelTool.exe"));
+    } else {
+      EXPECT_EQ(code, 1);
+      ExpectRefusal(L"The archive cannot use this folder:", own, ERROR_ACCESS_DENIED);
+      EXPECT_FALSE(orxtest::FileExists(CleanupPath())) << "the cleanup tool of the run stayed";
+      EXPECT_FALSE(orxtest::FileExists(folder + L"\\Orx_DecryptFile.exe"));
+      ExpectNoStart();
+    }
+    orxtest::RemoveTree(own);
+    DeleteFileW(own.c_str());
+  }
 }
 
 TEST_F(StubTest, RefusesATruncatedArchiveBeforeWritingAnything) {
@@ -259,7 +309,7 @@ TEST_F(StubTest, RefusesATruncatedArchiveBeforeWritingAnything) {
     EXPECT_EQ(orxtest::WaitExit(p, 15000), 1);
     orxtest::Close(p);
     EXPECT_FALSE(orxtest::FileExists(CleanupPath()));
-    EXPECT_FALSE(orxtest::FileExists(PayloadPath()));
+    EXPECT_TRUE(RunPayloads().empty());
     EXPECT_FALSE(orxtest::FileExists(folder + L"\\Orx_DecryptFile.exe"));
   }
 }
@@ -289,7 +339,9 @@ TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
        9000},
       {"the decryptor's name held too long", kDecryptor, H::OpenWithoutSharing, false, 0, 1, 6500,
        20000},
-      {"the payload read by a decryptor", kPayload, H::OpenForReading, true, 0, 0, 0, 4500},
+      // Each run has a payload of its own: another run's is left alone.
+      {"another run's payload read by its decryptor", kPayload, H::OpenForReading, false, 0, 0, 0,
+       4500},
       // Someone who can still change it between the check and the start:
       // never started.
       {"a right-bytes decryptor held open for writing", kDecryptor, H::OpenForWriting, true, 0, 1,
@@ -305,7 +357,8 @@ TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
     SetUp();
     std::wstring folder = root_ + L"\\in-use";
     CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring paths[] = {CleanupPath(), folder + L"\\Orx_DecryptFile.exe", PayloadPath()};
+    const std::wstring paths[] = {CleanupPath(), folder + L"\\Orx_DecryptFile.exe",
+                                  TempFolder() + L"\\Orx_Decrypt.tmp"};
     const std::wstring& path = paths[c.target];
     DeleteFileW(paths[kDecryptor].c_str());
 
@@ -340,9 +393,13 @@ TEST_F(StubTest, KeepsOrWaitsForFilesOfAnEarlierRunThatAreInUse) {
     if (c.exitCode == 0) {
       EXPECT_EQ(message_.caption, L"") << orxtest::WideToUtf8(message_.text);
       EXPECT_FALSE(WaitForStart().empty()) << "the decryptor was not started";
-      for (int t : {kCleanup, kDecryptor, kPayload}) {
+      for (int t : {kCleanup, kDecryptor}) {
         EXPECT_EQ(orxtest::ReadBytes(paths[t]), expected[t]) << orxtest::WideToUtf8(paths[t]);
       }
+      std::vector<std::wstring> payloads = RunPayloads();
+      ASSERT_EQ(payloads.size(), 1u);
+      EXPECT_EQ(orxtest::ReadBytes(payloads[0]), expected[kPayload]);
+      if (c.target == kPayload) EXPECT_EQ(orxtest::ReadBytes(path), held);
     } else {
       ExpectRefusal(kCannotWrite, path, ERROR_SHARING_VIOLATION);
       ExpectNoStart();
@@ -366,10 +423,11 @@ TEST_F(StubTest, ReplacesAHardLinkAtItsPathsAndLeavesTheLinkedFileAlone) {
                             Slice(image, kDecryptorOffset, kDecryptorSize), payload};
   std::wstring folder = root_ + L"\\linked";
   CreateDirectoryW(folder.c_str(), nullptr);
-  const std::wstring paths[] = {CleanupPath(), folder + L"\\Orx_DecryptFile.exe", PayloadPath()};
+  // The payload's name is the run's own: nothing can stand there before.
+  const std::wstring paths[] = {CleanupPath(), folder + L"\\Orx_DecryptFile.exe"};
   std::wstring victim = root_ + L"\\victim.bin";
   const Bytes victimBytes = Pattern(3000, 11);
-  for (size_t t = 0; t < 3; ++t) {
+  for (size_t t = 0; t < 2; ++t) {
     SCOPED_TRACE(orxtest::WideToUtf8(paths[t]));
     SetUp();
     DeleteFileW(paths[1].c_str());
@@ -389,18 +447,18 @@ TEST_F(StubTest, ReplacesAHardLinkAtItsPathsAndLeavesTheLinkedFileAlone) {
 // Two quick starts of one archive: the second finds the first's decryptor
 // running from its file with the same bytes, keeps it and starts its own
 // (which the real decryptor ends at once by its single-instance rule). The
-// cleanup tool stands in for the decryptor because it runs for 5.5 s; the
-// archive is read-only, so that its attempts to delete its argument (the
-// archive) fail.
+// recorder stands in for the decryptor, staying 5 s.
 TEST_F(StubTest, SecondQuickStartKeepsTheRunningDecryptorAndStartsItsOwn) {
   std::wstring folder = root_ + L"\\twice";
   CreateDirectoryW(folder.c_str(), nullptr);
   std::wstring decryptor = folder + L"\\Orx_DecryptFile.exe";
   DeleteFileW(decryptor.c_str());
   std::wstring archive = root_ + L"\\twice.exe";
-  SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_NORMAL);
-  Bytes image = BuildArchive(archive, Pattern(10, 2), L"Orx_DelTool.exe");
-  ASSERT_TRUE(SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_READONLY));
+  Bytes image = BuildArchive(archive, Pattern(10, 2));
+  struct Stay {  // for the programs started here, and no others
+    Stay() { SetEnvironmentVariableW(L"ORX_RECORDER_STAY_MS", L"5000"); }
+    ~Stay() { SetEnvironmentVariableW(L"ORX_RECORDER_STAY_MS", nullptr); }
+  } stay;
 
   ASSERT_EQ(RunStub(archive, folder), 0);
   DWORD elapsed = 0;
@@ -411,7 +469,6 @@ TEST_F(StubTest, SecondQuickStartKeepsTheRunningDecryptorAndStartsItsOwn) {
 
   for (int i = 0; i < 100 && CountProcesses(L"Orx_DecryptFile.exe") > 0; ++i) Sleep(100);
   EXPECT_EQ(CountProcesses(L"Orx_DecryptFile.exe"), 0);
-  EXPECT_TRUE(SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 
 }  // namespace

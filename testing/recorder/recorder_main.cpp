@@ -5,7 +5,8 @@
 //   <command line> TAB <current folder> TAB <show-window state> CR LF
 // Tests put it where the system under test starts a program (a slot of an
 // archive, the cleanup tool's place) and read the log afterwards. Tiny, so
-// that it fits every slot.
+// that it fits every slot. With ORX_RECORDER_STAY_MS set (decimal) it stays
+// that long after recording, standing in for a program that runs a while.
 #include <windows.h>
 
 #include "orx/stack_guard.h"
@@ -63,5 +64,12 @@ void Record() {
 ORX_PROGRAM_ENTRY(RecorderEntry) {
   orx::InitStackGuard();
   Record();
+  wchar_t stay[12] = {};
+  DWORD ms = 0;
+  GetEnvironmentVariableW(L"ORX_RECORDER_STAY_MS", stay, 12);
+  for (const wchar_t* digit = stay; *digit >= L'0' && *digit <= L'9'; ++digit) {
+    ms = ms * 10 + (*digit - L'0');
+  }
+  if (ms) Sleep(ms);
   ExitProcess(0);
 }

@@ -187,7 +187,7 @@ class ArchiveE2E : public ::testing::Test {
     CreateDirectoryW(folder_.c_str(), nullptr);
     source_ = root_ + L"\\source";
     CreateDirectoryW(source_.c_str(), nullptr);
-    DeleteFileW(recipient::PayloadFile().c_str());
+    for (const std::wstring& payload : recipient::PayloadFiles()) DeleteFileW(payload.c_str());
   }
 
   void TearDown() override {
@@ -286,7 +286,7 @@ TEST_F(ArchiveE2E, DecryptsVerifiesAndKeepsTheFileWhenNotOpened) {
   EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
   EXPECT_EQ(run.WaitForEnd(), 0);
   EXPECT_EQ(orxtest::ReadBytes(Output(L"report.bin")), content);
-  EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile())) << "the payload is deleted";
+  EXPECT_TRUE(recipient::PayloadFiles().empty()) << "the payload is deleted";
   EXPECT_EQ(TempOutputs(folder_), 0);
 }
 
@@ -406,10 +406,12 @@ TEST_F(ArchiveE2E, AFullDiskEndsWithTheSystemErrorAndLeavesNoPartialFile) {
   ExpectOneMessage(archive, L"pw", Expected().osError, BoxIcon::Error);
   ASSERT_TRUE(recipient::WaitForCleanupTools());
   EXPECT_FALSE(orxtest::FileExists(Output(L"big.bin")));
-  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays";
+  EXPECT_TRUE(recipient::PayloadFiles().empty()) << "the run's payload goes at every ending";
 }
 
-TEST_F(ArchiveE2E, CancelAndCloseLeaveEverythingButTheDecryptor) {
+// Each run removes its own payload copy at every ending, so that attempts
+// given up do not pile up copies of a large payload.
+TEST_F(ArchiveE2E, CancelAndCloseLeaveNothingOfTheRun) {
   std::wstring archive = Pack(L"kept.bin", Sample(64, 11), "pw");
   {
     recipient::ArchiveRun run(archive, folder_);
@@ -417,7 +419,7 @@ TEST_F(ArchiveE2E, CancelAndCloseLeaveEverythingButTheDecryptor) {
     orxtest::PressButton(run.dialog(), IDCANCEL);
     EXPECT_EQ(run.WaitForEnd(), 0);
   }
-  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile()));
+  EXPECT_TRUE(recipient::PayloadFiles().empty());
   ASSERT_TRUE(recipient::WaitForCleanupTools());
   EXPECT_FALSE(orxtest::FileExists(Decryptor()));
   {
@@ -427,7 +429,7 @@ TEST_F(ArchiveE2E, CancelAndCloseLeaveEverythingButTheDecryptor) {
     EXPECT_EQ(run.WaitForEnd(), 0);
   }
   EXPECT_FALSE(orxtest::FileExists(Output(L"kept.bin")));
-  EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile()));
+  EXPECT_TRUE(recipient::PayloadFiles().empty());
 }
 
 // While the first dialog is open a second start waits a little for it to
@@ -562,7 +564,8 @@ TEST_F(ArchiveE2E, TheDecryptedFileKeepsTheArchivesZoneInformation) {
 }
 
 // A decrypted file from the internet that cannot carry the mark is not
-// opened: Yes does what No does and the file stays. Wine keeps a stream as
+// opened: Yes says why and shows the file in its folder (explorer.exe
+// /select, ended here once seen), and the file stays. Wine keeps a stream as
 // a sibling file, so a name within 16 bytes of the 255-byte limit of a
 // Linux name cannot have one (on FAT no file can). The same file without
 // zone information is opened: the program registered for its type starts.
@@ -584,10 +587,21 @@ TEST_F(ArchiveE2E, AFileThatCannotBeMarkedIsNotOpened) {
     ASSERT_TRUE(run.ok());
     run.EnterPassword(L"pw");
     run.Answer(IDYES);
+    if (zoned) {
+      const std::wstring told = run.Answer(IDOK).text;
+      EXPECT_NE(told.find(L"nternet"), std::wstring::npos) << orxtest::WideToUtf8(told);
+    }
     EXPECT_EQ(run.WaitForEnd(), 0);
     EXPECT_EQ(orxtest::ReadBytes(Output(name)), Sample(100, 30));
     EXPECT_EQ(recorder.WaitForLine(zoned ? 3000 : 10000).empty(), zoned)
         << (zoned ? "an unmarked file was opened" : "the control was not opened");
+    bool shown = false;
+    for (int i = 0; zoned && i < 50 && !shown; ++i, Sleep(100)) {
+      for (const std::wstring& line : recipient::CommandLinesOf(L"explorer.exe", L"/select,")) {
+        shown = shown || line.find(name) != std::wstring::npos;
+      }
+    }
+    EXPECT_EQ(shown, zoned) << "the file was not shown in its folder";
   }
 }
 
@@ -596,10 +610,10 @@ TEST_F(ArchiveE2E, AFileThatCannotBeMarkedIsNotOpened) {
 // Windows folder) asks again and opens with the right one.
 TEST_F(ArchiveE2E, AWrongPasswordEndsTheRunAndARetryAtOnceWorks) {
   WrongThenRightAtOnce(Sample(9000, 18), [] {
-    EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays";
+    EXPECT_TRUE(recipient::PayloadFiles().empty()) << "the run's payload goes with it";
   });
   ASSERT_TRUE(recipient::WaitForCleanupTools());
-  EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile()));
+  EXPECT_TRUE(recipient::PayloadFiles().empty());
 }
 
 // Two starts of one archive in quick succession: one dialog, and the second
@@ -675,9 +689,11 @@ TEST_F(ArchiveE2E, ALargeArchiveRetriedAtOnceOpensWhileTheCleanupToolRuns) {
 // product's colour that advances (a progress control, which screen readers
 // read), the dialog's own Cancel label; it ends with the usual message.
 // Cancelled half-way, after the recipient agreed to replace a file of that
-// name, and closed half-way, it ends in silence: no output, no temporary
-// file, that file as it was, and the cleanup tool started once, for the
-// decryptor alone. One archive serves every run.
+// name, closed half-way, and told that the session ends (log-off,
+// shutdown), it ends in silence: no output, no temporary file, that file as
+// it was, and the cleanup tool started once, for the decryptor alone.
+// Killed half-way (Task Manager, a crash) it leaves no plaintext and no
+// payload copy either. One archive serves every run.
 TEST_F(ArchiveE2E, ALongDecryptionShowsItsProgressAndCanBeCancelled) {
   const Bytes content = Sample(160u << 20, 30);  // about 3 s to decrypt under wine64
   std::wstring archive = Pack(L"progress.bin", content, "pw");
@@ -710,8 +726,10 @@ TEST_F(ArchiveE2E, ALongDecryptionShowsItsProgressAndCanBeCancelled) {
     EXPECT_TRUE(orxtest::ReadBytes(Output(L"progress.bin")) == content) << "not the original bytes";
   }
   const Bytes mine = Sample(1234, 31);
-  for (bool close : {false, true}) {
-    SCOPED_TRACE(close ? "closed" : "cancelled");
+  enum class Stop { kCancel, kClose, kSessionEnd, kKill };
+  for (Stop stop : {Stop::kCancel, Stop::kClose, Stop::kSessionEnd, Stop::kKill}) {
+    const char* names[] = {"cancelled", "closed", "the session ends", "killed"};
+    SCOPED_TRACE(names[static_cast<int>(stop)]);
     ASSERT_TRUE(recipient::WaitForCleanupTools());
     ASSERT_TRUE(orxtest::WriteBytes(Output(L"progress.bin"), mine.data(), mine.size()));
     recipient::ArchiveRun run(archive, folder_);
@@ -721,8 +739,26 @@ TEST_F(ArchiveE2E, ALongDecryptionShowsItsProgressAndCanBeCancelled) {
     HWND progress = WaitForProgress(run.pid());
     ASSERT_NE(progress, nullptr) << "no progress window";
     EXPECT_EQ(TempOutputs(folder_), 1) << "the decryption writes no temporary output";
-    if (close) orxtest::CloseWindowLikeUser(progress);
-    else orxtest::PressButton(progress, IDCANCEL);
+    if (stop == Stop::kClose) orxtest::CloseWindowLikeUser(progress);
+    if (stop == Stop::kCancel) orxtest::PressButton(progress, IDCANCEL);
+    if (stop == Stop::kSessionEnd) {
+      EXPECT_EQ(SendMessageW(progress, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE)
+          << "the decryption held the session up";
+      SendMessageW(progress, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    }
+    if (stop == Stop::kKill) {
+      HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, run.pid());
+      ASSERT_NE(process, nullptr);
+      EXPECT_TRUE(TerminateProcess(process, 9));
+      WaitForSingleObject(process, 10000);
+      CloseHandle(process);
+      Sleep(500);
+      EXPECT_EQ(TempOutputs(folder_), 0) << "unverified plaintext outlived the decryptor";
+      EXPECT_TRUE(recipient::PayloadFiles().empty()) << "the run's payload outlived it";
+      EXPECT_EQ(orxtest::ReadBytes(Output(L"progress.bin")), mine);
+      DeleteFileW(Decryptor().c_str());  // no cleanup tool for a killed decryptor
+      continue;
+    }
     bool messageShown = false;
     int exitCode = -1;
     for (DWORD start = GetTickCount(); exitCode == -1 && GetTickCount() - start < 20000;) {
@@ -737,12 +773,11 @@ TEST_F(ArchiveE2E, ALongDecryptionShowsItsProgressAndCanBeCancelled) {
         << orxtest::WideToUtf8(cleanups[0]);
     EXPECT_EQ(TempOutputs(folder_), 0);
     EXPECT_EQ(orxtest::ReadBytes(Output(L"progress.bin")), mine);
-    EXPECT_TRUE(orxtest::FileExists(recipient::PayloadFile())) << "the payload stays, as after Cancel";
+    EXPECT_TRUE(recipient::PayloadFiles().empty()) << "the run's payload stayed";
   }
   // Not left for the next run of the suite: hundreds of megabytes.
   DeleteFileW(archive.c_str());
   DeleteFileW((source_ + L"\\progress.bin").c_str());
-  DeleteFileW(recipient::PayloadFile().c_str());
 }
 
 // Work within the threshold shows nothing new: the stub places the payload
@@ -850,7 +885,9 @@ TEST_F(ArchiveE2E, ALargeArchiveAnswersWithinASecondAndCanBeCancelled) {
     ASSERT_NE(dialog, nullptr) << "no password dialog";
     EXPECT_NE(GetDlgItem(dialog, 1000), nullptr) << "not the password dialog";
     EXPECT_EQ(orxtest::ControlText(dialog, IDCANCEL), cancelLabel);
-    EXPECT_EQ(FileSize(recipient::PayloadFile()), kLargeArchive - 78336);
+    std::vector<std::wstring> payloads = recipient::PayloadFiles();
+    ASSERT_EQ(payloads.size(), 1u) << "one payload copy for three starts";
+    EXPECT_EQ(FileSize(payloads[0]), kLargeArchive - 78336);
     orxtest::PressButton(dialog, IDCANCEL);
     EXPECT_TRUE(orxtest::WaitForWindowGone(dialog, 5000));
   }
@@ -860,7 +897,7 @@ TEST_F(ArchiveE2E, ALargeArchiveAnswersWithinASecondAndCanBeCancelled) {
     for (int i = 0; i < 100 && recipient::CountProcesses(L"Orx_DecryptFile.exe") > 0; ++i) Sleep(100);
     ASSERT_TRUE(recipient::WaitForCleanupTools());
     ASSERT_FALSE(orxtest::FileExists(Decryptor()));
-    DeleteFileW(recipient::PayloadFile().c_str());
+    for (const std::wstring& payload : recipient::PayloadFiles()) DeleteFileW(payload.c_str());
     ASSERT_TRUE(DeleteFileW(recipient::CleanupTool().c_str()));
     orxtest::Process run = orxtest::Start(L"\"" + archive + L"\"", folder_);
     HWND window = WaitForStubWindow(run);
@@ -870,7 +907,7 @@ TEST_F(ArchiveE2E, ALargeArchiveAnswersWithinASecondAndCanBeCancelled) {
     EXPECT_EQ(WaitExitWithoutMessage(run, 20000, &messageShown), 1);
     orxtest::Close(run);
     EXPECT_FALSE(messageShown) << "a message after Cancel";
-    EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile()));
+    EXPECT_TRUE(recipient::PayloadFiles().empty());
     EXPECT_FALSE(orxtest::FileExists(Decryptor()));
     EXPECT_FALSE(orxtest::FileExists(recipient::CleanupTool()));
     EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
@@ -878,7 +915,7 @@ TEST_F(ArchiveE2E, ALargeArchiveAnswersWithinASecondAndCanBeCancelled) {
   // Not left for the next run of the suite.
   DeleteFileW(link.c_str());
   DeleteFileW(archive.c_str());
-  DeleteFileW(recipient::PayloadFile().c_str());
+  for (const std::wstring& payload : recipient::PayloadFiles()) DeleteFileW(payload.c_str());
 }
 
 // A manifest planted beside a program ("<program>.exe.manifest") is read by
@@ -942,7 +979,7 @@ class StandardUserE2E : public ArchiveE2E {
   void ExpectOnlyTheCleanupToolLeft() {
     ASSERT_TRUE(recipient::WaitForCleanupTools());
     EXPECT_EQ(UserFolderFiles(), std::vector<std::wstring>{L"Orx_DelTool.exe"});
-    EXPECT_FALSE(orxtest::FileExists(recipient::PayloadFile()));
+    EXPECT_TRUE(recipient::PayloadFiles().empty());
     EXPECT_FALSE(orxtest::FileExists(recipient::CleanupTool()));
     EXPECT_FALSE(orxtest::FileExists(Decryptor()));
     EXPECT_EQ(TempOutputs(folder_), 0);
@@ -993,12 +1030,11 @@ TEST_F(StandardUserE2E, DecryptsVerifiesAndLeavesOnlyTheCleanupTool) {
 }
 
 // A wrong password, then the archive again at once: the first run's
-// cleanup tool still runs from the recipient's folder and the payload it
-// left is there; the retry keeps the one and replaces the other.
+// cleanup tool still runs from the recipient's folder, its payload is gone;
+// the retry keeps the one and writes its own payload.
 TEST_F(StandardUserE2E, AWrongPasswordThenTheRightOneAtOnce) {
   WrongThenRightAtOnce(Sample(9000, 22), [this] {
-    EXPECT_EQ(UserFolderFiles(),
-              (std::vector<std::wstring>{L"Orx_Decrypt.tmp", L"Orx_DelTool.exe"}));
+    EXPECT_EQ(UserFolderFiles(), (std::vector<std::wstring>{L"Orx_DelTool.exe"}));
   });
   ExpectOnlyTheCleanupToolLeft();
 }
@@ -1011,6 +1047,47 @@ TEST_F(StandardUserE2E, TwoArchivesOneAfterTheOther) {
   EXPECT_EQ(DecryptWithoutOpening(second, L"two"), L"second.bin" + Expected().decrypted);
   EXPECT_EQ(orxtest::ReadBytes(Output(L"first.bin")), Sample(30000, 23));
   EXPECT_EQ(orxtest::ReadBytes(Output(L"second.bin")), Sample(40000, 24));
+  ExpectOnlyTheCleanupToolLeft();
+}
+
+// A Persian name, its plural spelt with a zero-width non-joiner as the
+// Persian keyboard types it (Shift+Space), is a name like any other: packed,
+// decrypted through the real dialog, named so in the message and on disk.
+TEST_F(StandardUserE2E, APersianNameWithItsNonJoinerIsDecrypted) {
+  const std::wstring name = L"\u06AF\u0632\u0627\u0631\u0634\u200C\u0647\u0627.pdf";
+  Bytes content = Sample(20000, 40);
+  std::wstring archive = Pack(name, content, "pw");
+  EXPECT_EQ(DecryptWithoutOpening(archive, L"pw"), name + Expected().decrypted);
+  EXPECT_EQ(orxtest::ReadBytes(Output(name)), content);
+  ExpectOnlyTheCleanupToolLeft();
+}
+
+// The recipient opens a second archive while the first one's question
+// ("Would you want to open it?") is still shown, then answers it: the
+// second decryptor waits for the first to end, and each reads and removes
+// its own payload, so that both files come out right.
+TEST_F(StandardUserE2E, TwoArchivesOpenedWhileTheFirstAsksAreBothDecrypted) {
+  std::wstring first = Pack(L"first.bin", Sample(30000, 41), "one", kFormat2, L"first.exe");
+  std::wstring second = Pack(L"second.bin", Sample(40000, 42), "two", kFormat2, L"second.exe");
+  recipient::ArchiveRun run(first, folder_);
+  ASSERT_TRUE(run.ok());
+  run.EnterPassword(L"one");
+  HWND question = nullptr;
+  EXPECT_EQ(run.NextMessage(&question).text, L"first.bin" + Expected().decrypted);
+  ASSERT_NE(question, nullptr);
+  orxtest::Process stub = orxtest::Start(L"\"" + second + L"\"", folder_);
+  EXPECT_EQ(orxtest::WaitExit(stub, 30000), 0) << "the second archive's stub";
+  orxtest::Close(stub);
+  orxtest::PressButton(question, IDNO);
+  EXPECT_EQ(run.WaitForEnd(), 0);
+  recipient::ArchiveRun next(orxtest::WaitForWindow(recipient::kCaption, L"#32770", 20000));
+  ASSERT_TRUE(next.ok()) << "no dialog for the second archive";
+  EXPECT_EQ(orxtest::WindowText(next.dialog()), recipient::kCaption);
+  next.EnterPassword(L"two");
+  EXPECT_EQ(next.Answer(IDNO).text, L"second.bin" + Expected().decrypted);
+  EXPECT_EQ(next.WaitForEnd(), 0);
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"first.bin")), Sample(30000, 41));
+  EXPECT_EQ(orxtest::ReadBytes(Output(L"second.bin")), Sample(40000, 42));
   ExpectOnlyTheCleanupToolLeft();
 }
 
@@ -1078,9 +1155,11 @@ TEST_F(StandardUserE2E, ARefusedStartSaysWhyAndWritesNothing) {
     EXPECT_EQ(info.buttons, std::vector<int>{IDOK});
     for (const std::wstring& nothing :
          {c.folder + L"\\Orx_DecryptFile.exe", planted + L"\\Orx_DelTool.exe",
-          planted + L"\\Orx_Decrypt.tmp", recipient::PayloadFile()}) {
+          planted + L"\\Orx_Decrypt.tmp"}) {
       EXPECT_FALSE(orxtest::FileExists(nothing)) << orxtest::WideToUtf8(nothing);
     }
+    EXPECT_TRUE(recipient::PayloadFiles().empty());
+    EXPECT_TRUE(orxtest::FileNames(planted, L"Orx_Decrypt_*").empty());
     EXPECT_EQ(UserFolderFiles(), before);
     EXPECT_EQ(recipient::CountProcesses(L"Orx_DecryptFile.exe"), 0);
   }

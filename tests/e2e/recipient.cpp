@@ -4,7 +4,18 @@
 
 namespace recipient {
 
-std::wstring PayloadFile() { return orxtest::WindowsFolder() + L"\\temp\\Orx_Decrypt.tmp"; }
+std::vector<std::wstring> PayloadFiles() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  std::vector<std::wstring> found;
+  for (const std::wstring& folder :
+       {orxtest::WindowsFolder() + L"\\temp", std::wstring(temp) + L"Orx_Decrypt"}) {
+    for (const std::wstring& name : orxtest::FileNames(folder, L"Orx_Decrypt_*.tmp")) {
+      found.push_back(folder + L"\\" + name);
+    }
+  }
+  return found;
+}
 std::wstring CleanupTool() { return orxtest::WindowsFolder() + L"\\Orx_DelTool.exe"; }
 
 std::wstring CryptoLibraryFound() {
@@ -38,7 +49,14 @@ ArchiveRun::ArchiveRun(const std::wstring& archive, const std::wstring& folder) 
   orxtest::Close(stub);
   if (code != 0) return;
   HWND dialog = orxtest::WaitForWindow(kCaption, L"#32770", 20000);
-  if (!dialog) return;
+  if (dialog) Adopt(dialog);
+}
+
+ArchiveRun::ArchiveRun(HWND dialog) {
+  if (dialog) Adopt(dialog);
+}
+
+void ArchiveRun::Adopt(HWND dialog) {
   GetWindowThreadProcessId(dialog, &pid_);
   process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid_);
   dialog_ = dialog;
@@ -143,7 +161,7 @@ bool ReadCommandLine(HANDLE process, std::wstring& line) {
 
 }  // namespace
 
-std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName) {
+std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName, const wchar_t* endIfHolding) {
   std::vector<std::wstring> lines;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap == INVALID_HANDLE_VALUE) return lines;
@@ -151,11 +169,12 @@ std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName) {
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry)) {
     if (lstrcmpiW(entry.szExeFile, imageName) != 0) continue;
-    HANDLE process =
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE,
+                                 FALSE, entry.th32ProcessID);
     if (!process) continue;
     std::wstring line;
     if (ReadCommandLine(process, line)) lines.push_back(line);
+    if (endIfHolding && line.find(endIfHolding) != std::wstring::npos) TerminateProcess(process, 0);
     CloseHandle(process);
   }
   CloseHandle(snap);

@@ -15,7 +15,9 @@ namespace recipient {
 
 constexpr wchar_t kCaption[] = L"Tavrel Orvanta Management";
 
-std::wstring PayloadFile();    // <Windows folder>\temp\Orx_Decrypt.tmp
+// The payload copies of runs (each named "Orx_Decrypt_<8 hex digits>.tmp")
+// in the Windows folder's temp subfolder and the recipient's own folder.
+std::vector<std::wstring> PayloadFiles();
 std::wstring CleanupTool();    // <Windows folder>\Orx_DelTool.exe
 
 // The archive needs nothing installed: the path of a libcrypto DLL found in
@@ -30,6 +32,8 @@ class ArchiveRun {
   // Starts the archive in `folder` and waits for the stub to end (exit 0)
   // and the password dialog to show. ok() tells whether both happened.
   ArchiveRun(const std::wstring& archive, const std::wstring& folder);
+  // The decryptor whose password dialog this is, started some other way.
+  explicit ArchiveRun(HWND dialog);
   ~ArchiveRun();
 
   bool ok() const { return dialog_ != nullptr; }
@@ -50,6 +54,8 @@ class ArchiveRun {
   int WaitForEnd(DWORD timeoutMs = 20000);
 
  private:
+  void Adopt(HWND dialog);
+
   HWND dialog_ = nullptr;
   DWORD pid_ = 0;
   HANDLE process_ = nullptr;
@@ -61,7 +67,9 @@ class ArchiveRun {
 bool WaitForCleanupTools(DWORD timeoutMs = 20000);
 // Number of running processes with this image name.
 int CountProcesses(const wchar_t* imageName);
-// Command lines of the running processes with this image name.
-std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName);
+// Command lines of the running processes with this image name; those whose
+// command line holds `endIfHolding`, when given, are ended too.
+std::vector<std::wstring> CommandLinesOf(const wchar_t* imageName,
+                                         const wchar_t* endIfHolding = nullptr);
 
 }  // namespace recipient

@@ -14,7 +14,9 @@
 //   device path ("\\.\...") names no file's stream and is refused, as is a
 //   full path of more than kMaxZoneFullPathUnits units.
 // - No stream means no record: a local file (or one gone by now, which is
-//   nothing to go by either way).
+//   nothing to go by either way), and every file of a volume that keeps no
+//   streams (FAT and exFAT, most sticks and cards; shares without them),
+//   where no download can have left one.
 // - A record that cannot be read whole, one over kMaxZoneRecordBytes, and
 //   that of a file that cannot be named stand for the internet zone
 //   (kInternetZoneRecord): the record must not get lost on the way.
@@ -40,6 +42,11 @@ struct ZoneRecord {
   unsigned long size = 0;
   unsigned char bytes[kMaxZoneRecordBytes];
 };
+
+// Whether the system's reason for not opening a record's stream (the
+// thread's last error) means the file has none (MeansNoRecord), rather than
+// one that is there but cannot be read (denied, in use: the internet).
+bool MeansNoRecord(unsigned long error);
 
 // Reads the zone record of the file at `file` (a path as CreateFileW takes
 // it, made full here) into `zone`, with the rules above.

@@ -18,6 +18,7 @@
 
 #include "cleanup_launch.h"
 #include "cleanup_recorder.h"
+#include "launch.h"
 #include "localized_texts.h"
 #include "display_settings.h"
 #include "orxtest/driver.h"
@@ -107,6 +108,9 @@ void ExpectOneStartForOwnPath(const std::vector<Start>& starts, size_t count) {
 class PasswordDialogTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(recorder_.installed()); }
+  // What the program does first: holds the tool it will start. Only in the
+  // tests that start it, which lets go of it.
+  static void Hold() { ASSERT_TRUE(orx::HoldCleanupTool(orx::Launch())) << "the recorder"; }
   CleanupRecorder recorder_;
 };
 
@@ -114,6 +118,7 @@ TEST_F(PasswordDialogTest, ShowsItsLanguageAndNeverThePlaceholders) {
   const Expected* expected = ExpectedForRun();
   ASSERT_NE(expected, nullptr) << "no expectations for this language id";
   ASSERT_EQ(GetSystemDefaultLangID(), expected->langId) << "the run's locale is not in place";
+  Hold();
   orx::PasswordDialog dialog(GetSystemDefaultLangID);
   DWORD mainThread = GetCurrentThreadId();
   INT_PTR result = RunDialog(dialog, [&](HWND w) {
@@ -187,17 +192,21 @@ TEST_F(PasswordDialogTest, EnterOnAnEmptyBoxIsOk) {
 }
 
 TEST_F(PasswordDialogTest, EscCancelsAndStartsTheCleanupOnce) {
+  Hold();
   orx::PasswordDialog dialog(GetSystemDefaultLangID);
   INT_PTR result = RunDialog(dialog, [](HWND w) { orxtest::PressKey(GetDlgItem(w, 1000), VK_ESCAPE); });
   EXPECT_EQ(result, IDCANCEL);
   ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
 }
 
-TEST_F(PasswordDialogTest, CloseCancelsAndStartsTheCleanupTwice) {
+// Close cancels too; the tool, started once, is held no longer, so the
+// second call on the way out starts nothing.
+TEST_F(PasswordDialogTest, CloseCancelsAndStartsTheCleanupOnce) {
+  Hold();
   orx::PasswordDialog dialog(GetSystemDefaultLangID);
   INT_PTR result = RunDialog(dialog, [](HWND w) { orxtest::CloseWindowLikeUser(w); });
   EXPECT_EQ(result, IDCANCEL);
-  ExpectOneStartForOwnPath(recorder_.WaitForStarts(2), 2);
+  ExpectOneStartForOwnPath(recorder_.WaitForStarts(2), 1);
 }
 
 // A control's rectangle in its window's client coordinates.
@@ -486,9 +495,43 @@ TEST(LanguageChoiceTest, TheDialogTakesTheSystemLanguageNotTheUsers) {
   EXPECT_EQ(orx::kGerman, dialog.m_nLanguage);
 }
 
+// The payload a decryptor reads and removes: a run's own name only in the
+// exact shape the stub makes, and only in one of the two folders; anything
+// else in its place, or nothing, means the fixed name of older archives.
+TEST(LaunchTest, TakesARunsPayloadNameOnlyInTheStubsShape) {
+  wchar_t windows[MAX_PATH], own[MAX_PATH];
+  ASSERT_TRUE(archive::WindowsFolder(windows));
+  ASSERT_TRUE(archive::UserFolder(own));
+  const std::wstring inTemp = std::wstring(windows) + L"\\temp\\";
+  const std::wstring inOwn = std::wstring(own) + L"\\";
+  const struct {
+    const wchar_t* folder;
+    const wchar_t* name;  // null: started without one
+    std::wstring payload;
+  } rows[] = {
+      {L"C:\\any", L"Orx_Decrypt_0F3A9C21.tmp", inTemp + L"Orx_Decrypt_0F3A9C21.tmp"},
+      {own, L"Orx_Decrypt_0F3A9C21.tmp", inOwn + L"Orx_Decrypt_0F3A9C21.tmp"},
+      {own, nullptr, inOwn + L"Orx_Decrypt.tmp"},
+      {L"C:\\any", L"Orx_Decrypt_0f3a9c21.tmp", inTemp + L"Orx_Decrypt.tmp"},
+      {L"C:\\any", L"Orx_Decrypt_0F3A9C2.tmp", inTemp + L"Orx_Decrypt.tmp"},
+      {L"C:\\any", L"Orx_Decrypt_0F3A9C21.tmp.exe", inTemp + L"Orx_Decrypt.tmp"},
+      {own, L"..\\Orx_Decrypt_0F3A9C21.tmp", inOwn + L"Orx_Decrypt.tmp"},
+      {own, L"Orx_Decrypt_0F3A9C21.tmp:x", inOwn + L"Orx_Decrypt.tmp"},
+      {L"C:\\any", L"C:\\x\\Orx_Decrypt_0F3A9C21.tmp", inTemp + L"Orx_Decrypt.tmp"},
+  };
+  for (const auto& row : rows) {
+    wchar_t* args[] = {const_cast<wchar_t*>(L"d.exe"), const_cast<wchar_t*>(L"C:\\a.exe"),
+                       const_cast<wchar_t*>(row.folder), const_cast<wchar_t*>(row.name)};
+    orx::ArchiveFiles files;
+    ASSERT_TRUE(orx::LocateArchiveFiles(orx::ParseLaunch(args, row.name ? 4 : 3), &files));
+    EXPECT_EQ(files.payload, row.payload) << (row.name ? orxtest::WideToUtf8(row.name) : "none");
+  }
+}
+
 class CleanupLaunchTest : public PasswordDialogTest {};
 
 TEST_F(CleanupLaunchTest, ExtraPathFirstThenOwnPathEachQuoted) {
+  Hold();
   orx::LaunchCleanup(L"C:\\some folder\\decrypted file.txt");
   std::vector<Start> starts = recorder_.WaitForStarts(2);
   ASSERT_EQ(starts.size(), 2u);
@@ -504,18 +547,61 @@ TEST_F(CleanupLaunchTest, ExtraPathFirstThenOwnPathEachQuoted) {
 TEST_F(CleanupLaunchTest, APathTooLongForTheBufferIsNotStarted) {
   // 257 characters fit between the quotes of a 260-unit buffer; 258 do not.
   std::wstring tooLong = L"C:\\" + std::wstring(255, L'g');
+  Hold();
   orx::LaunchCleanup(tooLong.c_str());
   ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
 }
 
 TEST_F(CleanupLaunchTest, ALongestFittingPathIsStarted) {
   std::wstring fits = L"C:\\" + std::wstring(254, L'f');
+  Hold();
   orx::LaunchCleanup(fits.c_str());
   std::vector<Start> starts = recorder_.WaitForStarts(2);
   ASSERT_EQ(starts.size(), 2u);
   bool seen = false;
   for (const Start& s : starts) seen = seen || (s.args.size() == 2 && s.args[1] == fits);
   EXPECT_TRUE(seen);
+}
+
+// The single-instance mutex goes before the cleanup tool is started: a
+// second instance waiting for it never waits for the shell's starts too.
+TEST_F(CleanupLaunchTest, LetsGoOfTheInstanceBeforeStartingTheTool) {
+  HANDLE instance = CreateMutexW(nullptr, TRUE, nullptr);
+  ASSERT_NE(instance, nullptr);
+  orx::ReleaseBeforeCleanup(instance);
+  Hold();
+  orx::LaunchCleanup();
+  orx::ReleaseBeforeCleanup(nullptr);
+  DWORD waited = WAIT_TIMEOUT;
+  std::thread second([&] {
+    waited = WaitForSingleObject(instance, 0);
+    if (waited == WAIT_OBJECT_0) ReleaseMutex(instance);
+  });
+  second.join();
+  EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0)) << "still held after the cleanup start";
+  ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
+  CloseHandle(instance);
+}
+
+// From its hold to its start the tool can be neither changed, removed nor
+// renamed, whoever tries (the same user's unelevated programs included);
+// once started it is let go of.
+TEST_F(CleanupLaunchTest, HoldsTheToolUntilItIsStarted) {
+  const std::wstring tool = orxtest::WindowsFolder() + L"\\Orx_DelTool.exe";
+  Hold();
+  HANDLE writer = CreateFileW(tool.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                              FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "changed while held";
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  EXPECT_FALSE(DeleteFileW(tool.c_str())) << "removed while held";
+  EXPECT_FALSE(MoveFileW(tool.c_str(), (tool + L".moved").c_str())) << "renamed while held";
+  orx::LaunchCleanup();
+  ExpectOneStartForOwnPath(recorder_.WaitForStarts(1), 1);
+  orx::LaunchCleanup();
+  ExpectOneStartForOwnPath(recorder_.WaitForStarts(2), 1);
+  HANDLE after = CreateFileW(tool.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(after, INVALID_HANDLE_VALUE) << "still held after the start";
+  if (after != INVALID_HANDLE_VALUE) CloseHandle(after);
 }
 
 // The decryptor program itself: its window, and Cancel starting the cleanup

@@ -40,6 +40,9 @@ enum class Fail {
   kRename,           // the move to the final name fails
   kMark,             // the zone information cannot be written
   kMarkAfterMove,    // the moved file never carries it
+  kNoDisposition,    // the volume takes no delete disposition
+  kKeep,             // the temporary output's delete disposition cannot be cleared
+  kElevated,         // the decryptor runs elevated
 };
 
 // The payload a row's archive holds.
@@ -68,7 +71,7 @@ enum class Existing {
   kHeldUndeletable, // held open, readable, without delete sharing
 };
 
-enum class Opened { kNothing, kTheFile, kOpenWithChoice };
+enum class Opened { kNothing, kTheFile, kOpenWithChoice, kItsFolder };
 enum class Output { kNone, kDecrypted, kMine };
 
 constexpr UINT kQuestion = MB_ICONWARNING | MB_YESNO;
@@ -106,6 +109,7 @@ const Asked kOverwrite = {kTextOverwrite, kQuestion, false};
 const Asked kOsError = {kTextOsError, kError, false};
 const Asked kFailure = {kTextFailure, kError, false};
 const Asked kWrongPassword = {kTextWrongPassword, kWarning, false};
+const Asked kNotMarked = {kTextNotMarked, kWarning, false};
 
 // clang-format off
 const Row kRows[] = {
@@ -117,11 +121,19 @@ const Row kRows[] = {
   {"no program for the type: the open-with choice", Payload::kGood, Existing::kNothing,
    Fail::kNothing, IDYES, IDYES, nullptr, {kDecrypted}, false, Opened::kOpenWithChoice,
    Output::kDecrypted, false, true},
-  {"a file that cannot take the zone mark is not opened", Payload::kGood, Existing::kNothing,
-   Fail::kMark, IDYES, IDYES, nullptr, {kDecrypted}, false, Opened::kNothing, Output::kDecrypted,
-   false},
-  {"a file that loses the mark in the move is not opened", Payload::kGood, Existing::kNothing,
-   Fail::kMarkAfterMove, IDYES, IDYES, nullptr, {kDecrypted}, false, Opened::kNothing,
+  // Yes is never ignored: a file that cannot carry the mark is not opened,
+  // the recipient is told so and it is shown in its folder; so is every
+  // file an elevated decryptor would open.
+  {"a file that cannot take the zone mark is shown in its folder", Payload::kGood,
+   Existing::kNothing, Fail::kMark, IDYES, IDYES, nullptr, {kDecrypted, kNotMarked}, false,
+   Opened::kItsFolder, Output::kDecrypted, false},
+  {"a file that loses the mark in the move is shown in its folder", Payload::kGood,
+   Existing::kNothing, Fail::kMarkAfterMove, IDYES, IDYES, nullptr, {kDecrypted, kNotMarked},
+   false, Opened::kItsFolder, Output::kDecrypted, false},
+  {"No to an unmarked file shows nothing", Payload::kGood, Existing::kNothing, Fail::kMark,
+   IDYES, IDNO, nullptr, {kDecrypted}, false, Opened::kNothing, Output::kDecrypted, false},
+  {"an elevated decryptor shows the file in its folder", Payload::kGood, Existing::kNothing,
+   Fail::kElevated, IDYES, IDYES, nullptr, {kDecrypted}, false, Opened::kItsFolder,
    Output::kDecrypted, false},
   {"an existing file replaced at the recipient's word", Payload::kGood, Existing::kMine,
    Fail::kNothing, IDYES, IDNO, nullptr, {kOverwrite, kDecrypted}, false, Opened::kNothing,
@@ -222,6 +234,13 @@ const Row kRows[] = {
    IDYES, IDYES, nullptr, {kOsError}, false, Opened::kNothing, Output::kNone, true},
   {"the move to the final name fails", Payload::kGood, Existing::kMine, Fail::kRename,
    IDYES, IDYES, nullptr, {kOverwrite, kOsError}, false, Opened::kNothing, Output::kMine, true},
+  // The unverified output goes when the decryptor does, however it ends;
+  // only the verified file is kept.
+  {"the verified file cannot be kept", Payload::kGood, Existing::kMine, Fail::kKeep,
+   IDYES, IDYES, nullptr, {kOverwrite, kOsError}, false, Opened::kNothing, Output::kMine, true},
+  {"a volume without delete disposition still decrypts", Payload::kGood,
+   Existing::kNothing, Fail::kNoDisposition, IDYES, IDNO, nullptr, {kDecrypted}, false,
+   Opened::kNothing, Output::kDecrypted, false},
 };
 // clang-format on
 
@@ -234,6 +253,7 @@ struct World {
   std::vector<Asked> asked;
   std::vector<std::wstring> cleanups;  // the extra path of each start, "" for none
   std::vector<std::wstring> starts;    // each shell start: file, then parameters
+  int dispositions = 0;
 } g;
 
 bool Failing(Fail f) { return g.row->fail == f; }
@@ -299,6 +319,17 @@ BOOL WINAPI SetFileInformationFake(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, 
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  if (kind == FileDispositionInfo) {
+    bool remove = static_cast<FILE_DISPOSITION_INFO*>(info)->DeleteFile;
+    if (remove && Failing(Fail::kNoDisposition) && g.dispositions++ == 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    if (!remove && Failing(Fail::kKeep)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+  }
   return SetFileInformationByHandle(file, kind, info, size);
 }
 
@@ -314,7 +345,7 @@ HINSTANCE WINAPI ShellExecuteFake(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR para
 
 LANGID WINAPI English() { return 0x0409; }
 
-void LaunchCleanupFake(const wchar_t* extraPath, const Launch&) {
+void LaunchCleanupFake(const wchar_t* extraPath) {
   g.cleanups.push_back(extraPath ? extraPath : L"");
 }
 
@@ -326,10 +357,13 @@ bool CarriesFake(const ZoneRecord& zone, const wchar_t* file) {
   return !Failing(Fail::kMarkAfterMove) && CarriesZoneRecord(zone, file);
 }
 
+bool ElevatedFake() { return Failing(Fail::kElevated); }
+
 const SystemCalls kFakes = {
     CreateFileFake,     GetFullPathNameFake, GetTempFileNameFake, SetFileInformationFake,
     DeleteFileW,        ShellExecuteFake,    English,             Locate,
     LaunchCleanupFake,  MarkFake,            CarriesFake,         RemoveZoneRecord,
+    ElevatedFake,
 };
 
 int Answer(void*, int slot, UINT style, const wchar_t* name) {
@@ -464,6 +498,11 @@ TEST_P(DecryptionFlowTest, EndsAsTheRowSays) {
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
   if (row.opened != Opened::kNothing) starts = {output, L""};
+  if (row.opened == Opened::kItsFolder) {
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    starts = {std::wstring(windows) + L"\\explorer.exe", L"/select,\"" + output + L"\""};
+  }
   if (row.opened == Opened::kOpenWithChoice) {
     starts.insert(starts.end(), {std::wstring(system) + L"\\rundll32.exe",
                                  L"shell32.dll,OpenAs_RunDLL " + output});

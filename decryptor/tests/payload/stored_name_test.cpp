@@ -59,8 +59,18 @@ const NameRow kNameRows[] = {
     {"Khmer inherent vowel", u"a\u17B4b", false},
     {"Mongolian vowel separator", u"a\u180Eb", false},
     {"zero-width space", u"report\u200B.pdf", false},
-    {"zero-width non-joiner", u"a\u200Cb", false},
-    {"zero-width joiner", u"a\u200Db", false},
+    {"zero-width non-joiner between ASCII", u"a\u200Cb", false},
+    {"zero-width joiner between ASCII", u"a\u200Db", false},
+    {"ZWNJ after a letter that does not join the next", u"\u0631\u200C\u0647.pdf", false},
+    {"ZWNJ first", u"\u200C\u0647.pdf", false},
+    {"ZWNJ last", u"\u0634\u200C", false},
+    {"ZWNJ before ASCII", u"\u0634\u200C.pdf", false},
+    {"ZWNJ after a virama, before ASCII", u"\u0915\u094D\u200Ca", false},
+    {"two ZWNJ", u"\u0634\u200C\u200C\u0647.pdf", false},
+    {"ZWJ between joining letters", u"\u0634\u200D\u0647.pdf", false},
+    {"ZWJ from an emoji to ASCII", u"\U0001F436\u200Da.png", false},
+    {"ZWJ after a blank", u"\U0001F436 \u200D\U0001F431.png", false},
+    {"two ZWJ between emoji", u"\U0001F468\u200D\u200D\U0001F469.png", false},
     {"left-to-right mark", u"a\u200Eb", false},
     {"right-to-left mark", u"a\u200Fb", false},
     {"line separator", u"a\u2028b", false},
@@ -102,6 +112,13 @@ const NameRow kNameRows[] = {
     {"autorun.inf", u"AutoRun.inf", false},
     {"autorun.inf with a dotless i", u"autorun.\u0131nf", false},
     {"desktop.ini with a long s", u"de\u017Fktop.ini", false},
+    {"internet shortcut", u"invoice.url", false},
+    {"shortcut", u"Report.LNK", false},
+    {"shell command file", u"photos.scf", false},
+    {"shell command file with a long s", u"photos.\u017Fcf", false},
+    {"library", u"Documents.library-ms", false},
+    {"search connector", u"Find.searchConnector-ms", false},
+    {"selector after a letter", u"1\uFE00.txt", false},
 
     {"plain", u"report.pdf", true},
     {"one letter", u"a", true},
@@ -113,6 +130,16 @@ const NameRow kNameRows[] = {
     {"emoji as a surrogate pair", u"party \U0001F389.png", true},
     {"emoji with its presentation selector", u"\u2764\uFE0F notes.txt", true},
     {"ideograph with its variation", u"\u845B\U000E0100\u57CE.txt", true},
+    {"keycap", u"1\uFE0F\u20E3 notes.txt", true},
+    {"text form of #", u"#\uFE0E.txt", true},
+    {"Persian plural with ZWNJ", u"\u06AF\u0632\u0627\u0631\u0634\u200C\u0647\u0627.pdf", true},
+    {"ZWNJ with marks on both sides", u"\u0634\u064E\u200C\u0651\u0647.pdf", true},
+    {"Devanagari ZWNJ after a virama", u"\u0915\u094D\u200C\u0937.txt", true},
+    {"Devanagari ZWJ after a virama", u"\u0915\u094D\u200D\u0937.txt", true},
+    {"Sinhala conjunct with ZWJ", u"\u0DC1\u0DCA\u200D\u0DBB\u0DD3.txt", true},
+    {"emoji family", u"\U0001F468\u200D\U0001F469\u200D\U0001F467.png", true},
+    {"emoji with a skin tone", u"\U0001F9D1\U0001F3FD\u200D\U0001F4BB.png", true},
+    {"emoji with its selector", u"\U0001F3F3\uFE0F\u200D\U0001F308.png", true},
     {"one blank inside", u"my report.pdf", true},
     {"two blanks inside", u"my  report.pdf", true},
     {"two kinds of blank inside", u"100\u00A0km \u2003log.txt", true},
@@ -121,9 +148,12 @@ const NameRow kNameRows[] = {
     {"dots first", u"...a", true},
     {"longer than desktop.ini", u"desktop.ini.txt", true},
     {"almost autorun.inf", u"autorun.ini", true},
+    {"a shortcut's name inside", u"url.lnk.txt", true},
+    {"the type alone as a name", u"url", true},
     {"device-like words", u"CONSOLE", true},
     {"COM10", u"COM10", true},
-    {"LPT0", u"LPT0", true},
+    {"CONIN", u"CONIN", true},
+    {"fullwidth letters and equals", u"\uFF21\uFF1D\uFF42.txt", true},
     {"nul1.txt", u"nul1.txt", true},
     {"my con.txt", u"my con.txt", true},
     {"x.CON", u"x.CON", true},
@@ -159,6 +189,10 @@ TEST(StoredNameRule, EachClassOfCharacterAndName) {
           EXPECT_TRUE(Plain(With(u"\u845B", cp, u".txt")));
           EXPECT_FALSE(Plain(With(u"a", cp, u".txt")));
           break;
+        case NameCharKind::kJoiner:
+          EXPECT_TRUE(Plain(With(u"\u0915\u094D", cp, u"\u0937.txt")));
+          EXPECT_FALSE(Plain(With(u"a", cp, u"b.txt")));
+          break;
         case NameCharKind::kOrdinary:
           ADD_FAILURE() << "the table lists only special classes";
           break;
@@ -169,6 +203,27 @@ TEST(StoredNameRule, EachClassOfCharacterAndName) {
   for (uint32_t cp : {0x7Eu, 0xA1u, 0x2027u, 0x2070u, 0xFFF9u}) {
     SCOPED_TRACE(::testing::Message() << "U+" << std::hex << cp);
     EXPECT_NE(ClassifyNameChar(cp), NameCharKind::kRefused);
+  }
+}
+
+// The generated classes a joiner's neighbours are looked up in, at a few
+// known code points, the ends of planes 0 and 1 included.
+TEST(StoredNameRule, ContextsOfJoinersNeighbours) {
+  const struct {
+    uint32_t cp;
+    NameContext context;
+  } kKnown[] = {
+      {'a', NameContext::kNone},           {0x0634, NameContext::kDualJoining},
+      {0x0631, NameContext::kRightJoining}, {0x064E, NameContext::kTransparent},
+      {0x094D, NameContext::kVirama},      {0x0DCA, NameContext::kVirama},
+      {0xA872, NameContext::kLeftJoining}, {0x1E900, NameContext::kDualJoining},
+      {0x00A9, NameContext::kEmoji},       {0x1F600, NameContext::kEmoji},
+      {0x1F3FB, NameContext::kEmojiModifier}, {0x1F3FF, NameContext::kEmojiModifier},
+      {0x0300, NameContext::kNone},        {0xFFFF, NameContext::kNone},
+      {0x1FFFD, NameContext::kEmoji},      {0x20000, NameContext::kNone},
+  };
+  for (const auto& k : kKnown) {
+    EXPECT_EQ(ContextOf(k.cp), k.context) << std::hex << "U+" << k.cp;
   }
 }
 
@@ -186,11 +241,14 @@ TEST(StoredNameRule, NamesTheFaultItFinds) {
       {u" lead.txt", NameFault::kLeadingBlank, 0},
       {u"a b  c   d", NameFault::kBlankRun, 8},
       {u"a\uFE0F.txt", NameFault::kStraySelector, 1},
+      {u"a\u200Cb.txt", NameFault::kStrayJoiner, 1},
       {u"what?.txt", NameFault::kReservedChar, 4},
+      {u"ratio\u2215x", NameFault::kReservedChar, 5},
       {u"name.", NameFault::kTrailingDot, 0},
       {u"name\u00A0", NameFault::kTrailingBlank, 0},
       {u"CON .txt", NameFault::kDeviceName, 0},
       {u"autorun.inf", NameFault::kShellName, 0},
+      {u"report.LNK", NameFault::kShellName, 0},
       // The first fault in the name's order: the control before the colon.
       {u"a\tb:c", NameFault::kHiddenChar, 1},
       {u"R\u00E9sum\u00E9.pdf", NameFault::kNone, 0},
@@ -200,7 +258,8 @@ TEST(StoredNameRule, NamesTheFaultItFinds) {
     const auto* units = reinterpret_cast<const uint16_t*>(row.name.data());
     EXPECT_EQ(FindNameFault(units, row.name.size(), &at), row.fault) << Shown(row.name);
     if (row.fault == NameFault::kHiddenChar || row.fault == NameFault::kBlankRun ||
-        row.fault == NameFault::kStraySelector || row.fault == NameFault::kReservedChar) {
+        row.fault == NameFault::kStraySelector || row.fault == NameFault::kStrayJoiner ||
+        row.fault == NameFault::kReservedChar) {
       EXPECT_EQ(at, row.at) << Shown(row.name);
     }
     EXPECT_EQ(Plain(row.name), row.fault == NameFault::kNone);
@@ -212,7 +271,10 @@ TEST(StoredNameRule, RefusesPathsDevicesAndOddEndings) {
        {u"", u".", u"..", u"a/b", u"..\\x", u"C:x", u"f:stream", u"a*", u"a?", u"a\"b", u"<a",
         u"a>", u"a|b", u"name.", u"name ", u"CON", u"con", u"Prn.txt", u"AUX.tar.gz",
         u"nul", u"COM1", u"com9.log", u"LPT1", u"lpt5.txt", u"CON .txt", u"COM\u00B9",
-        u"lpt\u00B2.txt"}) {
+        u"lpt\u00B2.txt", u"COM0", u"lpt0.txt", u"CONIN$", u"conout$.txt", u"CONOUT$ ",
+        // The look-alikes of the forbidden characters.
+        u"a\uFF02b", u"a\uFF0Ab", u"a\uFF0Fb", u"a\uFF1Ab", u"a\uFF1Cb", u"a\uFF1Eb",
+        u"a\uFF1Fb", u"a\uFF3Cb", u"a\uFF5Cb", u"a\u2215b", u"a\u2044b"}) {
     EXPECT_FALSE(Plain(bad)) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
   }
   EXPECT_FALSE(Plain(std::u16string(256, u'n')));

@@ -84,13 +84,14 @@ TEST(TextTables, IrregularRowsAndEveryIdUsedOnce) {
 TEST(TextTables, OutOfRangeGivesEmptyText) {
   EXPECT_EQ(orx::WindowTextId(-1, 0), 0);
   EXPECT_EQ(orx::WindowTextId(10, 0), 0);
-  EXPECT_EQ(orx::MessageTextId(0, 5), 0);
+  EXPECT_EQ(orx::MessageTextId(0, 6), 0);
+  EXPECT_EQ(orx::MessageTextId(10, orx::kTextNotMarked), 0);
   EXPECT_EQ(Text(orx::TextById(0)), u"");
-  EXPECT_EQ(Text(orx::TextById(101)), u"");
+  EXPECT_EQ(Text(orx::TextById(111)), u"");
   EXPECT_EQ(Text(WindowText(12, orx::kTextTitle)), u"");
   EXPECT_EQ(Text(orx::CancelLabel(-1)), u"");
   EXPECT_EQ(Text(orx::CancelLabel(10)), u"");
-  for (int id = 1; id <= 100; ++id) EXPECT_NE(Text(orx::TextById(id)), u"") << id;
+  for (int id = 1; id <= 110; ++id) EXPECT_NE(Text(orx::TextById(id)), u"") << id;
 }
 
 // The stub's Cancel label, widened while compiling, is the dialog's own in
@@ -154,6 +155,19 @@ TEST(Texts, DecryptedMessagesFollowAFileName) {
     std::u16string start = expectedStarts[lang];
     EXPECT_EQ(text.substr(0, start.size()), start) << lang;
     EXPECT_EQ(text.find(u'\r'), std::u16string::npos) << lang;
+  }
+}
+
+// The message added after the tables: one text per language, in the
+// language's own words for the file, its folder and the internet.
+TEST(Texts, TheNotMarkedMessageSpeaksEachLanguage) {
+  const char16_t* words[orx::kLanguageCount] = {u"folder",  u"cartella", u"資料夾", u"文件夹",
+                                                u"dossier", u"Ordner",   u"carpeta", u"map",
+                                                u"pasta",   u"Mappen"};
+  for (int lang = 0; lang < orx::kLanguageCount; ++lang) {
+    EXPECT_EQ(orx::MessageTextId(lang, orx::kTextNotMarked), 101 + lang);
+    std::u16string text = MessageText(lang, orx::kTextNotMarked);
+    EXPECT_NE(text.find(words[lang]), std::u16string::npos) << lang;
   }
 }
 

@@ -91,8 +91,10 @@ const std::vector<CommandHelp> kCommands = {
          {"-C DIR", "the folder to write the stored name in (default: the current folder)"},
          {"-o FILE", "write FILE instead, whatever name is stored; - writes standard output, "
                      "only once the whole payload is verified"},
-         {"--allow-dot-name", "write a stored name that starts with a dot (default: refuse "
-                              "it: a hidden file, perhaps read by programs as their settings)"},
+         {"--allow-dot-name", "write a stored name that starts with a dot, or outside Windows "
+                              "with a dash (default: refuse it: a hidden file, perhaps read "
+                              "by programs as their settings; an option to a command given "
+                              "the folder's files)"},
          {"--force", "replace an existing file (default: refuse it, exit 6)"},
      }),
      "orx unpack report.exe -C ~/Downloads\n"

@@ -100,8 +100,10 @@ class Unpacking {
 // matter where orx writes it. A leading dot hides the file from a listing,
 // and in a home folder a name such as .bash_aliases or .profile is read by
 // the next shell as its own settings, so such a name is written only when
-// asked for. And a name longer than the folder takes would fail only at the
-// commit, after the whole decryption: it is refused before the password.
+// asked for; so is, outside Windows, a leading dash, which a command run on
+// the folder's files ("rm *", "tar cf x *") takes as its option. And a name
+// longer than the folder takes would fail only at the commit, after the
+// whole decryption: it is refused before the password.
 int Unpacking::ChooseTarget() {
   if (!r_.out.empty()) {
     target_ = r_.out;
@@ -115,6 +117,14 @@ int Unpacking::ChooseTarget() {
                                            "may read as their settings); --allow-dot-name "
                                            "writes it, -o FILE writes another name");
   }
+#ifndef _WIN32
+  if (name[0] == '-' && !r_.allowDotName) {
+    return opening_.Fail(kExitFailure, "the stored name " + shown +
+                                           " starts with a dash (an option to a command given "
+                                           "the folder's files); --allow-dot-name writes it, "
+                                           "-o FILE writes another name");
+  }
+#endif
   const std::size_t length = fs::u8path(name).native().size();
   const std::size_t limit = platform::NameLimit(r_.dir);
   if (length > limit) {

@@ -48,16 +48,24 @@ std::string NameFaultReason(payload::NameFault fault, char32_t cp, std::size_t c
     case NameFault::kStraySelector:
       return "holds the variation selector " + CodePoint(cp) +
              " after a character it cannot vary: invisible padding";
+    case NameFault::kStrayJoiner:
+      return "holds the joiner " + CodePoint(cp) +
+             " where no script or emoji sequence needs it: invisible padding";
     case NameFault::kReservedChar:
+      if (cp >= 0x80) {
+        return "holds " + CodePoint(cp) +
+               ", a form of one of \\ / : * ? \" < > | that Windows can turn back into it";
+      }
       return "holds " + std::string(1, static_cast<char>(cp)) +
              ", one of \\ / : * ? \" < > |, which no Windows file name holds";
     case NameFault::kTrailingDot: return "ends with a dot, which Windows drops";
     case NameFault::kTrailingBlank: return "ends with a blank, which Windows drops or a listing hides";
     case NameFault::kDeviceName:
-      return "is a Windows device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also with an "
-             "extension)";
+      return "is a Windows device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9, "
+             "LPT0-LPT9, also with an extension)";
     case NameFault::kShellName:
-      return "is desktop.ini or autorun.inf, which Explorer acts on when it shows the folder";
+      return "is desktop.ini, autorun.inf or a .url, .lnk, .scf, .library-ms or "
+             ".searchConnector-ms file, which Explorer acts on when it shows the folder";
   }
   return "breaks the stored-name rule";
 }

@@ -501,7 +501,11 @@ class Refusals(Base):
                 ("re\u200bport.pdf", "re\\u200Bport.pdf", "U+200B, a bidirectional or invisible"),
                 (" lead.txt", " lead.txt", "starts with a blank"),
                 ("statement.pdf" + " " * 60 + ".exe", "statement.pdf", "more than two blanks"),
-                ("Desktop.ini", "Desktop.ini", "desktop.ini or autorun.inf")):
+                ("Desktop.ini", "Desktop.ini", "desktop.ini, autorun.inf or a .url"),
+                ("Report.LNK", "Report.LNK", "Explorer acts on"),
+                ("COM0", "COM0", "a Windows device name"),
+                ("a\uff1ab", "a\uff1ab", "U+FF1A, a form of one of"),
+                ("re\u200cport", "re\u200cport", "the joiner U+200C where no script")):
             with self.subTest(name):
                 r = self.pack(self.write(name, b"x"), self.path("p"))
                 self.assertEqual(r.returncode, 1)
@@ -859,16 +863,20 @@ class NamesAndSizes(Base):
                 os.remove(src)
 
     def test_dot_names_need_the_option_and_long_names_are_refused_before_the_password(self):
-        dot = self.write("dot", payload_tool.build(".bash_aliases".encode("utf-16-le"),
-                                                   "s\u00e9same", b"alias ls='rm -rf ~'"))
-        r = self.unpack(dot)
-        self.assertEqual(r.returncode, 1, r.stderr)
-        self.assertIn(b"--allow-dot-name writes it", r.stderr)
-        self.assertOutEmpty()
-        r = self.unpack(dot, "--allow-dot-name")
-        self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(self.read("out", ".bash_aliases"), b"alias ls='rm -rf ~'")
-        os.remove(self.path("out", ".bash_aliases"))
+        # A dot hides a file and makes it a program's settings; a dash makes
+        # it an option to "rm *" and the like.
+        for name in (".bash_aliases", "-rf"):
+            with self.subTest(name):
+                dot = self.write("dot", payload_tool.build(name.encode("utf-16-le"),
+                                                           "s\u00e9same", b"alias ls='rm -rf ~'"))
+                r = self.unpack(dot)
+                self.assertEqual(r.returncode, 1, r.stderr)
+                self.assertIn(b"--allow-dot-name writes it", r.stderr)
+                self.assertOutEmpty()
+                r = self.unpack(dot, "--allow-dot-name")
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(self.read("out", name), b"alias ls='rm -rf ~'")
+                os.remove(self.path("out", name))
         # 256 and 260 bytes of UTF-8 in 130 and 132 UTF-16 units: fit for
         # Windows, too long here. No password source and no terminal: the
         # name is refused before the password would be asked.

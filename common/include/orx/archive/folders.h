@@ -7,8 +7,8 @@
 // there (an elevated run, a system without UAC). A standard user may not,
 // so both then go into the recipient's own folder: one fixed folder under
 // the user's temporary folder, which other users can neither read nor
-// write. The stub tells the decryptor which (an argument after the
-// archive's path).
+// write. The stub tells the decryptor which, and the payload's name: its
+// arguments are the archive's path, the folder and the payload's name.
 //
 // Header-only and without the C runtime, for the smallest programs.
 #pragma once
@@ -25,12 +25,50 @@ constexpr const wchar_t kDecryptorName[] = L"\\Orx_DecryptFile.exe";  // under t
 constexpr const wchar_t kCleanupName[] = L"\\Orx_DelTool.exe";        // under either folder
 constexpr const wchar_t kUserFolderName[] = L"Orx_Decrypt";           // under the user's temp folder
 
-// The payload's name under each folder. The stub writes it and the
-// decryptor reads and removes it under these names, both taking them from
-// here alone (the decryptor through its launch), so that a rule for the
-// name (one per run, say) is made in this one place.
-constexpr const wchar_t kPayloadName[] = L"\\temp\\Orx_Decrypt.tmp";  // under the Windows folder
-constexpr const wchar_t kUserPayloadName[] = L"\\Orx_Decrypt.tmp";    // under the user's folder
+// ---- The payload's name: one per run -------------------------------------
+//
+// The payload goes into the Windows folder's temp subfolder, or straight
+// into the recipient's own folder (PayloadPath). Each run of the stub gives
+// it a name of its own: kRunPayloadPrefix, kRunPayloadDigits upper-case
+// hexadecimal digits and kRunPayloadSuffix ("Orx_Decrypt_0F3A9C21.tmp"),
+// made with CREATE_NEW so that no other run's payload is ever replaced, and
+// tells the decryptor (its third argument), which reads and removes that
+// file and no other: two archives opened at once never read or delete each
+// other's payload. The decryptor takes no other shape than this, and only
+// in one of the two folders; one started without it uses the fixed name
+// kPayloadName, as decryptors always have.
+constexpr const wchar_t kRunPayloadPrefix[] = L"Orx_Decrypt_";
+constexpr const wchar_t kRunPayloadSuffix[] = L".tmp";
+constexpr int kRunPayloadDigits = 8;
+constexpr int kRunPayloadUnits = 12 + kRunPayloadDigits + 4;  // without a terminator
+constexpr const wchar_t kPayloadName[] = L"Orx_Decrypt.tmp";
+static_assert(ARRAYSIZE(kRunPayloadPrefix) - 1 == 12 && ARRAYSIZE(kRunPayloadSuffix) - 1 == 4,
+              "the parts make the name");
+
+// The name of run `number`.
+inline void RunPayloadName(DWORD number, wchar_t (&name)[kRunPayloadUnits + 1]) {
+  orx::CopyWide(name, ARRAYSIZE(name), kRunPayloadPrefix);
+  for (int i = 0; i < kRunPayloadDigits; ++i) {
+    DWORD digit = number >> (4 * (kRunPayloadDigits - 1 - i)) & 0xF;
+    name[12 + i] = static_cast<wchar_t>(digit < 10 ? L'0' + digit : L'A' + digit - 10);
+  }
+  name[12 + kRunPayloadDigits] = 0;
+  orx::AppendWide(name, ARRAYSIZE(name), kRunPayloadSuffix);
+}
+
+// Whether `name` is exactly a run's payload name (a name alone: no folder,
+// no stream, nothing before or after).
+inline bool IsRunPayloadName(const wchar_t* name) {
+  for (int i = 0; i < kRunPayloadUnits; ++i) {
+    wchar_t c = name[i];
+    bool fits = i < 12 ? c == kRunPayloadPrefix[i]
+                : i < 12 + kRunPayloadDigits
+                    ? (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F')
+                    : c == kRunPayloadSuffix[i - 12 - kRunPayloadDigits];
+    if (!fits) return false;
+  }
+  return name[kRunPayloadUnits] == 0;
+}
 
 // ---- Folders and paths ------------------------------------------------------
 
@@ -47,6 +85,15 @@ inline bool JoinPath(wchar_t (&path)[MAX_PATH], const wchar_t* folder, const wch
 inline bool WindowsFolder(wchar_t (&folder)[MAX_PATH]) {
   UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
   return length != 0 && length < MAX_PATH;
+}
+
+// The payload's path: the folder (the Windows folder's temp subfolder, or
+// the recipient's own folder), a backslash and `name` (a run's, or
+// kPayloadName).
+inline bool PayloadPath(wchar_t (&path)[MAX_PATH], const wchar_t* folder, bool userFolder,
+                        const wchar_t* name) {
+  return JoinPath(path, folder, userFolder ? L"\\" : L"\\temp\\") &&
+         orx::AppendWide(path, MAX_PATH, name);
 }
 
 // "<user's temporary folder>\Orx_Decrypt": the recipient's own folder.

@@ -16,6 +16,7 @@ set(_fuzz_sources
   ${_core}/payload/cfb128.cpp
   ${_core}/payload/openssl_crypto.cpp
   ${_core}/payload/stored_name.cpp
+  ${_core}/payload/stored_name_contexts.cpp
   ${_core}/payload/payload_header.cpp
   ${_core}/payload/payload_keys.cpp
   ${_core}/payload/format2_keys.cpp
