@@ -158,6 +158,8 @@ function(orx_small_program target)
       message(FATAL_ERROR "orx_small_program(${target}): ${required} is required")
     endif()
   endforeach()
+  set_source_files_properties(${ORX_PROGRAM_MANIFEST_RC} PROPERTIES
+    OBJECT_DEPENDS ${ORX_PROGRAM_MANIFEST})
   add_executable(${target} ${P_SOURCES} ${ORX_PROGRAM_MANIFEST_RC})
   set(no_seh)
   if(ORX_BITS EQUAL 32)
