@@ -16,6 +16,8 @@ namespace {
 
 constexpr wchar_t kOpenWithPrefix[] = L"shell32.dll,OpenAs_RunDLL ";
 constexpr size_t kOpenWithUnits = 512;
+// Explorer's: "/select," and the verified file's full path in quotes.
+constexpr size_t kParameterUnits = MAX_PATH + 256 + 16;
 constexpr UINT kTempNameAttempts = 64;
 
 // True when the open file's own name (its long name) is `name`, letter
@@ -79,6 +81,24 @@ const Ending kEndings[] = {
     /* kNotReplaced */ {-1, 0, false},
     /* kCancelled */ {-1, 0, false},
 };
+
+// Starts `program` from the system's folder that `folder` names, by its full
+// path (a bare name would be looked for in the current folder first, where a
+// file that came with the download could stand in for it), with the
+// parameters `before`, `file` and `after` when they fit in `units`.
+void StartSystemProgram(const SystemCalls& calls, UINT(WINAPI* folder)(LPWSTR, UINT),
+                        const wchar_t* program, const wchar_t* before, const wchar_t* file,
+                        const wchar_t* after, size_t units) {
+  wchar_t path[MAX_PATH];
+  wchar_t parameters[kParameterUnits];
+  parameters[0] = 0;
+  UINT length = folder(path, MAX_PATH);
+  if (length && length < MAX_PATH && AppendWide(path, MAX_PATH, program) &&
+      AppendWide(parameters, units, before) && AppendWide(parameters, units, file) &&
+      AppendWide(parameters, units, after)) {
+    calls.shellExecute(nullptr, L"open", path, parameters, nullptr, SW_SHOWNORMAL);
+  }
+}
 
 }  // namespace
 
@@ -229,20 +249,11 @@ DecryptionFlow::Outcome DecryptionFlow::PutInPlace() {
 }
 
 // Shows the verified file selected in its folder, by the shell: explorer.exe
-// from the Windows folder by its full path (a bare name would be looked for
-// in the current folder first). A new explorer.exe hands the request to the
+// from the Windows folder. A new explorer.exe hands the request to the
 // running shell, which acts with the desktop's own token.
 void DecryptionFlow::ShowInFolder() {
-  wchar_t program[MAX_PATH];
-  wchar_t parameters[ARRAYSIZE(outputPath_) + 16];
-  parameters[0] = 0;
-  UINT windows = GetWindowsDirectoryW(program, MAX_PATH);
-  if (windows && windows < MAX_PATH && AppendWide(program, MAX_PATH, L"\\explorer.exe") &&
-      AppendWide(parameters, ARRAYSIZE(parameters), L"/select,\"") &&
-      AppendWide(parameters, ARRAYSIZE(parameters), outputPath_) &&
-      AppendWide(parameters, ARRAYSIZE(parameters), L"\"")) {
-    calls_.shellExecute(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
-  }
+  StartSystemProgram(calls_, GetWindowsDirectoryW, L"\\explorer.exe", L"/select,\"", outputPath_,
+                     L"\"", kParameterUnits);
 }
 
 // Yes opens the file, except where that would be unsafe, and then shows it
@@ -263,18 +274,10 @@ void DecryptionFlow::OfferToOpen() {
   HINSTANCE opened =
       calls_.shellExecute(nullptr, L"open", outputPath_, nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(opened) != SE_ERR_NOASSOC) return;
-  // No program for this type: offer the system's open-with choice. rundll32
-  // by its full path in the system folder: a bare name would be searched for
-  // in the current folder first, where a file that came with the download
-  // could stand in for it.
-  wchar_t program[MAX_PATH] = {};
-  wchar_t parameters[kOpenWithUnits] = {};
-  UINT system = GetSystemDirectoryW(program, MAX_PATH);
-  if (system && system < MAX_PATH && AppendWide(program, MAX_PATH, L"\\rundll32.exe") &&
-      AppendWide(parameters, kOpenWithUnits, kOpenWithPrefix) &&
-      AppendWide(parameters, kOpenWithUnits, outputPath_)) {
-    calls_.shellExecute(nullptr, L"open", program, parameters, nullptr, SW_SHOWNORMAL);
-  }
+  // No program for this type: offer the system's open-with choice, by
+  // rundll32 from the system folder.
+  StartSystemProgram(calls_, GetSystemDirectoryW, L"\\rundll32.exe", kOpenWithPrefix, outputPath_,
+                     L"", kOpenWithUnits);
 }
 
 void DecryptionFlow::End(Outcome outcome) {

@@ -19,12 +19,11 @@ import struct
 
 WIDTH, HEIGHT = 425, 225
 PALETTE = [
-    (0, 80, 71),      # 0 band
+    (0, 80, 71),      # 0 band and padlock body
     (214, 226, 224),  # 1 faint line under the band
     (254, 254, 254),  # 2 white
-    (0, 80, 71),      # 3 padlock body
-    (150, 162, 166),  # 4 shackle
-    (90, 140, 133),   # 5 body rim
+    (150, 162, 166),  # 3 shackle
+    (90, 140, 133),   # 4 body rim
 ]
 
 
@@ -37,13 +36,13 @@ def padlock(x, y):
         if (x - cx) ** 2 + (y - 123) ** 2 <= 8 ** 2 or (cx - 3 <= x <= cx + 3 and 123 <= y <= 146):
             return 2
         if x <= 14 or x >= 114 or y <= 101 or y >= 161:
-            return 5
-        return 3
+            return 4
+        return 0
     # Shackle: half ring above the body, outer radius 37, inner 25.
     if 63 <= y < 100:
         d2 = (x - cx) ** 2 + (y - 100) ** 2
         if y <= 100 and 25 ** 2 <= d2 <= 37 ** 2:
-            return 4
+            return 3
     return None
 
 

@@ -5,6 +5,7 @@
 #include "orx/secret.h"
 #include "payload/cfb128.h"
 #include "payload/crypto_port.h"
+#include "payload/format2_keys.h"
 
 namespace orx::payload {
 
@@ -87,7 +88,7 @@ int UnwrapFileKey(const unsigned char* wrappedKey, const unsigned char keyCheck[
   }
   unsigned char check[kKeyCheckBytes];
   if (!crypto::Sha1Digest(unwrapped.value.bytes, keyBytes, check)) return kNoDigest;
-  if (memcmp(check, keyCheck, kKeyCheckBytes) != 0) return kWrongPassword;
+  if (!SameBytes(check, keyCheck, kKeyCheckBytes)) return kWrongPassword;
   memcpy(key->bytes, unwrapped.value.bytes, keyBytes);
   key->size = keyBytes;
   return kOk;

@@ -78,7 +78,7 @@ int CheckStoredDigest(PayloadStream* payload, const unsigned char computed[kSha1
   unsigned char stored[kSha1Bytes];
   int result = ReadExactly(payload, stored, kSha1Bytes, kNoStoredDigest);
   if (result != kOk) return result;
-  return memcmp(stored, computed, kSha1Bytes) == 0 ? kOk : kDigestMismatch;
+  return SameBytes(stored, computed, kSha1Bytes) ? kOk : kDigestMismatch;
 }
 
 }  // namespace orx::payload
