@@ -20,6 +20,20 @@ using Bytes = std::vector<unsigned char>;
 
 const std::wstring kRoot = L"C:\\orx-tests\\place";
 const std::wstring kTarget = kRoot + L"\\target.bin";
+
+// The placing buffers, shared by the tables (one test runs at a time).
+unsigned char g_copy[0x10000], g_compare[0x10000];
+const stub::Buffers kBuffers = {g_copy, g_compare};
+
+// A source file `name` holding `bytes` in the tests' folder; its path, or
+// an empty one when it could not be written.
+std::wstring WriteSource(const wchar_t* name, const Bytes& bytes) {
+  CreateDirectoryW(L"C:\\orx-tests", nullptr);
+  CreateDirectoryW(kRoot.c_str(), nullptr);
+  std::wstring path = kRoot + L"\\" + name;
+  return orxtest::WriteBytes(path, bytes.data(), bytes.size()) ? path : std::wstring();
+}
+
 const std::wstring kVictim = kRoot + L"\\victim.bin";
 int g_plants = 0;  // links still to plant behind a removal; -1: at every one
 
@@ -98,16 +112,12 @@ TEST(PlaceFile, NeverWritesThroughALinkWhenTheEntryStaysOrComesBack) {
       {"a new file the source fails: removed", true, 0, At::Nothing, false, P::ReadFailed},
       {"a file in place the source fails: emptied", false, 0, At::OtherFile, false, P::ReadFailed},
   };
-  CreateDirectoryW(L"C:\\orx-tests", nullptr);
-  CreateDirectoryW(kRoot.c_str(), nullptr);
   // The source spans several chunks and starts inside the file.
-  const std::wstring sourcePath = kRoot + L"\\source.bin";
   const Bytes sourceBytes = Pattern(150000, 1);
-  ASSERT_TRUE(orxtest::WriteBytes(sourcePath, sourceBytes.data(), sourceBytes.size()));
+  const std::wstring sourcePath = WriteSource(L"source.bin", sourceBytes);
+  ASSERT_FALSE(sourcePath.empty());
   const Bytes expected(sourceBytes.begin() + 1000, sourceBytes.end());
   const Bytes victimBytes = Pattern(5000, 2);
-  static unsigned char copy[0x10000], compare[0x10000];
-  const stub::Buffers buffers = {copy, compare};
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,8 +138,8 @@ TEST(PlaceFile, NeverWritesThroughALinkWhenTheEntryStaysOrComesBack) {
     const stub::Source from = {source, 1000, stub::kToEnd};
     DWORD start = GetTickCount();
     stub::Placement placed =
-        c.raced ? stub::PlaceFile<RacedRemoval>(kTarget.c_str(), from, buffers, Rights(), 1000)
-                : stub::PlaceFile<RefusedRemoval>(kTarget.c_str(), from, buffers, Rights(), 1000);
+        c.raced ? stub::PlaceFile<RacedRemoval>(kTarget.c_str(), from, kBuffers, Rights(), 1000)
+                : stub::PlaceFile<RefusedRemoval>(kTarget.c_str(), from, kBuffers, Rights(), 1000);
     DWORD elapsed = GetTickCount() - start;
     CloseHandle(source);
 
@@ -179,12 +189,9 @@ TEST(PlaceFile, ItsProgressCanCancelAndNothingHalfWrittenStays) {
       {"a file written in place: emptied", At::OtherFile, true},
       {"a copy in use being compared: kept as it was", At::SameBytesInUse, true},
   };
-  CreateDirectoryW(L"C:\\orx-tests", nullptr);
-  CreateDirectoryW(kRoot.c_str(), nullptr);
-  const std::wstring sourcePath = kRoot + L"\\cancel-source.bin";
   const Bytes sourceBytes = Pattern(300000, 7);
-  ASSERT_TRUE(orxtest::WriteBytes(sourcePath, sourceBytes.data(), sourceBytes.size()));
-  static unsigned char copy[0x10000], compare[0x10000];
+  const std::wstring sourcePath = WriteSource(L"cancel-source.bin", sourceBytes);
+  ASSERT_FALSE(sourcePath.empty());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DeleteFileW(kTarget.c_str());
@@ -196,8 +203,8 @@ TEST(PlaceFile, ItsProgressCanCancelAndNothingHalfWrittenStays) {
     CancelAt progress(2);
     stub::Source from = {files.source, 0, stub::kToEnd, &progress};
     stub::Placement placed = c.at == At::Nothing
-        ? stub::PlaceFile(kTarget.c_str(), from, {copy, compare}, Rights(), 1000)
-        : stub::PlaceFile<RefusedRemoval>(kTarget.c_str(), from, {copy, compare}, Rights(), 1000);
+        ? stub::PlaceFile(kTarget.c_str(), from, kBuffers, Rights(), 1000)
+        : stub::PlaceFile<RefusedRemoval>(kTarget.c_str(), from, kBuffers, Rights(), 1000);
     files.Close();
     EXPECT_EQ(placed.how, stub::Placed::Cancelled);
     EXPECT_EQ(progress.told, (std::vector<ULONGLONG>{65535, 131070})) << "not told per chunk";
@@ -248,12 +255,9 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
       {L"S-1-22-1-1000", Entry::KeptInUse, P::Kept, true},
       {L"WD", Entry::WrittenInPlace, P::Denied, true},
   };
-  CreateDirectoryW(L"C:\\orx-tests", nullptr);
-  CreateDirectoryW(kRoot.c_str(), nullptr);
-  const std::wstring sourcePath = kRoot + L"\\owned-source.bin";
   const Bytes sourceBytes = Pattern(70000, 5);
-  ASSERT_TRUE(orxtest::WriteBytes(sourcePath, sourceBytes.data(), sourceBytes.size()));
-  static unsigned char copy[0x10000], compare[0x10000];
+  const std::wstring sourcePath = WriteSource(L"owned-source.bin", sourceBytes);
+  ASSERT_FALSE(sourcePath.empty());
   for (const Case& c : cases) {
     SCOPED_TRACE(orxtest::WideToUtf8(c.owner ? c.owner : L"this user") +
                  (c.entry == Entry::KeptInUse ? ", kept in use" : ", written in place") +
@@ -265,7 +269,7 @@ TEST(PlaceFile, UsesAnEntryItDidNotMakeOnlyWhenItsOwnerIsTrusted) {
     g_owner = c.owner;
     g_ownerless = c.ownerless;
     stub::Placement placed = stub::PlaceFile<RefusedRemoval, GivenOwnership>(
-        kTarget.c_str(), {files.source, 0, stub::kToEnd}, {copy, compare}, Rights(), 1000);
+        kTarget.c_str(), {files.source, 0, stub::kToEnd}, kBuffers, Rights(), 1000);
     g_owner = nullptr;
     g_ownerless = false;
     files.Close();
